@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace PawletKit::Text {
+
+// Limits that cut text count user-perceived characters (extended grapheme clusters), never splitting one.
+// Invalid UTF-8 bytes count as one character each and are replaced by U+FFFD wherever text is cut.
+
+size_t characterCount(std::string_view utf8);
+std::string prefix(std::string_view utf8, size_t maxCharacters);
+bool isValidUTF8(std::string_view bytes);
+std::string replacingInvalidUTF8(std::string_view bytes);
+// Canonical composition (NFC); invalid input is first repaired.
+std::string nfc(std::string_view utf8);
+
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs whatever Debian packages the build and the tests need and the machine lacks.
+set -euo pipefail
+packages=(
+  cmake ninja-build g++ clang pkg-config
+  nlohmann-json3-dev libutf8proc-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+echo "installing: ${missing[*]}"
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, runs every test, then again under the sanitizers, then the fuzzers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs=$(nproc)
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+step "build and test with address and undefined-behaviour sanitizers"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPUPNIK_SANITIZE=ON -DPUPNIK_BENCH=OFF >/dev/null
+cmake --build build-sanitize
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+step "fuzz"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DPUPNIK_FUZZ=ON -DPUPNIK_TESTS=OFF -DPUPNIK_BENCH=OFF >/dev/null
+cmake --build build-fuzz
+bash scripts/fuzz.sh build-fuzz/fuzz "${PUPNIK_FUZZ_SECONDS:-15}"
