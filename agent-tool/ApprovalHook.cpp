@@ -1,0 +1,146 @@
+#include "agent-tool/ApprovalHook.hpp"
+
+#include "agent-tool/MonotonicClock.hpp"
+#include "agent-tool/OutputWriter.hpp"
+#include "agent-tool/TerminationSignals.hpp"
+
+#include "PawletKit/ApprovalRequest.hpp"
+#include "PawletKit/ApprovalStore.hpp"
+#include "PawletKit/ApprovalSummary.hpp"
+#include "PawletKit/Date.hpp"
+#include "PawletKit/SpoolEvent.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <unistd.h>
+
+namespace AgentTool {
+
+namespace JSON = PawletKit::JSON;
+
+namespace {
+
+constexpr std::string_view permissionRequestEvent = "PermissionRequest";
+
+std::string stringMember(JSON::Value const& input, std::string_view key, std::string fallback)
+{
+    return JSON::toString(JSON::member(&input, key)).value_or(std::move(fallback));
+}
+
+std::string upperCased(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+}
+
+double ApprovalHook::waitSeconds(PawletKit::Environment const& environment)
+{
+    auto it = environment.find(std::string(waitVariable));
+    if (it == environment.end())
+        return defaultWaitSeconds;
+    std::string_view text = it->second;
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double milliseconds = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), milliseconds, std::chars_format::general);
+    if (text.empty() || error != std::errc {} || end != text.data() + text.size())
+        return defaultWaitSeconds;
+    if (!std::isfinite(milliseconds) || milliseconds < 0)
+        return defaultWaitSeconds;
+    return std::min(milliseconds / 1000, maxWaitSeconds);
+}
+
+bool ApprovalHook::isDisabled(PawletKit::Environment const& environment)
+{
+    auto it = environment.find(std::string(disabledVariable));
+    if (it == environment.end())
+        return false;
+    std::string value = it->second;
+    for (char& c : value)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return value == "1" || value == "true" || value == "yes";
+}
+
+int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& matcher) const
+{
+    std::string const event(permissionRequestEvent);
+    if (isDisabled(m_context.environment())) {
+        m_context.appendEvent(event, matcher, &input);
+        return 0;
+    }
+
+    PawletKit::ApprovalStore store(m_context.paths().approvalsDirectory());
+    double const createdAt = PawletKit::Date::now().secondsSince1970;
+    double const wait = waitSeconds(m_context.environment());
+
+    PawletKit::ApprovalRequest request;
+    request.tool = stringMember(input, "tool_name", "?");
+    auto summary = PawletKit::ApprovalSummary::summarize(request.tool, JSON::member(&input, "tool_input"), PawletKit::ApprovalSummary::readTargetFile);
+    request.target = std::move(summary.target);
+    request.summary = std::move(summary.summary);
+    request.truncated = summary.truncated;
+    request.truncatedLines = summary.truncatedLines;
+    request.sessionId = stringMember(input, "session_id", "");
+    request.promptId = stringMember(input, "prompt_id", "");
+    request.cwd = stringMember(input, "cwd", "");
+    request.permissionMode = stringMember(input, "permission_mode", "");
+    request.hookPid = ::getpid();
+    request.createdAt = createdAt;
+    request.expiresAt = createdAt + wait;
+
+    // From here on a termination signal waits for the loop below, which removes the request; one that
+    // arrived while the request was being written would otherwise leave it behind.
+    TerminationSignals signals;
+    bool posted = false;
+    try {
+        request.id = PawletKit::ApprovalStore::newId();
+        posted = store.write(request);
+    } catch (std::exception const&) {
+    }
+    if (!posted) {
+        m_context.appendEvent(event, matcher, &input);
+        m_context.log().append("REQ " + request.id + " tool=" + request.tool + " could not be written to " + store.dir().string());
+        return 0;
+    }
+
+    input[std::string(PawletKit::SpoolEvent::approvalIdKey)] = request.id;
+    m_context.appendEvent(event, matcher, &input);
+    m_context.log().append("REQ " + request.id + " tool=" + request.tool + " wait=" + std::to_string(static_cast<int64_t>(wait)) + "s");
+
+    int64_t const deadline = MonotonicClock::milliseconds() + static_cast<int64_t>(std::ceil(wait * 1000));
+    std::optional<PawletKit::ApprovalDecision> decision;
+    for (;;) {
+        if (signals.arrived()) {
+            store.remove(request.id);
+            return 0;
+        }
+        int64_t const left = deadline - MonotonicClock::milliseconds();
+        if (left <= 0)
+            break;
+        if ((decision = store.readReply(request.id)))
+            break;
+        signals.wait(std::min(left, pollIntervalMs));
+    }
+    if (!decision)
+        decision = store.readReply(request.id);
+    store.remove(request.id);
+    if (!decision) {
+        m_context.log().append("TIMEOUT " + request.id);
+        return 0;
+    }
+
+    m_context.log().append(upperCased(decision->rawValue()) + " " + request.id);
+    if (auto answer = JSON::serialize(decision->hookResponse(denyMessage)))
+        OutputWriter::writeStandardOutput(*answer);
+    return 0;
+}
+
+}

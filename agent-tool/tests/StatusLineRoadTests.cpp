@@ -1,0 +1,160 @@
+#include "AgentProcess.hpp"
+#include "SupportFiles.hpp"
+#include "TemporaryDirectory.hpp"
+
+#include "agent-tool/StatusLineRoad.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using namespace AgentTool;
+
+namespace {
+
+std::string const statusInput = R"({"session_id":"s-line","hook_event_name":"Status","model":{"id":"claude-opus-4-1","display_name":"Opus"},"cost":{"total_cost_usd":0.42},"workspace":{"current_dir":"/p"}})";
+
+class StatusLine : public testing::Test {
+protected:
+    fs::path support() const { return m_directory.path() / "support"; }
+    fs::path scratch() const { return m_directory.path(); }
+
+    void configure(json forward)
+    {
+        fs::create_directories(support());
+        json config = { { "version", 1 }, { "forwardStatusLine", forward }, { "installedAt", "2026-01-02T03:04:05Z" } };
+        SupportFiles::writeAtomically(support() / "config.json", config.dump());
+    }
+
+    AgentProcess::Outcome run(std::map<std::string, std::string> const& environment = {})
+    {
+        return AgentProcess::run({ "statusline" }, statusInput, support(), environment);
+    }
+
+    // The input is on record as a status-line event, without a process chain.
+    void expectRecorded()
+    {
+        auto events = SupportFiles::events(support());
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0]["ev"], "statusline");
+        EXPECT_EQ(events[0]["m"], nullptr);
+        EXPECT_EQ(events[0]["sid"], "s-line");
+        EXPECT_EQ(events[0]["data"]["model"]["id"], "claude-opus-4-1");
+        EXPECT_FALSE(events[0]["data"].contains("proc"));
+    }
+
+private:
+    TemporaryDirectory m_directory;
+};
+
+bool processIsGone(pid_t pid)
+{
+    // A killed orphan may linger as a zombie until its new parent reaps it; it no longer runs.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string ownPid, name, state;
+        if (!(stat >> ownPid >> name >> state) || state == "Z")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+}
+
+TEST_F(StatusLine, NothingToForwardOnlyRecords)
+{
+    for (json forward : { json("missing"), json(nullptr), json(" \n\t ") }) {
+        SCOPED_TRACE(forward.dump());
+        fs::remove_all(support());
+        if (forward != "missing")
+            configure(forward);
+        auto outcome = run();
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.standardOutput, "");
+        expectRecorded();
+    }
+}
+
+TEST_F(StatusLine, PassesTheCommandsOutputAndStatusOn)
+{
+    struct Case {
+        std::string command;
+        int status;
+        std::string output;
+    };
+    Case const cases[] = {
+        { "printf 'hi\\n'; exit 3", 3, "hi\n" },
+        // The raw input is passed on, not the recorded form.
+        { "cat", 0, statusInput },
+        { "echo before; kill -9 $$", 137, "before\n" },
+        { "  echo trimmed  \n", 0, "trimmed\n" },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.command);
+        fs::remove_all(support());
+        configure(c.command);
+        auto outcome = run();
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.standardOutput, c.output);
+        expectRecorded();
+    }
+}
+
+TEST_F(StatusLine, RefusesToForwardToItself)
+{
+    std::string command = std::string(PUPNIK_AGENT_PATH) + " statusline";
+    configure(command);
+    auto outcome = run();
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.standardOutput, "");
+    expectRecorded();
+    EXPECT_EQ(SupportFiles::logMessages(support()), std::vector<std::string> { "refusing to forward to ourselves: " + command.substr(0, 120) });
+}
+
+TEST_F(StatusLine, HangingCommandAndItsChildrenAreStopped)
+{
+    // The shell ignores SIGTERM and starts a grandchild that does too; both must be gone.
+    fs::path pidFile = scratch() / "grandchild.pid";
+    std::string command = "trap '' TERM; (trap '' TERM; sh -c 'echo $PPID' > '" + pidFile.string()
+        + "'; while :; do sleep 1; done) & echo early; while :; do sleep 1; done";
+    configure(command);
+    auto outcome = run({ { "PUPNIK_FORWARD_TIMEOUT_MS", "200" } });
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.standardOutput, "");
+    expectRecorded();
+    EXPECT_EQ(SupportFiles::logMessages(support()), std::vector<std::string> { "forward timed out after 200 ms: " + command.substr(0, 120) });
+    std::ifstream stream(pidFile);
+    pid_t grandchild = 0;
+    ASSERT_TRUE(stream >> grandchild);
+    EXPECT_TRUE(processIsGone(grandchild));
+}
+
+TEST(StatusLineTimeout, ReadsWholePositiveNumbersOnly)
+{
+    struct Case {
+        char const* value;
+        int64_t expected;
+    };
+    Case const cases[] = {
+        { "200", 200 },
+        { "+200", 200 },
+        { "1", 1 },
+        { "0", 5000 },
+        { "-10", 5000 },
+        { "abc", 5000 },
+        { "1.5", 5000 },
+        { " 200", 5000 },
+        { "200ms", 5000 },
+        { "", 5000 },
+        { "+", 5000 },
+        { "99999999999999999999", 5000 },
+        { "9000000000000000000", StatusLineRoad::maxTimeoutMs },
+    };
+    EXPECT_EQ(StatusLineRoad::timeoutMs({}), 5000);
+    for (auto const& c : cases)
+        EXPECT_EQ(StatusLineRoad::timeoutMs({ { "PUPNIK_FORWARD_TIMEOUT_MS", c.value } }), c.expected) << '"' << c.value << '"';
+}
