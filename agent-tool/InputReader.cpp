@@ -3,7 +3,6 @@
 #include "agent-tool/MonotonicClock.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <poll.h>
 #include <sys/stat.h>
@@ -24,7 +23,8 @@ std::string read(int fd, Limits limits)
     int64_t limit = std::min(limits.firstByteMs, limits.totalMs);
     auto remaining = [&] { return limit - (MonotonicClock::milliseconds() - start); };
     bool capReached = false;
-    std::array<char, chunkBytes> buffer;
+    // Data goes straight into the result; only a drain past the cap needs a buffer of its own.
+    std::string discard;
 
     for (int64_t left = remaining(); left >= 1; left = remaining()) {
         pollfd entry { fd, POLLIN, 0 };
@@ -36,20 +36,22 @@ std::string read(int fd, Limits limits)
         }
         if (ready == 0)
             break;
-        ssize_t count = ::read(fd, buffer.data(), buffer.size());
+        std::string& target = capReached ? discard : collected;
+        size_t const before = capReached ? 0 : collected.size();
+        target.resize(before + chunkBytes);
+        ssize_t count = ::read(fd, target.data() + before, chunkBytes);
+        int const error = errno;
+        target.resize(before + static_cast<size_t>(std::max<ssize_t>(count, 0)));
         if (count < 0) {
-            if (errno == EINTR || errno == EAGAIN)
+            if (error == EINTR || error == EAGAIN)
                 continue;
             break;
         }
         if (count == 0)
             break;
-        if (!capReached) {
-            collected.append(buffer.data(), static_cast<size_t>(count));
-            if (collected.size() > limits.maxBytes) {
-                collected.resize(limits.maxBytes);
-                capReached = true;
-            }
+        if (!capReached && collected.size() > limits.maxBytes) {
+            collected.resize(limits.maxBytes);
+            capReached = true;
         }
         limit = limits.totalMs;
     }

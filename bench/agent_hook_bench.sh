@@ -18,8 +18,9 @@ export PUPNIK_SUPPORT_DIR=$work/support
 cat >"$work/small.json" <<JSON
 {"session_id":"9f2c4b7e-1d3a-4e8b-a6c5-2f7d9e0b1c3a","transcript_path":"/home/user/.claude/projects/-home-user-src-pupnik/9f2c4b7e-1d3a-4e8b-a6c5-2f7d9e0b1c3a.jsonl","cwd":"/home/user/src/pupnik","permission_mode":"default","hook_event_name":"PreToolUse","tool_name":"Bash","tool_input":{"command":"cmake --build build -j4 && ctest --test-dir build -j4 --output-on-failure 2>&1 | tail -40","description":"Build the project and run the whole test suite, showing the last forty lines of output","timeout":600000},"tool_use_id":"toolu_01HkQm3zV8nXcYpR4tLwE2sD"}
 JSON
-old=$(yes '    let total = values.reduce(0, +) / Double(values.count)\n' | head -c 29500 | tr -d '\n')
-new=$(yes '    let mean = values.isEmpty ? 0 : values.reduce(0, +) / Double(values.count)\n' | head -c 29500 | tr -d '\n')
+repeat() { awk -v line="$1" 'BEGIN { while (length(s) < 29500) s = s line; printf "%s", s }'; }
+old=$(repeat '    let total = values.reduce(0, +) / Double(values.count)\\n')
+new=$(repeat '    let mean = values.isEmpty ? 0 : values.reduce(0, +) / Double(values.count)\\n')
 printf '{"session_id":"9f2c4b7e-1d3a-4e8b-a6c5-2f7d9e0b1c3a","transcript_path":"/home/user/.claude/projects/x.jsonl","cwd":"/home/user/src/pupnik","permission_mode":"acceptEdits","hook_event_name":"PreToolUse","tool_name":"Edit","tool_input":{"file_path":"/home/user/src/pupnik/Sources/Stats.swift","old_string":"%s","new_string":"%s","replace_all":false},"tool_use_id":"toolu_01"}\n' \
     "$old" "$new" >"$work/edit.json"
 

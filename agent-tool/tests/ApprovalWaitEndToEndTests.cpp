@@ -2,6 +2,8 @@
 #include "SupportFiles.hpp"
 #include "TemporaryDirectory.hpp"
 
+#include "PawletKit/ApprovalSummary.hpp"
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -82,7 +84,11 @@ TEST_F(ApprovalWait, ReplyReachesTheCodingAgent)
         ASSERT_TRUE(request);
         std::string id = (*request)["id"];
         EXPECT_EQ((*request)["tool"], "Bash");
-        EXPECT_EQ((*request)["target"], "rm -rf build");
+        auto toolInput = json::parse(permissionInput)["tool_input"];
+        auto summary = PawletKit::ApprovalSummary::summarize("Bash", &toolInput, PawletKit::ApprovalSummary::readTargetFile);
+        EXPECT_EQ((*request)["target"], summary.target);
+        EXPECT_EQ((*request)["summary"], summary.summary);
+        EXPECT_EQ((*request)["truncated"], summary.truncated);
         EXPECT_EQ((*request)["sessionId"], "s-perm");
         EXPECT_EQ((*request)["promptId"], "pr-1");
         EXPECT_EQ((*request)["cwd"], "/home/u/p");
@@ -182,7 +188,8 @@ TEST_F(ApprovalWait, MissingMailboxIsLoggedAndTheEventStillRecorded)
 {
     fs::remove_all(approvals());
     std::string input = R"({"session_id":"s","tool_input":{"command":"ls"}})";
-    auto outcome = AgentProcess::run({ "hook", "PermissionRequest" }, input, support());
+    // A short wait, should the request be posted after all.
+    auto outcome = AgentProcess::run({ "hook", "PermissionRequest" }, input, support(), { { "PUPNIK_APPROVAL_WAIT_MS", "1000" } });
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.standardOutput, "");
     EXPECT_FALSE(fs::exists(approvals()));

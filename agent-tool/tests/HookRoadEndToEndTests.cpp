@@ -163,11 +163,11 @@ TEST_F(HookRoad, InputPastTheCapIsCutSalvagedAndDrained)
 {
     // Valid JSON of 70,000 bytes whose last member lies past the 64 KiB cap: only the salvaged
     // strings before the cut arrive. As a permission request (4 MiB cap) the same input parses whole.
-    std::string input = R"({"session_id":"big","hook_event_name":"PreToolUse","tool_name":"Write","cwd":"/p","tool_input":{"file_path":"/p/f","content":")";
-    input += std::string(70'000 - input.size() - 40, 'x');
-    input += R"("},"permission_mode":"bypassPermissions"})";
-    input.resize(70'000, ' ');
-    ASSERT_NO_THROW((void)json::parse(input));
+    std::string const head = R"({"session_id":"big","hook_event_name":"PreToolUse","tool_name":"Write","cwd":"/p","tool_input":{"file_path":"/p/f","content":")";
+    std::string const tail = R"("},"permission_mode":"bypassPermissions"})";
+    std::string const input = head + std::string(70'000 - head.size() - tail.size(), 'x') + tail;
+    ASSERT_EQ(input.size(), 70'000u);
+    ASSERT_TRUE(json::accept(input));
 
     auto cut = onlyEvent(run({ "hook", "PreToolUse" }, input));
     json data = cut["data"];

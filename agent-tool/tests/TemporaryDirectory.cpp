@@ -6,7 +6,7 @@
 
 TemporaryDirectory::TemporaryDirectory()
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pupnik-agent-test-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "pupnik-hook-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     m_path = pattern;
