@@ -86,6 +86,14 @@ std::vector<std::string_view> splitLines(std::string_view text)
     return lines;
 }
 
+// Lines that differ only in how their characters are composed compare equal. ASCII text is already
+// composed, which spares most lines the normalisation.
+std::string canonical(std::string_view line)
+{
+    bool const ascii = std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? std::string(line) : Text::nfc(line);
+}
+
 // Longest common subsequence over lines, compared under canonical equivalence; removals come before
 // insertions wherever both are possible.
 std::vector<Op> diffLines(std::vector<std::string_view> a, std::vector<std::string_view> b)
@@ -113,9 +121,9 @@ std::vector<Op> diffLines(std::vector<std::string_view> a, std::vector<std::stri
     canonicalA.reserve(n);
     canonicalB.reserve(m);
     for (auto line : a)
-        canonicalA.push_back(Text::nfc(line));
+        canonicalA.push_back(canonical(line));
     for (auto line : b)
-        canonicalB.push_back(Text::nfc(line));
+        canonicalB.push_back(canonical(line));
 
     size_t const width = m + 1;
     std::vector<uint16_t> table((n + 1) * width, 0);
