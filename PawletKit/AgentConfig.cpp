@@ -1,7 +1,8 @@
 #include "PawletKit/AgentConfig.hpp"
 
 #include "PawletKit/CharacterSets.hpp"
-#include "PawletKit/UniqueFD.hpp"
+#include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/RegularFile.hpp"
 #include "PawletKit/Paths.hpp"
 
 #include <cerrno>
@@ -17,6 +18,24 @@ namespace {
 [[noreturn]] void throwErrno(int error, std::string const& what)
 {
     throw std::system_error(error, std::generic_category(), what);
+}
+
+// Every byte, past short writes and interruptions; false with errno set on failure.
+bool writeAll(FileDescriptor const& file, std::string_view bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t written = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
 }
 
 }
@@ -50,7 +69,7 @@ JSON::Value AgentConfig::jsonObject() const
 
 std::optional<AgentConfig> AgentConfig::load(std::filesystem::path const& url)
 {
-    auto contents = UniqueFD::readFile(url, maxFileBytes);
+    auto contents = RegularFile::read(url, maxFileBytes);
     if (!contents)
         return std::nullopt;
     try {
@@ -77,23 +96,23 @@ void AgentConfig::save(std::filesystem::path const& url) const
     // and never follow a link someone left at that name.
     if (::unlink(temporary.c_str()) != 0 && errno != ENOENT)
         throwErrno(errno, "unlink " + temporary.string());
-    UniqueFD file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!file.isValid())
         throwErrno(errno, "open " + temporary.string());
 
     auto discardTemporary = [&](int error, std::string const& what) {
-        file.close();
+        file.reset();
         ::unlink(temporary.c_str());
         throwErrno(error, what);
     };
-    if (!file.writeAll(*bytes))
+    if (!writeAll(file, *bytes))
         discardTemporary(errno, "write " + temporary.string());
     // The creation mode passes through the umask; the file must end up exactly 0600.
     if (::fchmod(file.get(), 0600) != 0)
         discardTemporary(errno, "chmod " + temporary.string());
     if (::fsync(file.get()) != 0)
         discardTemporary(errno, "fsync " + temporary.string());
-    if (!file.close())
+    if (!file.reset())
         discardTemporary(errno, "close " + temporary.string());
     if (::rename(temporary.c_str(), url.c_str()) != 0) {
         int error = errno;

@@ -1,7 +1,7 @@
 #include "PawletKit/AgentLog.hpp"
 
 #include "PawletKit/Date.hpp"
-#include "PawletKit/UniqueFD.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 
 #include <fcntl.h>
 #include <string>
@@ -21,7 +21,7 @@ void AgentLog::append(std::string_view message) const noexcept
         struct stat info {};
         if (::stat(url.c_str(), &info) == 0 && static_cast<int64_t>(info.st_size) > maxBytes)
             flags |= O_TRUNC;
-        UniqueFD file(::open(url.c_str(), flags, 0600));
+        FileDescriptor file(::open(url.c_str(), flags, 0600));
         if (!file.isValid())
             return;
 

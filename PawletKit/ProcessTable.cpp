@@ -1,7 +1,8 @@
 #include "PawletKit/ProcessTable.hpp"
 
-#include "PawletKit/UniqueFD.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,10 +27,17 @@ std::optional<size_t> readEntry(int32_t pid, char const* entry, std::span<char> 
     ProcPath path;
     if (!formatPath(path, pid, entry))
         return std::nullopt;
-    UniqueFD file(::open(path, O_RDONLY | O_CLOEXEC));
+    FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC));
     if (!file.isValid())
         return std::nullopt;
-    return file.readUpTo(buffer.data(), buffer.size());
+    // The kernel hands these entries over whole, up to a page, in one read: no second call to see the end.
+    for (;;) {
+        ssize_t count = ::read(file.get(), buffer.data(), buffer.size());
+        if (count >= 0)
+            return static_cast<size_t>(count);
+        if (errno != EINTR)
+            return std::nullopt;
+    }
 }
 
 class ProcFileSystem final : public ProcessTable {
