@@ -115,11 +115,13 @@ std::string processName(int32_t pid, Record const& record, ProcessTable const& t
         // An argument cut off by the buffer could end anywhere; its last part is no name.
         if (end != std::string_view::npos || arguments.size() < buffer.size()) {
             std::string_view first = arguments.substr(0, end);
+            // "sshd: user@pts/0" is a rewritten title, not a path: its last part names nothing.
+            bool const isTitle = first.find(": ") != std::string_view::npos;
             size_t slash = first.rfind('/');
             std::string_view base = slash == std::string_view::npos ? first : first.substr(slash + 1);
-            // Only a continuation of the kernel's name is trusted: a program that rewrote its title
-            // ("sshd: user@pts/0") or a login shell's "-bash" would otherwise name it wrongly.
-            if (!base.empty() && base.starts_with(record.shortName))
+            if (base.starts_with('-')) // a login shell's "-bash"
+                base.remove_prefix(1);
+            if (!isTitle && !base.empty())
                 return Text::replacingInvalidUTF8(base);
         }
     }

@@ -155,6 +155,7 @@ TEST(ProcessAncestry, NamesProcessesByTheirProgram)
         { "path with spaces", "pupnik-agent", "/home/u/My Tools/pupnik-agent\0hook\0"s, "pupnik-agent" },
         { "rewritten title", "sshd", "sshd: u@pts/0\0\0\0"s, "sshd" },
         { "login shell", "bash", "-bash\0"s, "bash" },
+        { "title set in the arguments only", "python3", "codex-agent\0--x\0"s, "codex-agent" },
         { "kernel thread", "kworker/0:1", ""s, "kworker/0:1" },
         { "unreadable arguments", "zsh", std::nullopt, "zsh" },
         { "argument ending in a slash", "tool", "/opt/tool/\0"s, "tool" },
