@@ -14,6 +14,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace AgentTool {
@@ -102,7 +103,10 @@ int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& match
     bool posted = false;
     try {
         request.id = PawletKit::ApprovalStore::newId();
-        posted = store.write(request);
+        // The application makes the mailbox when it starts following events; without it nobody would
+        // answer, so the store is not let to create it.
+        struct stat folder {};
+        posted = ::stat(store.dir().c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) && store.write(request);
     } catch (std::exception const&) {
     }
     if (!posted) {
