@@ -6,6 +6,10 @@
 #include <system_error>
 #include <unistd.h>
 
+// Weak: a statically linked program (the agent tool) then does not pull in the C library's account
+// lookup, which loads shared NSS modules at run time; there the lookup is skipped.
+#pragma weak getpwuid
+
 namespace PawletKit {
 
 namespace {
@@ -26,7 +30,7 @@ std::filesystem::path homeDirectory(Environment const& environment)
 {
     if (auto it = environment.find("HOME"); it != environment.end() && !it->second.empty())
         return it->second;
-    if (passwd const* entry = getpwuid(getuid()); entry && entry->pw_dir)
+    if (passwd const* entry = &getpwuid ? getpwuid(getuid()) : nullptr; entry && entry->pw_dir)
         return entry->pw_dir;
     return "/";
 }
