@@ -14,8 +14,8 @@ namespace AgentTool::HookRoad {
 int run(AgentContext const& context, std::string const& event, std::optional<std::string> const& matcher)
 {
     bool const isPermissionRequest = event == permissionRequestEvent;
-    auto bytes = InputReader::readStandardInput({ isPermissionRequest ? InputReader::permissionRequestCap : InputReader::hookCap, 500, 2000 });
-    auto input = HookInput::parse(bytes);
+    // The raw bytes (up to 4 MiB) are not kept through a permission request's wait.
+    auto input = HookInput::parse(InputReader::readStandardInput({ isPermissionRequest ? InputReader::permissionRequestCap : InputReader::hookCap, 500, 2000 }));
     if (input) {
         auto chain = PawletKit::ProcessAncestry::collect(static_cast<int32_t>(::getppid()), processChainDepth);
         (*input)[std::string(PawletKit::SpoolEvent::procKey)] = chain.jsonObject();
