@@ -51,7 +51,6 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-
 }
 
 ApprovalStore::ApprovalStore(fs::path dir)
