@@ -1,5 +1,6 @@
 #include "PawletKit/ApprovalStore.hpp"
 
+#include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/RegularFile.hpp"
 #include "PawletKit/Text.hpp"
@@ -48,61 +49,6 @@ bool writeAll(int fd, std::string_view bytes)
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return true;
-}
-
-bool isWhitespaceOrNewline(char32_t c)
-{
-    switch (c) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20: case 0x85: case 0xA0:
-    case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
-        return true;
-    default:
-        return c >= 0x2000 && c <= 0x200A;
-    }
-}
-
-// Decodes one UTF-8 scalar at the start of text; the text is already valid UTF-8.
-char32_t decodeAt(std::string_view text, size_t at, size_t& length)
-{
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
-    unsigned char lead = byte(0);
-    if (lead < 0x80) {
-        length = 1;
-        return lead;
-    }
-    if (lead < 0xE0) {
-        length = 2;
-        return (char32_t(lead & 0x1F) << 6) | (byte(1) & 0x3F);
-    }
-    if (lead < 0xF0) {
-        length = 3;
-        return (char32_t(lead & 0x0F) << 12) | (char32_t(byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
-    }
-    length = 4;
-    return (char32_t(lead & 0x07) << 18) | (char32_t(byte(1) & 0x3F) << 12) | (char32_t(byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
-}
-
-// Unicode white space and line breaks off both ends.
-std::string_view trimmedUnicode(std::string_view text)
-{
-    size_t begin = 0;
-    while (begin < text.size()) {
-        size_t length = 0;
-        if (!isWhitespaceOrNewline(decodeAt(text, begin, length)))
-            break;
-        begin += length;
-    }
-    size_t end = text.size();
-    while (end > begin) {
-        size_t start = end - 1;
-        while (start > begin && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
-            --start;
-        size_t length = 0;
-        if (!isWhitespaceOrNewline(decodeAt(text, start, length)))
-            break;
-        end = start;
-    }
-    return text.substr(begin, end - begin);
 }
 
 }
@@ -263,7 +209,7 @@ std::optional<ApprovalDecision> ApprovalStore::readReply(std::string_view id) co
     if (!bytes)
         return std::nullopt;
     std::string const text = Text::replacingInvalidUTF8(*bytes);
-    return ApprovalDecision::fromRawValue(trimmedUnicode(text));
+    return ApprovalDecision::fromRawValue(CharacterSets::trimmingWhitespaceAndNewlines(text));
 }
 
 void ApprovalStore::remove(std::string_view id) const

@@ -13,21 +13,6 @@ utf8proc_category_t categoryOf(char32_t codePoint)
     return utf8proc_category(static_cast<utf8proc_int32_t>(codePoint));
 }
 
-// Decodes the code point that starts at `at`; a byte that starts no valid sequence counts as one
-// byte that belongs to no class.
-char32_t decode(std::string_view text, size_t at, size_t& length)
-{
-    utf8proc_int32_t codePoint = -1;
-    auto step = utf8proc_iterate(reinterpret_cast<utf8proc_uint8_t const*>(text.data() + at),
-        static_cast<utf8proc_ssize_t>(text.size() - at), &codePoint);
-    if (step <= 0) {
-        length = 1;
-        return 0xFFFFFFFF;
-    }
-    length = static_cast<size_t>(step);
-    return static_cast<char32_t>(codePoint);
-}
-
 // The start of the code point that ends at `end`, walking back over continuation bytes.
 size_t previousStart(std::string_view text, size_t end)
 {
@@ -43,7 +28,7 @@ std::string_view trimming(std::string_view text, Predicate isTrimmed)
     size_t begin = 0;
     while (begin < text.size()) {
         size_t length = 0;
-        if (!isTrimmed(decode(text, begin, length)))
+        if (!isTrimmed(codePointAt(text, begin, length)))
             break;
         begin += length;
     }
@@ -51,7 +36,7 @@ std::string_view trimming(std::string_view text, Predicate isTrimmed)
     while (end > begin) {
         size_t start = previousStart(text, end);
         size_t length = 0;
-        char32_t codePoint = decode(text, start, length);
+        char32_t codePoint = codePointAt(text, start, length);
         if (start + length != end) {
             // Not one whole sequence ending here: the last byte stands alone and is never trimmed.
             break;
@@ -106,6 +91,19 @@ std::string_view trimmingWhitespace(std::string_view utf8)
 std::string_view trimmingWhitespaceAndNewlines(std::string_view utf8)
 {
     return trimming(utf8, isWhitespaceOrNewline);
+}
+
+char32_t codePointAt(std::string_view text, size_t at, size_t& length)
+{
+    utf8proc_int32_t codePoint = -1;
+    auto step = utf8proc_iterate(reinterpret_cast<utf8proc_uint8_t const*>(text.data() + at),
+        static_cast<utf8proc_ssize_t>(text.size() - at), &codePoint);
+    if (step <= 0) {
+        length = 1;
+        return 0xFFFFFFFF;
+    }
+    length = static_cast<size_t>(step);
+    return static_cast<char32_t>(codePoint);
 }
 
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace PawletKit::CharacterSets {
@@ -13,6 +14,10 @@ bool isWhitespace(char32_t codePoint);
 bool isWhitespaceOrNewline(char32_t codePoint);
 // Letters, marks and numbers (general categories L*, M*, N*), in any script.
 bool isAlphanumeric(char32_t codePoint);
+
+// The code point that starts at `at` and its length in bytes; a byte that starts no valid sequence
+// is one byte that belongs to no class (0xFFFFFFFF).
+char32_t codePointAt(std::string_view utf8, size_t at, size_t& length);
 
 std::string_view trimmingWhitespace(std::string_view utf8);
 std::string_view trimmingWhitespaceAndNewlines(std::string_view utf8);

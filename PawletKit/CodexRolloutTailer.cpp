@@ -47,13 +47,13 @@ std::optional<struct stat> regularFileStatus(std::string const& path)
     return info;
 }
 
-OwnedFD openForReading(std::string const& path)
+FileDescriptor openForReading(std::string const& path)
 {
     int fd;
     do
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     while (fd < 0 && errno == EINTR);
-    return OwnedFD(fd);
+    return FileDescriptor(fd);
 }
 
 struct DirectoryCloser {
@@ -239,7 +239,7 @@ std::vector<std::string> CodexRolloutTailer::allRolloutFiles() const
 
 bool CodexRolloutTailer::track(std::string const& path, uint64_t offset, double lastGrowth)
 {
-    OwnedFD fd = openForReading(path);
+    FileDescriptor fd = openForReading(path);
     struct stat info {};
     if (!fd.isValid() || ::fstat(fd.get(), &info) != 0)
         return false;

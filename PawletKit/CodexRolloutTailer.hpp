@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PawletKit/Date.hpp"
-#include "PawletKit/OwnedFD.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/SpoolEvent.hpp"
 
 #include <cstdint>
@@ -91,7 +91,7 @@ private:
     struct TrackedFile {
         std::string path;
         std::string sid;
-        OwnedFD fd;
+        FileDescriptor fd;
         uint64_t offset { 0 };
         double lastGrowth { 0 };
         bool skippingLongLine { false };

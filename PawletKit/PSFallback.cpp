@@ -1,6 +1,6 @@
 #include "PawletKit/PSFallback.hpp"
 
-#include "PawletKit/OwnedFD.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/Text.hpp"
 
 #include <algorithm>
@@ -126,8 +126,8 @@ std::optional<Output> run(Limits const& limits)
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0)
         return std::nullopt;
-    OwnedFD readEnd(pipeEnds[0]);
-    OwnedFD writeEnd(pipeEnds[1]);
+    FileDescriptor readEnd(pipeEnds[0]);
+    FileDescriptor writeEnd(pipeEnds[1]);
 
     SpawnActions spawnActions;
     if (!spawnActions.valid)

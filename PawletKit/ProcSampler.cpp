@@ -1,6 +1,6 @@
 #include "PawletKit/ProcSampler.hpp"
 
-#include "PawletKit/OwnedFD.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 
 #include <cerrno>
 #include <charconv>
@@ -28,7 +28,7 @@ double monotonicSeconds()
 // Up to `limit` bytes of a small file below the directory; nothing when it cannot be opened or read.
 std::optional<std::string> readSmallFile(int directory, std::string const& relativePath, size_t limit)
 {
-    OwnedFD fd(::openat(directory, relativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    FileDescriptor fd(::openat(directory, relativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!fd.isValid())
         return std::nullopt;
     std::string bytes(limit, '\0');

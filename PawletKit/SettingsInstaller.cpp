@@ -12,28 +12,13 @@ namespace {
 constexpr std::string_view hooksKey = "hooks";
 constexpr std::string_view statusLineKey = "statusLine";
 
-// The code point at `at` and its length in bytes; a byte that starts no valid sequence is one byte
-// and no character of any class.
-char32_t codePointAt(std::string_view text, size_t at, size_t& length)
-{
-    utf8proc_int32_t codePoint = -1;
-    auto step = utf8proc_iterate(reinterpret_cast<utf8proc_uint8_t const*>(text.data() + at),
-        static_cast<utf8proc_ssize_t>(text.size() - at), &codePoint);
-    if (step <= 0) {
-        length = 1;
-        return 0xFFFFFFFF;
-    }
-    length = static_cast<size_t>(step);
-    return static_cast<char32_t>(codePoint);
-}
-
 // The bytes of white space (Unicode White_Space: separators, tab, line breaks) starting at `at`.
 size_t whitespaceRun(std::string_view text, size_t at)
 {
     size_t position = at;
     while (position < text.size()) {
         size_t length = 0;
-        if (!CharacterSets::isWhitespaceOrNewline(codePointAt(text, position, length)))
+        if (!CharacterSets::isWhitespaceOrNewline(CharacterSets::codePointAt(text, position, length)))
             break;
         position += length;
     }
@@ -276,7 +261,7 @@ bool needsQuoting(std::string_view path)
     size_t position = 0;
     while (position < path.size()) {
         size_t length = 0;
-        char32_t codePoint = codePointAt(path, position, length);
+        char32_t codePoint = CharacterSets::codePointAt(path, position, length);
         bool safe = CharacterSets::isAlphanumeric(codePoint)
             || (codePoint < 0x80 && safePunctuation.find(static_cast<char>(codePoint)) != std::string_view::npos);
         if (!safe)

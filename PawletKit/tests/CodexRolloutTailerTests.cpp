@@ -381,8 +381,9 @@ TEST_F(Follower, ReplacedFileIsReadFromItsStart)
     // The same while the file rests.
     EXPECT_TRUE(poll(*tailer, noon + 8000).empty());
     ASSERT_EQ(tailer->dormantFileCount(), 1u);
-    fs::remove(path);
-    writeFile(path, line(20) + line(21) + line(22) + line(23) + line(24) + line(25));
+    // Made before the old one goes, so the file system cannot hand the new file the old inode.
+    writeFile(today / ".rollout-a.tmp", line(20) + line(21) + line(22) + line(23) + line(24) + line(25));
+    fs::rename(today / ".rollout-a.tmp", path);
     EXPECT_EQ(markers(poll(*tailer, noon + 8001)), (std::vector<int> { 20, 21, 22, 23, 24, 25 }));
 }
 
