@@ -8,7 +8,13 @@
 namespace AgentTool::HookInput {
 
 // The hook's input as an object: the JSON object itself, or else (text cut at the cap, broken JSON,
-// JSON of another shape) the top-level strings that can be salvaged. Nothing when neither yields any.
+// JSON of another shape, nesting deeper than any real hook input) the top-level strings that can be
+// salvaged. Nothing when neither yields any.
 std::optional<PawletKit::JSON::Value> parse(std::string_view bytes);
+
+// Encoders and summaries walk a value recursively; a 4 MiB permission request could nest two million
+// levels deep and overflow the stack.
+constexpr size_t maxNestingDepth = 512;
+bool nestsDeeperThan(std::string_view bytes, size_t depth);
 
 }

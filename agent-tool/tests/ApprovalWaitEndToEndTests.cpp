@@ -9,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <thread>
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -58,6 +59,18 @@ protected:
 
     std::vector<std::string> log() const { return SupportFiles::logMessages(support()); }
 
+    // The request is posted before its event is recorded; this waits for the event too.
+    std::vector<json> awaitEvents(size_t count) const
+    {
+        auto deadline = std::chrono::steady_clock::now() + 20s;
+        auto events = SupportFiles::events(support());
+        while (events.size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+            events = SupportFiles::events(support());
+        }
+        return events;
+    }
+
 private:
     TemporaryDirectory m_directory;
 };
@@ -97,7 +110,7 @@ TEST_F(ApprovalWait, ReplyReachesTheCodingAgent)
         EXPECT_NEAR((*request)["expiresAt"].get<double>() - (*request)["createdAt"].get<double>(), 115, 0.001);
 
         // The request is on record, with its id, while the tool waits.
-        auto events = SupportFiles::events(support());
+        auto events = awaitEvents(1);
         ASSERT_EQ(events.size(), 1u);
         EXPECT_EQ(events[0]["ev"], "PermissionRequest");
         EXPECT_EQ(events[0]["m"], "Bash");
@@ -223,4 +236,18 @@ TEST_F(ApprovalWait, RequestWithoutToolNameIsPostedAsQuestionMark)
     EXPECT_EQ((*request)["promptId"], "");
     process->signal(SIGTERM);
     EXPECT_EQ(process->finish().status, 0);
+}
+
+TEST_F(ApprovalWait, DeeplyNestedRequestIsStillPosted)
+{
+    // Four megabytes of nesting in the tool input: summarising it as parsed would overflow the stack.
+    size_t const depth = 2'000'000;
+    std::string input = R"({"session_id":"deep","tool_name":"Mystery","tool_input":)" + std::string(depth, '[') + std::string(depth, ']') + "}";
+    auto outcome = AgentProcess::run({ "hook", "PermissionRequest" }, input, support(), { { "PUPNIK_APPROVAL_WAIT_MS", "0" } });
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.standardOutput, "");
+    auto messages = log();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].ends_with(" tool=Mystery wait=0s")) << messages[0];
+    EXPECT_EQ(SupportFiles::fileNames(approvals()), std::vector<std::string> {});
 }
