@@ -59,12 +59,12 @@ std::vector<SpoolEvent> SpoolReader::poll()
 {
     std::vector<SpoolEvent> events;
 
-    if (m_retainedRotated) {
-        if (auto info = statOf(m_retainedRotated.get()); info && m_retainedRotatedCursor.offset < sizeOf(*info))
-            readNewLines(m_retainedRotated.get(), m_retainedRotatedCursor, sizeOf(*info), events);
-        if (m_retainedRotatedUntil <= Date::now().secondsSince1970)
-            m_retainedRotated.close();
+    double now = Date::now().secondsSince1970;
+    for (auto& retained : m_retainedRotated) {
+        if (auto info = statOf(retained.file.get()); info && retained.cursor.offset < sizeOf(*info))
+            readNewLines(retained.file.get(), retained.cursor, sizeOf(*info), events);
     }
+    std::erase_if(m_retainedRotated, [now](RetainedFile const& retained) { return retained.until <= now; });
 
     FileDescriptor file = openForReading(m_paths.spool());
     if (!file)
@@ -95,9 +95,11 @@ std::vector<SpoolEvent> SpoolReader::poll()
         // Lines appended between the size read above and the rename.
         if (auto after = statOf(file.get()); after && m_current.offset < sizeOf(*after))
             readNewLines(file.get(), m_current, sizeOf(*after), events);
-        m_retainedRotated = std::move(file);
-        m_retainedRotatedCursor = m_current;
-        m_retainedRotatedUntil = Date::now().secondsSince1970 + m_retainRotatedFor;
+        // A writer held up between its open and its write may still add to the older renamed files, so
+        // they keep draining for their own time rather than being closed now.
+        if (m_retainedRotated.size() >= maxRetainedRotatedFiles)
+            m_retainedRotated.erase(m_retainedRotated.begin());
+        m_retainedRotated.push_back({ std::move(file), m_current, Date::now().secondsSince1970 + m_retainRotatedFor });
         m_current = {};
         m_currentIdentity.reset();
     }

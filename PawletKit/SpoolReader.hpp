@@ -16,11 +16,14 @@ namespace PawletKit {
 // Follows events.jsonl from the application's side. Each poll returns the records of the complete lines
 // appended since the last one; the file is tracked by device and inode across renames and replacements,
 // and rotated to events.1.jsonl once it is larger than the limit and consumed completely. The renamed
-// file stays open for a while to collect lines still written through descriptors opened before the rename.
+// file stays open for a while to collect lines still written through descriptors opened before the rename;
+// each renamed file is drained for its full time, also when further rotations follow within it.
 class SpoolReader final {
 public:
     static constexpr int64_t defaultRotateAt = 2097152;
     static constexpr double defaultRetainRotatedFor = 5.0;
+    // Beyond this many renamed files still being drained, the oldest is let go.
+    static constexpr size_t maxRetainedRotatedFiles = 64;
 
     // rotateAt must not be negative.
     explicit SpoolReader(Paths paths, int64_t rotateAt = defaultRotateAt);
@@ -39,7 +42,7 @@ public:
     int64_t rotations() const { return m_rotations; }
     double retainRotatedFor() const { return m_retainRotatedFor; }
     void setRetainRotatedFor(double seconds) { m_retainRotatedFor = seconds; }
-    bool isDrainingRotatedFile() const { return m_retainedRotated.isOpen(); }
+    size_t drainingRotatedFiles() const { return m_retainedRotated.size(); }
     // Called right after each successful rename.
     void setAfterRenameHook(std::function<void()> hook) { m_afterRenameHook = std::move(hook); }
 
@@ -58,6 +61,12 @@ private:
         bool skippingLongLine { false };
     };
 
+    struct RetainedFile {
+        FileDescriptor file;
+        Cursor cursor;
+        double until { 0 };
+    };
+
     void readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector<SpoolEvent>& into);
     void decodeLine(std::string_view line, std::vector<SpoolEvent>& into);
 
@@ -66,9 +75,8 @@ private:
     Cursor m_current;
     int64_t m_droppedLines { 0 };
     int64_t m_rotations { 0 };
-    FileDescriptor m_retainedRotated;
-    Cursor m_retainedRotatedCursor;
-    double m_retainedRotatedUntil { 0 };
+    // Oldest first.
+    std::vector<RetainedFile> m_retainedRotated;
     std::optional<Identity> m_currentIdentity;
     double m_retainRotatedFor { defaultRetainRotatedFor };
     std::function<void()> m_afterRenameHook;

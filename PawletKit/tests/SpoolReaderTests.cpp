@@ -159,7 +159,7 @@ TEST_F(SpoolReaderTest, RotatesAConsumedFileAboveItsLimit)
         EXPECT_EQ(fs::exists(spool()), !c.rotates);
         EXPECT_EQ(readFile(rotated()), c.rotates ? c.content : "older\n");
         EXPECT_EQ(reader.offset(), c.rotates ? 0u : content.size() * !c.content.empty());
-        EXPECT_EQ(reader.isDrainingRotatedFile(), c.rotates);
+        EXPECT_EQ(reader.drainingRotatedFiles(), c.rotates ? 1u : 0u);
     }
 }
 
@@ -174,44 +174,70 @@ TEST_F(SpoolReaderTest, NextWriterStartsANewFileReadFromItsStart)
     }
 }
 
-TEST_F(SpoolReaderTest, DrainsTheRenamedFileThroughOlderDescriptors)
+namespace {
+
+// A writer that opened the file before the reader renamed it.
+class LateWriter {
+public:
+    explicit LateWriter(fs::path const& path)
+        : m_fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC))
+    {
+    }
+    ~LateWriter() { ::close(m_fd); }
+    bool write(std::string const& name) const
+    {
+        std::string bytes = line(name);
+        return m_fd >= 0 && ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+
+private:
+    int m_fd;
+};
+
+}
+
+TEST_F(SpoolReaderTest, DrainsTheRenamedFileUntilItsTimeIsOver)
 {
     append(line("a") + line("b"));
     SpoolReader reader(paths, 100);
     reader.setRetainRotatedFor(0);
-    // A writer that opened the file before the reader renamed it.
-    int late = ::open(spool().c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    ASSERT_GE(late, 0);
-    auto writeLate = [&](std::string const& name) {
-        std::string bytes = line(name);
-        ASSERT_EQ(::write(late, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    };
-    reader.setAfterRenameHook([&] { writeLate("during-rename"); });
+    LateWriter late(spool());
+    reader.setAfterRenameHook([&] { EXPECT_TRUE(late.write("during-rename")); });
 
     EXPECT_EQ(names(reader.poll()), (Names { "a", "b", "during-rename" }));
     EXPECT_EQ(reader.rotations(), 1);
-    EXPECT_TRUE(reader.isDrainingRotatedFile());
+    EXPECT_EQ(reader.drainingRotatedFiles(), 1u);
 
-    writeLate("late");
+    ASSERT_TRUE(late.write("late"));
     append(line("new"));
-    // The renamed file first; its retention is over, so this is its last drain.
+    // The renamed file first; its time is over, so this is its last drain.
     EXPECT_EQ(names(reader.poll()), (Names { "late", "new" }));
-    EXPECT_FALSE(reader.isDrainingRotatedFile());
+    EXPECT_EQ(reader.drainingRotatedFiles(), 0u);
 
-    writeLate("too-late");
+    ASSERT_TRUE(late.write("too-late"));
     EXPECT_EQ(names(reader.poll()), Names {});
-    EXPECT_EQ(readFile(rotated()).find("too-late") != std::string::npos, true);
-    ::close(late);
+    EXPECT_NE(readFile(rotated()).find("too-late"), std::string::npos);
 }
 
-TEST_F(SpoolReaderTest, RetainsTheRenamedFileForItsTime)
+// A writer held up between its open and its write across two rotations still gets its line read.
+TEST_F(SpoolReaderTest, OlderRenamedFilesKeepDrainingAcrossFurtherRotations)
 {
     append(line("a"));
     SpoolReader reader(paths, 0);
     EXPECT_EQ(reader.retainRotatedFor(), 5.0);
-    reader.poll();
-    reader.poll();
-    EXPECT_TRUE(reader.isDrainingRotatedFile());
+    LateWriter stalled(spool());
+    EXPECT_EQ(names(reader.poll()), Names { "a" });
+
+    append(line("b"));
+    EXPECT_EQ(names(reader.poll()), Names { "b" });
+    EXPECT_EQ(reader.rotations(), 2);
+    EXPECT_EQ(reader.drainingRotatedFiles(), 2u);
+
+    // Its file has lost its name by now: the second rotation renamed over it.
+    ASSERT_TRUE(stalled.write("stalled"));
+    append(line("c"));
+    EXPECT_EQ(names(reader.poll()), (Names { "stalled", "c" }));
+    EXPECT_EQ(reader.droppedLines(), 0);
 }
 
 TEST_F(SpoolReaderTest, CountsBadLinesAndSkipsEmptyOnes)
