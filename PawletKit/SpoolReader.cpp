@@ -36,6 +36,32 @@ uint64_t sizeOf(struct stat const& info)
     return info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
 }
 
+// Brackets outside strings; what is not JSON is left for the parser to refuse.
+bool isNestedDeeperThan(std::string_view text, int limit)
+{
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char byte : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (byte == '\\')
+                escaped = true;
+            else if (byte == '"')
+                inString = false;
+        } else if (byte == '"') {
+            inString = true;
+        } else if (byte == '{' || byte == '[') {
+            if (++depth > limit)
+                return true;
+        } else if (byte == '}' || byte == ']') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 }
 
 SpoolReader::SpoolReader(Paths paths, int64_t rotateAt)
@@ -140,8 +166,12 @@ void SpoolReader::readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector
     if (last != std::string_view::npos && last >= start) {
         for (size_t position = start; position <= last;) {
             size_t lineEnd = bytes.find('\n', position);
-            if (lineEnd > position)
-                decodeLine(bytes.substr(position, lineEnd - position), into);
+            if (lineEnd > position) {
+                if (auto event = decodeLine(bytes.substr(position, lineEnd - position)))
+                    into.push_back(std::move(*event));
+                else
+                    ++m_droppedLines;
+            }
             position = lineEnd + 1;
         }
         consumed = last + 1;
@@ -157,17 +187,15 @@ void SpoolReader::readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector
     cursor.offset += consumed;
 }
 
-void SpoolReader::decodeLine(std::string_view line, std::vector<SpoolEvent>& into)
+std::optional<SpoolEvent> SpoolReader::decodeLine(std::string_view line)
 {
-    std::optional<SpoolEvent> event;
+    if (isNestedDeeperThan(line, maxLineNestingDepth))
+        return std::nullopt;
     try {
-        event = SpoolEvent::fromJSON(JSON::parse(line));
+        return SpoolEvent::fromJSON(JSON::parse(line));
     } catch (JSON::Value::exception const&) {
+        return std::nullopt;
     }
-    if (event)
-        into.push_back(std::move(*event));
-    else
-        ++m_droppedLines;
 }
 
 }

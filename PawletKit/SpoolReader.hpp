@@ -22,6 +22,9 @@ class SpoolReader final {
 public:
     static constexpr int64_t defaultRotateAt = 2097152;
     static constexpr double defaultRetainRotatedFor = 5.0;
+    // Lines nested deeper than this are dropped unparsed: writers nest a handful of levels, and a value
+    // nested tens of thousands deep would exhaust the stack of whatever walks it.
+    static constexpr int maxLineNestingDepth = 32;
     // Beyond this many renamed files still being drained, the oldest is let go.
     static constexpr size_t maxRetainedRotatedFiles = 64;
 
@@ -34,6 +37,9 @@ public:
     void skipToEnd();
     // Never fails; bad lines are counted in droppedLines and skipped.
     std::vector<SpoolEvent> poll();
+
+    // One line without its line feed to a record; nothing for a line that is not a usable record.
+    static std::optional<SpoolEvent> decodeLine(std::string_view line);
 
     Paths const& paths() const { return m_paths; }
     int64_t rotateAt() const { return m_rotateAt; }
@@ -68,7 +74,6 @@ private:
     };
 
     void readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector<SpoolEvent>& into);
-    void decodeLine(std::string_view line, std::vector<SpoolEvent>& into);
 
     Paths m_paths;
     int64_t m_rotateAt;
