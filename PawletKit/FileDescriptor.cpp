@@ -4,21 +4,14 @@
 
 namespace PawletKit {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+bool FileDescriptor::reset()
 {
-    if (this != &other) {
-        close();
-        m_fd = other.release();
-    }
-    return *this;
-}
-
-void FileDescriptor::close()
-{
-    // Not retried on EINTR: on Linux the descriptor is gone whatever close reports.
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd < 0)
+        return true;
+    // Linux releases the descriptor even when close fails, so it is never retried.
+    bool const closed = ::close(m_fd) == 0;
     m_fd = -1;
+    return closed;
 }
 
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <utility>
+
 namespace PawletKit {
 
-// Owns one open file descriptor and closes it when it goes away.
+// Owns one open file descriptor and closes it when it goes out of scope.
 class FileDescriptor final {
 public:
     FileDescriptor() = default;
@@ -10,27 +12,27 @@ public:
         : m_fd(fd)
     {
     }
-    ~FileDescriptor() { close(); }
-
     FileDescriptor(FileDescriptor&& other) noexcept
-        : m_fd(other.release())
+        : m_fd(std::exchange(other.m_fd, -1))
     {
     }
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
     FileDescriptor(FileDescriptor const&) = delete;
     FileDescriptor& operator=(FileDescriptor const&) = delete;
+    ~FileDescriptor() { reset(); }
 
     int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    explicit operator bool() const { return isOpen(); }
-
-    int release()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void close();
+    bool isValid() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
+    // Closes now; returns false when close reports an error (a write may not have reached the file).
+    bool reset();
 
 private:
     int m_fd { -1 };

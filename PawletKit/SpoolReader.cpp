@@ -73,7 +73,7 @@ SpoolReader::SpoolReader(Paths paths, int64_t rotateAt)
 void SpoolReader::skipToEnd()
 {
     FileDescriptor file = openForReading(m_paths.spool());
-    if (!file) {
+    if (!file.isValid()) {
         m_current = {};
         return;
     }
@@ -93,7 +93,7 @@ std::vector<SpoolEvent> SpoolReader::poll()
     std::erase_if(m_retainedRotated, [now](RetainedFile const& retained) { return retained.until <= now; });
 
     FileDescriptor file = openForReading(m_paths.spool());
-    if (!file)
+    if (!file.isValid())
         return events;
     auto info = statOf(file.get());
     if (!info)

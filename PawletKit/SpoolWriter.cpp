@@ -96,7 +96,7 @@ void SpoolWriter::appendLine(std::string_view line, std::filesystem::path const&
         if (::fstat(file.get(), &info) == 0 && info.st_size > emergencyRotateAt) {
             auto rotated = url.parent_path() / "events.1.jsonl";
             if (::rename(url.c_str(), rotated.c_str()) == 0) {
-                file.close();
+                file.reset();
                 file = openForAppending(url);
             }
         }
