@@ -3,11 +3,13 @@
 #include "PawletKit/SpoolReader.hpp"
 #include "PawletKit/SpoolSanitizer.hpp"
 
-#include "TemporaryDirectory.hpp"
+#include "FollowerTestSupport.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace PawletKit;
+using FollowerTest::TemporaryDirectory;
+using FollowerTest::writeFile;
 using JSON::Value;
 
 namespace {

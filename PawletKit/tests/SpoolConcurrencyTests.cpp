@@ -1,7 +1,7 @@
 #include "PawletKit/SpoolReader.hpp"
 #include "PawletKit/SpoolWriter.hpp"
 
-#include "TemporaryDirectory.hpp"
+#include "FollowerTestSupport.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace PawletKit;
+using FollowerTest::TemporaryDirectory;
 
 namespace {
 

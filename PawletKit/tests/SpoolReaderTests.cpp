@@ -1,13 +1,16 @@
 #include "PawletKit/SpoolReader.hpp"
 #include "PawletKit/SpoolWriter.hpp"
 
-#include "TemporaryDirectory.hpp"
+#include "FollowerTestSupport.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace PawletKit;
+using FollowerTest::readFile;
+using FollowerTest::TemporaryDirectory;
+using FollowerTest::writeFile;
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "PawletKit/SpoolWriter.hpp"
 
-#include "TemporaryDirectory.hpp"
+#include "FollowerTestSupport.hpp"
 
 #include <cerrno>
 #include <csignal>
@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 using namespace PawletKit;
+using FollowerTest::readFile;
+using FollowerTest::TemporaryDirectory;
+using FollowerTest::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
