@@ -63,7 +63,7 @@ TEST(SpoolBounds, MebibyteHookInputBecomesOneBoundedLine)
             R"({"session_id":"s1","cost":)" + repeated(R"({"a":)", levels) + "1" + std::string(levels, '}') + "}",
             R"({"cost":{"a":{"a":{}}},"session_id":"s1"})" },
         { "arrays nested to the end",
-            R"({"session_id":"s1","rate_limits":{"x":)" + std::string(oneMiB, '[') + std::string(oneMiB, ']') + "}}",
+            R"({"session_id":"s1","rate_limits":{"x":)" + std::string(oneMiB / 2, '[') + std::string(oneMiB / 2, ']') + "}}",
             R"({"rate_limits":{},"session_id":"s1"})" },
         { "cut short inside a long prompt",
             R"({"session_id":"s1","cwd":"/w","prompt":")" + std::string(oneMiB, 'p'),
