@@ -1,14 +1,20 @@
 #include "PawletKit/CodexRecordTranslator.hpp"
 
 #include <algorithm>
+#include <cctype>
 
 namespace PawletKit::CodexRecordTranslator {
 
-std::regex const& approvalPattern()
+bool looksLikeApproval(std::string_view payloadType)
 {
-    static std::regex const pattern("approval|permission|request_user|elicitation",
-        std::regex::ECMAScript | std::regex::icase | std::regex::optimize);
-    return pattern;
+    // A plain case-insensitive substring search: std::regex recurses per character and a hostile
+    // transcript can hold a payload type of megabytes.
+    std::string lower(payloadType);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (std::string_view word : { "approval", "permission", "request_user", "elicitation" })
+        if (lower.find(word) != std::string::npos)
+            return true;
+    return false;
 }
 
 SpoolEvent makeEvent(std::string const& name, std::optional<std::string> matcher, JSON::Value const& extra,
@@ -131,7 +137,7 @@ std::optional<std::vector<SpoolEvent>> events(std::string_view line, std::string
             return single("PostToolUse");
         if (payloadType == "token_count")
             return tokenCountEvents(*payload, sid, base, ts);
-        if (!payloadType.empty() && std::regex_search(payloadType.begin(), payloadType.end(), approvalPattern())) {
+        if (!payloadType.empty() && looksLikeApproval(payloadType)) {
             JSON::Value const extra { { "notification_type", "permission_prompt" } };
             return std::vector<SpoolEvent> { makeEvent("Notification", "permission_prompt", extra, base, sid, ts) };
         }

@@ -4,7 +4,6 @@
 #include "PawletKit/SpoolEvent.hpp"
 
 #include <optional>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +15,8 @@ namespace PawletKit::CodexRecordTranslator {
 
 constexpr std::string_view sourceName = "codex";
 
-// Payload types that ask the user for something; built once, safe to use from any thread.
-std::regex const& approvalPattern();
+// Payload types that ask the user for something ("exec_approval_request" and the like).
+bool looksLikeApproval(std::string_view payloadType);
 
 // Zero, one or two events for a complete line (without its line break). Nothing when the line is no
 // record at all (not JSON, not an object, an empty object, or no string "type"): the caller counts it.
