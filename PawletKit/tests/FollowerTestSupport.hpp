@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <unistd.h>
@@ -55,6 +56,12 @@ inline void writeFile(std::filesystem::path const& path, std::string const& byte
 inline void appendFile(std::filesystem::path const& path, std::string const& bytes)
 {
     writeFile(path, bytes, std::ios::app);
+}
+
+inline std::string readFile(std::filesystem::path const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }
