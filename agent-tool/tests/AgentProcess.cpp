@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -13,10 +14,13 @@ extern char** environ;
 
 namespace {
 
-void readUntilEnd(int fd, std::string& into)
+void readUntilEnd(int fd, std::string& into, std::atomic<bool> const& stop)
 {
     char buffer[65'536];
-    for (;;) {
+    while (!stop) {
+        pollfd entry { fd, POLLIN, 0 };
+        if (::poll(&entry, 1, 50) == 0)
+            continue;
         ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count < 0 && errno == EINTR)
             continue;
@@ -67,8 +71,8 @@ AgentProcess::AgentProcess(std::vector<std::string> const& arguments, std::files
     if (result != 0)
         throw std::runtime_error("cannot start " + argumentStrings[0]);
     m_input = input[1];
-    m_outputReader = std::thread(readUntilEnd, output[0], std::ref(m_standardOutput));
-    m_errorReader = std::thread(readUntilEnd, error[0], std::ref(m_standardError));
+    m_outputReader = std::thread(readUntilEnd, output[0], std::ref(m_standardOutput), std::cref(m_stopReading));
+    m_errorReader = std::thread(readUntilEnd, error[0], std::ref(m_standardError), std::cref(m_stopReading));
 }
 
 AgentProcess::~AgentProcess()
@@ -77,6 +81,7 @@ AgentProcess::~AgentProcess()
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
+    m_stopReading = true;
     closeInput();
     if (m_outputReader.joinable())
         m_outputReader.join();
@@ -141,8 +146,15 @@ AgentProcess::Outcome AgentProcess::finish(std::chrono::milliseconds timeout)
         m_status = -1;
         return { false, -1, {}, {} };
     }
+    std::thread stopper([this] {
+        for (int waited = 0; waited < 100 && !m_stopReading; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        m_stopReading = true;
+    });
     m_outputReader.join();
     m_errorReader.join();
+    m_stopReading = true;
+    stopper.join();
     return { true, m_status, m_standardOutput, m_standardError };
 }
 

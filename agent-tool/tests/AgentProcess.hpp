@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -33,7 +34,8 @@ public:
     void signal(int signal);
     // Waits while the input stays as it is; true when the tool has exited by then.
     bool waitForExit(std::chrono::milliseconds timeout);
-    // Closes the input and waits for the tool to exit and both outputs to end.
+    // Closes the input and waits for the tool to exit and both outputs to end (at most a few seconds
+    // after the exit).
     Outcome finish(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
     // The tool with the whole input written at once.
@@ -47,6 +49,8 @@ private:
     int m_status { -1 };
     std::string m_standardOutput;
     std::string m_standardError;
+    // Set when the outputs are given up on: a stray child of the tool may hold them open forever.
+    std::atomic<bool> m_stopReading { false };
     std::thread m_outputReader;
     std::thread m_errorReader;
 };
