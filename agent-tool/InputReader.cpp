@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,8 +24,8 @@ std::string read(int fd, Limits limits)
     int64_t limit = std::min(limits.firstByteMs, limits.totalMs);
     auto remaining = [&] { return limit - (MonotonicClock::milliseconds() - start); };
     bool capReached = false;
-    // Data goes straight into the result; only a drain past the cap needs a buffer of its own.
-    std::string discard;
+    // Not zero-filled: only the pages a read actually fills are ever touched.
+    auto buffer = std::make_unique_for_overwrite<char[]>(chunkBytes);
 
     for (int64_t left = remaining(); left >= 1; left = remaining()) {
         pollfd entry { fd, POLLIN, 0 };
@@ -36,12 +37,8 @@ std::string read(int fd, Limits limits)
         }
         if (ready == 0)
             break;
-        std::string& target = capReached ? discard : collected;
-        size_t const before = capReached ? 0 : collected.size();
-        target.resize(before + chunkBytes);
-        ssize_t count = ::read(fd, target.data() + before, chunkBytes);
+        ssize_t count = ::read(fd, buffer.get(), chunkBytes);
         int const error = errno;
-        target.resize(before + static_cast<size_t>(std::max<ssize_t>(count, 0)));
         if (count < 0) {
             if (error == EINTR || error == EAGAIN)
                 continue;
@@ -49,9 +46,12 @@ std::string read(int fd, Limits limits)
         }
         if (count == 0)
             break;
-        if (!capReached && collected.size() > limits.maxBytes) {
-            collected.resize(limits.maxBytes);
-            capReached = true;
+        if (!capReached) {
+            collected.append(buffer.get(), static_cast<size_t>(count));
+            if (collected.size() > limits.maxBytes) {
+                collected.resize(limits.maxBytes);
+                capReached = true;
+            }
         }
         limit = limits.totalMs;
     }
