@@ -10,10 +10,7 @@
 
 namespace PawletKit::JSON {
 
-namespace {
-
-// The position of the first bracket past the nesting limit, if any; brackets inside strings don't count.
-std::optional<size_t> tooDeepAt(std::string_view bytes)
+std::optional<size_t> firstBracketDeeperThan(std::string_view bytes, size_t limit)
 {
     size_t depth = 0;
     bool inString = false;
@@ -30,7 +27,7 @@ std::optional<size_t> tooDeepAt(std::string_view bytes)
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
-            if (++depth > maxNestingDepth)
+            if (++depth > limit)
                 return i;
         } else if ((c == ']' || c == '}') && depth > 0) {
             --depth;
@@ -39,11 +36,9 @@ std::optional<size_t> tooDeepAt(std::string_view bytes)
     return std::nullopt;
 }
 
-}
-
 Value parse(std::string_view bytes)
 {
-    if (auto position = tooDeepAt(bytes))
+    if (auto position = firstBracketDeeperThan(bytes, maxNestingDepth))
         throw Value::parse_error::create(101, *position + 1, "nesting deeper than " + std::to_string(maxNestingDepth) + " levels", nullptr);
     return Value::parse(bytes.begin(), bytes.end());
 }
