@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace PawletKit;
 using namespace EngineTesting;
@@ -313,6 +314,17 @@ TEST(PawletEngine, StateMovesThePresentOnlyForward)
     // The present stays at 10000: an event at 13000 is within the future limit.
     timeline.engine.ingest(hook(13000, "PermissionRequest", "x"));
     EXPECT_EQ(timeline.engine.sessionTargets(Date::fromSeconds(13000)).size(), 1u);
+}
+
+TEST(PawletEngine, AnUndefinedPresentIsNotAdopted)
+{
+    // Adopted, it would never be raised again and every later event would pass the time tests.
+    Timeline timeline;
+    timeline.engine.state(Date::fromSeconds(std::numeric_limits<double>::quiet_NaN()));
+    timeline.engine.state(Date::fromSeconds(10000));
+    timeline.clockNow = 100000;
+    timeline.engine.ingest(hook(20000, "PermissionRequest", "x"));
+    EXPECT_TRUE(timeline.engine.sessionTargets(Date::fromSeconds(20000)).empty());
 }
 
 TEST(PawletEngine, ClockJumpingBackPullsTheLastEventTimeBack)
