@@ -1,0 +1,7 @@
+#include "PawletKit/ProcessSampler.hpp"
+
+namespace PawletKit {
+
+ProcessSampler::~ProcessSampler() = default;
+
+}

@@ -1,0 +1,51 @@
+#include "PawletKit/RegularFile.hpp"
+
+#include "PawletKit/FileDescriptor.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PawletKit::RegularFile {
+
+std::optional<std::string> read(std::filesystem::path const& path, size_t maxBytes)
+{
+    // Look before opening: opening some devices has effects of its own.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!fd.isValid())
+        return std::nullopt;
+    // The path may have been replaced between the two looks; the descriptor is what is read.
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > maxBytes)
+        return std::nullopt;
+
+    std::string content;
+    size_t const limit = maxBytes + 1;
+    content.resize(std::min(limit, static_cast<size_t>(info.st_size) + 1));
+    size_t filled = 0;
+    while (filled < limit) {
+        if (filled == content.size())
+            content.resize(std::min(limit, content.size() * 2 + 4096));
+        ssize_t got = ::read(fd.get(), content.data() + filled, content.size() - filled);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        filled += static_cast<size_t>(got);
+    }
+    if (filled > maxBytes)
+        return std::nullopt;
+    content.resize(filled);
+    return content;
+}
+
+}

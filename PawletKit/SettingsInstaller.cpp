@@ -1,0 +1,469 @@
+#include "PawletKit/SettingsInstaller.hpp"
+
+#include "PawletKit/CharacterSets.hpp"
+
+#include <algorithm>
+#include <utf8proc.h>
+
+namespace PawletKit::SettingsInstaller {
+
+namespace {
+
+constexpr std::string_view hooksKey = "hooks";
+constexpr std::string_view statusLineKey = "statusLine";
+
+// The bytes of white space (Unicode White_Space: separators, tab, line breaks) starting at `at`.
+size_t whitespaceRun(std::string_view text, size_t at)
+{
+    size_t position = at;
+    while (position < text.size()) {
+        size_t length = 0;
+        if (!CharacterSets::isWhitespaceOrNewline(CharacterSets::codePointAt(text, position, length)))
+            break;
+        position += length;
+    }
+    return position - at;
+}
+
+// The tool's name, right after the start of the command or one of / ' " and space, then an optional
+// closing quote, white space, and the word "hook" or "statusline" standing alone.
+bool matchesOwnCommand(std::string_view command)
+{
+    for (size_t at = command.find(agentName); at != std::string_view::npos; at = command.find(agentName, at + 1)) {
+        if (at > 0) {
+            char before = command[at - 1];
+            if (before != '/' && before != '\'' && before != '"' && before != ' ')
+                continue;
+        }
+        size_t position = at + agentName.size();
+        if (position < command.size() && (command[position] == '\'' || command[position] == '"'))
+            ++position;
+        size_t spaces = whitespaceRun(command, position);
+        if (spaces == 0)
+            continue;
+        position += spaces;
+        for (std::string_view word : { std::string_view("hook"), std::string_view("statusline") }) {
+            if (command.substr(position).starts_with(word)) {
+                size_t end = position + word.size();
+                if (end == command.size() || whitespaceRun(command, end) > 0)
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+JSON::Value const* hooksArrayOf(JSON::Value const& group)
+{
+    if (!group.is_object())
+        return nullptr;
+    auto it = group.find(hooksKey);
+    if (it == group.end() || !it->is_array())
+        return nullptr;
+    return &*it;
+}
+
+bool isOwnEntry(JSON::Value const& entry)
+{
+    return entry.is_object() && isOwnCommand(JSON::member(&entry, "command"));
+}
+
+bool holdsOwnHook(JSON::Value const& group)
+{
+    auto const* entries = hooksArrayOf(group);
+    return entries && std::any_of(entries->begin(), entries->end(), isOwnEntry);
+}
+
+// The group without our entries: unchanged when it has none, nothing when only ours were in it.
+std::optional<JSON::Value> withoutOwnHooks(JSON::Value const& group)
+{
+    auto const* entries = hooksArrayOf(group);
+    if (!entries)
+        return group;
+    JSON::Value kept = JSON::Value::array();
+    for (auto const& entry : *entries) {
+        if (!isOwnEntry(entry))
+            kept.push_back(entry);
+    }
+    if (kept.size() == entries->size())
+        return group;
+    if (kept.empty())
+        return std::nullopt;
+    JSON::Value result = group;
+    result[std::string(hooksKey)] = std::move(kept);
+    return result;
+}
+
+std::optional<std::string_view> matcherOf(HookSpec const& spec)
+{
+    if (!spec.matcher)
+        return std::nullopt;
+    return std::string_view(*spec.matcher);
+}
+
+bool refreshIntervalIsShort(JSON::Value const& statusLine)
+{
+    auto interval = JSON::toDouble(JSON::member(&statusLine, "refreshInterval"));
+    return interval && *interval > 0 && *interval < static_cast<double>(statusLineRefreshInterval);
+}
+
+std::optional<std::string> takeOverStatusLine(JSON::Value& settings, std::string const& command,
+    std::optional<std::string> const& forwardedStatusLine)
+{
+    auto it = settings.find(statusLineKey);
+    if (it == settings.end() || !it->is_object()) {
+        settings[std::string(statusLineKey)] = {
+            { "type", "command" },
+            { "command", command },
+            { "refreshInterval", statusLineRefreshInterval },
+        };
+        return std::nullopt;
+    }
+    JSON::Value& statusLine = *it;
+    if (isOwnCommand(JSON::member(&statusLine, "command"))) {
+        statusLine["command"] = command;
+        return forwardedStatusLine;
+    }
+    std::optional<std::string> forward;
+    if (auto previous = statusLine.find("command"); previous != statusLine.end() && previous->is_string()) {
+        auto trimmed = CharacterSets::trimmingWhitespaceAndNewlines(previous->get_ref<std::string const&>());
+        if (!trimmed.empty())
+            forward = std::string(trimmed);
+    }
+    statusLine["type"] = "command";
+    statusLine["command"] = command;
+    if (!refreshIntervalIsShort(statusLine))
+        statusLine["refreshInterval"] = statusLineRefreshInterval;
+    return forward;
+}
+
+// Our entries in groups that no registration of the list will take over (an event or matcher we no
+// longer use) are removed; the user's entries beside them stay with their group.
+void removeStaleRegistrations(JSON::Value& hooks)
+{
+    std::vector<std::string> emptied;
+    for (auto it = hooks.begin(); it != hooks.end(); ++it) {
+        std::string const& event = it.key();
+        JSON::Value& groups = it.value();
+        if (!groups.is_array())
+            continue;
+        std::vector<HookSpec const*> specs;
+        for (auto const& spec : hookSpecs()) {
+            if (spec.event == event)
+                specs.push_back(&spec);
+        }
+        JSON::Value kept = JSON::Value::array();
+        bool changed = false;
+        for (auto const& group : groups) {
+            bool registered = std::any_of(specs.begin(), specs.end(),
+                [&](HookSpec const* spec) { return groupMatches(group, matcherOf(*spec)); });
+            if (registered || !holdsOwnHook(group)) {
+                kept.push_back(group);
+                continue;
+            }
+            changed = true;
+            if (auto stripped = withoutOwnHooks(group))
+                kept.push_back(std::move(*stripped));
+        }
+        if (!changed)
+            continue;
+        if (kept.empty())
+            emptied.push_back(event);
+        else
+            groups = std::move(kept);
+    }
+    for (auto const& event : emptied)
+        hooks.erase(event);
+}
+
+void registerHooks(JSON::Value& hooks, std::string_view agentPath)
+{
+    for (auto const& spec : hookSpecs()) {
+        auto matcher = matcherOf(spec);
+        auto command = hookCommand(agentPath, spec);
+        auto timeout = spec.effectiveTimeout();
+        auto it = hooks.find(spec.event);
+        if (it != hooks.end() && !it->is_array())
+            continue;
+        JSON::Value& groups = it != hooks.end() ? *it : (hooks[spec.event] = JSON::Value::array());
+        auto own = std::find_if(groups.begin(), groups.end(),
+            [&](JSON::Value const& group) { return groupHasOwnHook(group, matcher); });
+        if (own != groups.end()) {
+            *own = updateOwnHooks(std::move(*own), command, timeout);
+            continue;
+        }
+        JSON::Value group = JSON::Value::object();
+        if (matcher)
+            group["matcher"] = *matcher;
+        group[std::string(hooksKey)] = JSON::Value::array({ JSON::Value {
+            { "type", "command" },
+            { "command", command },
+            { "timeout", timeout },
+        } });
+        groups.push_back(std::move(group));
+    }
+}
+
+template<typename Visit>
+void forEachGroup(JSON::Value const& settings, Visit visit)
+{
+    auto const* hooks = JSON::member(&settings, hooksKey);
+    if (!hooks || !hooks->is_object())
+        return;
+    for (auto it = hooks->begin(); it != hooks->end(); ++it) {
+        if (!it->is_array())
+            continue;
+        for (auto const& group : *it)
+            visit(group);
+    }
+}
+
+}
+
+std::vector<HookSpec> const& hookSpecs()
+{
+    static std::vector<HookSpec> const specs = [] {
+        std::vector<HookSpec> list {
+            { "SessionStart", std::nullopt, std::nullopt },
+            { "SessionEnd", std::nullopt, std::nullopt },
+            { "UserPromptSubmit", std::nullopt, std::nullopt },
+            { "PreToolUse", std::nullopt, std::nullopt },
+            { "PostToolUse", std::nullopt, std::nullopt },
+            { "PostToolUseFailure", std::nullopt, std::nullopt },
+            { "Stop", std::nullopt, std::nullopt },
+            { "SubagentStart", std::nullopt, std::nullopt },
+            { "SubagentStop", std::nullopt, std::nullopt },
+            { "PermissionRequest", std::nullopt, permissionRequestTimeout },
+            { "StopFailure", std::string(rateLimitMatcher), std::nullopt },
+        };
+        for (auto matcher : notificationMatchers)
+            list.push_back({ "Notification", std::string(matcher), std::nullopt });
+        list.push_back({ "Notification", std::string(quotaResumeMatcher), std::nullopt });
+        return list;
+    }();
+    return specs;
+}
+
+std::map<std::string, int64_t> const& expectedTimeouts()
+{
+    static std::map<std::string, int64_t> const timeouts = [] {
+        std::map<std::string, int64_t> map;
+        for (auto const& spec : hookSpecs())
+            map[spec.event] = spec.effectiveTimeout();
+        return map;
+    }();
+    return timeouts;
+}
+
+bool needsQuoting(std::string_view path)
+{
+    constexpr std::string_view safePunctuation = "/-_.+=:,@";
+    size_t position = 0;
+    while (position < path.size()) {
+        size_t length = 0;
+        char32_t codePoint = CharacterSets::codePointAt(path, position, length);
+        bool safe = CharacterSets::isAlphanumeric(codePoint)
+            || (codePoint < 0x80 && safePunctuation.find(static_cast<char>(codePoint)) != std::string_view::npos);
+        if (!safe)
+            return true;
+        position += length;
+    }
+    return false;
+}
+
+std::string shellQuote(std::string_view path)
+{
+    if (!path.empty() && !needsQuoting(path))
+        return std::string(path);
+    std::string quoted = "'";
+    for (char c : path) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+std::string statuslineCommand(std::string_view agentPath)
+{
+    return shellQuote(agentPath) + " statusline";
+}
+
+std::string hookCommand(std::string_view agentPath, std::string_view event, std::optional<std::string_view> matcher)
+{
+    std::string command = shellQuote(agentPath);
+    command += " hook ";
+    command += event;
+    if (matcher) {
+        command += ' ';
+        command += *matcher;
+    }
+    return command;
+}
+
+std::string hookCommand(std::string_view agentPath, HookSpec const& spec)
+{
+    return hookCommand(agentPath, spec.event, matcherOf(spec));
+}
+
+bool isOwnCommand(JSON::Value const* value)
+{
+    if (!value || !value->is_string())
+        return false;
+    return matchesOwnCommand(value->get_ref<std::string const&>());
+}
+
+bool groupMatches(JSON::Value const& group, std::optional<std::string_view> matcher)
+{
+    std::string_view found;
+    if (auto const* value = JSON::member(&group, "matcher"); value && value->is_string())
+        found = CharacterSets::trimmingWhitespace(value->get_ref<std::string const&>());
+    if (found.empty())
+        return !matcher;
+    return matcher && *matcher == found;
+}
+
+bool groupHasOwnHook(JSON::Value const& group, std::optional<std::string_view> matcher)
+{
+    return group.is_object() && !group.empty() && groupMatches(group, matcher) && holdsOwnHook(group);
+}
+
+JSON::Value updateOwnHooks(JSON::Value group, std::string_view command, int64_t timeout)
+{
+    if (!group.is_object())
+        return group;
+    auto it = group.find(hooksKey);
+    if (it == group.end() || !it->is_array())
+        return group;
+    for (auto& entry : *it) {
+        if (!isOwnEntry(entry))
+            continue;
+        entry["command"] = command;
+        entry["type"] = "command";
+        entry["timeout"] = timeout;
+    }
+    return group;
+}
+
+InstallResult install(JSON::Value settings, std::string_view agentPath, std::optional<std::string> const& forwardedStatusLine)
+{
+    if (!settings.is_object())
+        settings = JSON::Value::object();
+    auto forward = takeOverStatusLine(settings, statuslineCommand(agentPath), forwardedStatusLine);
+
+    JSON::Value hooks = JSON::Value::object();
+    if (auto it = settings.find(hooksKey); it != settings.end() && it->is_object())
+        hooks = std::move(*it);
+    removeStaleRegistrations(hooks);
+    registerHooks(hooks, agentPath);
+    settings[std::string(hooksKey)] = std::move(hooks);
+    return { std::move(settings), std::move(forward) };
+}
+
+JSON::Value uninstall(JSON::Value settings, std::optional<std::string> const& restoringStatusLine)
+{
+    if (!settings.is_object())
+        return settings;
+
+    if (auto it = settings.find(hooksKey); it != settings.end() && it->is_object()) {
+        JSON::Value& hooks = *it;
+        std::vector<std::string> emptied;
+        for (auto event = hooks.begin(); event != hooks.end(); ++event) {
+            JSON::Value& groups = event.value();
+            if (!groups.is_array())
+                continue;
+            JSON::Value kept = JSON::Value::array();
+            for (auto const& group : groups) {
+                if (auto stripped = withoutOwnHooks(group))
+                    kept.push_back(std::move(*stripped));
+            }
+            if (kept.empty())
+                emptied.push_back(event.key());
+            else
+                groups = std::move(kept);
+        }
+        for (auto const& event : emptied)
+            hooks.erase(event);
+        if (hooks.empty())
+            settings.erase(it);
+    }
+
+    if (auto it = settings.find(statusLineKey);
+        it != settings.end() && it->is_object() && isOwnCommand(JSON::member(&*it, "command"))) {
+        if (!restoringStatusLine || restoringStatusLine->empty()) {
+            settings.erase(it);
+        } else {
+            JSON::Value& statusLine = *it;
+            statusLine["type"] = "command";
+            statusLine["command"] = *restoringStatusLine;
+            if (!refreshIntervalIsShort(statusLine))
+                statusLine.erase("refreshInterval");
+        }
+    }
+    return settings;
+}
+
+bool isInstalled(JSON::Value const& settings)
+{
+    if (auto const* statusLine = JSON::member(&settings, statusLineKey);
+        statusLine && statusLine->is_object() && isOwnCommand(JSON::member(statusLine, "command")))
+        return true;
+    bool found = false;
+    forEachGroup(settings, [&](JSON::Value const& group) { found = found || holdsOwnHook(group); });
+    return found;
+}
+
+bool isComplete(JSON::Value const& settings)
+{
+    auto const* hooks = JSON::member(&settings, hooksKey);
+    return std::all_of(hookSpecs().begin(), hookSpecs().end(), [&](HookSpec const& spec) {
+        auto const* groups = JSON::member(hooks, spec.event);
+        return groups && groups->is_array()
+            && std::any_of(groups->begin(), groups->end(),
+                [&](JSON::Value const& group) { return groupHasOwnHook(group, matcherOf(spec)); });
+    });
+}
+
+bool needsHookUpgrade(JSON::Value const& settings)
+{
+    if (!isInstalled(settings))
+        return false;
+    auto const* hooks = JSON::member(&settings, hooksKey);
+    for (auto const& spec : hookSpecs()) {
+        auto const* groups = JSON::member(hooks, spec.event);
+        if (!groups || !groups->is_array())
+            continue;
+        for (auto const& group : *groups) {
+            if (!groupHasOwnHook(group, matcherOf(spec)))
+                continue;
+            for (auto const& entry : *hooksArrayOf(group)) {
+                if (!isOwnEntry(entry))
+                    continue;
+                auto timeout = JSON::toInt(JSON::member(&entry, "timeout"));
+                if (!timeout || *timeout != spec.effectiveTimeout())
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> ownHookCommands(JSON::Value const& settings)
+{
+    std::vector<std::string> commands;
+    forEachGroup(settings, [&](JSON::Value const& group) {
+        auto const* entries = hooksArrayOf(group);
+        if (!entries)
+            return;
+        for (auto const& entry : *entries) {
+            if (isOwnEntry(entry))
+                commands.push_back(entry.at("command").get<std::string>());
+        }
+    });
+    std::sort(commands.begin(), commands.end());
+    return commands;
+}
+
+}

@@ -1,0 +1,166 @@
+#include "PawletKit/AgentConfig.hpp"
+
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace PawletKit;
+using JSON::Value;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TemporaryFolder {
+public:
+    TemporaryFolder()
+    {
+        char pattern[] = "/tmp/agent-config-test-XXXXXX";
+        m_path = ::mkdtemp(pattern);
+    }
+    ~TemporaryFolder() { fs::remove_all(m_path); }
+    fs::path const& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+std::string contentsOf(fs::path const& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << file.rdbuf();
+    return buffer.str();
+}
+
+void write(fs::path const& path, std::string const& contents)
+{
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+unsigned modeOf(fs::path const& path)
+{
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 0777;
+}
+
+std::vector<std::string> namesIn(fs::path const& folder)
+{
+    std::vector<std::string> names;
+    for (auto const& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}
+
+TEST(AgentConfig, ReadsLenientlyWithDefaults)
+{
+    struct Case {
+        char const* json;
+        std::optional<AgentConfig> expected;
+    };
+    Case const cases[] = {
+        { "{}", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { "[]", std::nullopt },
+        { R"J("text")J", std::nullopt },
+        { "null", std::nullopt },
+        { R"J({"forwardStatusLine": " \n\t"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"forwardStatusLine": null})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"forwardStatusLine": true})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"forwardStatusLine": 42})J", AgentConfig { 1, "42", Date::fromSeconds(0) } },
+        { R"J({"forwardStatusLine": "  ~/sl.sh --fast \n"})J", AgentConfig { 1, "~/sl.sh --fast", Date::fromSeconds(0) } },
+        { R"J({"forwardStatusLine": "\u00A0ccusage\u2028"})J", AgentConfig { 1, "ccusage", Date::fromSeconds(0) } },
+        { R"J({"version": 2.9})J", AgentConfig { 2, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"version": "7"})J", AgentConfig { 7, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"version": true})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"installedAt": 1700000000})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"installedAt": "1700000000"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(1700000000) } },
+        { R"J({"installedAt": "2026-12-09T09:40:58Z"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(1796809258) } },
+        { R"J({"installedAt": "2026-12-09T09:40:58.250Z"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(1796809258.25) } },
+        { R"J({"installedAt": "yesterday"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+    };
+    for (auto const& c : cases) {
+        Value value = JSON::parse(c.json);
+        EXPECT_EQ(AgentConfig::fromJSON(&value), c.expected) << c.json;
+    }
+}
+
+TEST(AgentConfig, LoadTurnsEveryFailureIntoNothing)
+{
+    TemporaryFolder folder;
+    fs::path file = folder.path() / "config.json";
+    EXPECT_EQ(AgentConfig::load(file), std::nullopt);
+    write(file, "{\"version\": 1, ");
+    EXPECT_EQ(AgentConfig::load(file), std::nullopt);
+    write(file, "{\"forwardStatusLine\": \"\xFF\"}");
+    EXPECT_EQ(AgentConfig::load(file), std::nullopt);
+    write(file, "{\"forwardStatusLine\": \"x\"}" + std::string(AgentConfig::maxFileBytes, ' '));
+    EXPECT_EQ(AgentConfig::load(file), std::nullopt);
+    EXPECT_EQ(AgentConfig::load(folder.path()), std::nullopt);
+    ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
+    EXPECT_EQ(AgentConfig::load(folder.path() / "fifo"), std::nullopt);
+    write(file, " {\"forwardStatusLine\": \"x\"}\n");
+    EXPECT_EQ(AgentConfig::load(file), (AgentConfig { 1, "x", Date::fromSeconds(0) }));
+}
+
+TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
+{
+    TemporaryFolder folder;
+    fs::path file = folder.path() / "support" / "config.json";
+    // A permissive umask must not widen the file.
+    mode_t previousMask = ::umask(0);
+    AgentConfig { 1, std::nullopt, Date::fromSeconds(1796809258.9) }.save(file);
+    ::umask(previousMask);
+
+    EXPECT_EQ(contentsOf(file),
+        "{\n  \"forwardStatusLine\": null,\n  \"installedAt\": \"2026-12-09T09:40:58Z\",\n  \"version\": 1\n}");
+    EXPECT_EQ(modeOf(file), 0600u);
+    EXPECT_EQ(modeOf(file.parent_path()), 0700u);
+
+    AgentConfig second { 1, "~/bin/status line.sh", Date::fromSeconds(1800000000) };
+    second.save(file);
+    EXPECT_EQ(AgentConfig::load(file), second);
+    EXPECT_NE(contentsOf(file).find("\"~/bin/status line.sh\""), std::string::npos);
+    EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
+
+    // A leftover temporary file of an earlier crash of this process is replaced, not written through.
+    fs::path leftover = file.parent_path() / (".config.json." + std::to_string(getpid()) + ".tmp");
+    fs::create_symlink(folder.path() / "elsewhere", leftover);
+    second.save(file);
+    EXPECT_FALSE(fs::exists(folder.path() / "elsewhere"));
+    EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
+}
+
+TEST(AgentConfig, SaveReportsEveryFailure)
+{
+    TemporaryFolder folder;
+    AgentConfig config { 1, "x", Date::fromSeconds(1) };
+
+    // The folder cannot be made: a file stands where it should be.
+    write(folder.path() / "plain", "x");
+    EXPECT_THROW(config.save(folder.path() / "plain" / "config.json"), std::system_error);
+
+    // The rename fails: a folder stands at the target. Nothing is left behind.
+    fs::create_directory(folder.path() / "config.json");
+    EXPECT_THROW(config.save(folder.path() / "config.json"), std::system_error);
+    EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string> { "config.json", "plain" }));
+
+    // Text that JSON cannot carry is reported, and the file in place stays as it was.
+    fs::path file = folder.path() / "kept" / "config.json";
+    config.save(file);
+    std::string before = contentsOf(file);
+    AgentConfig unencodable { 1, std::string("bad \xC3"), Date::fromSeconds(2) };
+    try {
+        unencodable.save(file);
+        ADD_FAILURE() << "saved a configuration it could not encode";
+    } catch (std::system_error const& error) {
+        EXPECT_EQ(error.code(), std::errc::illegal_byte_sequence);
+    }
+    EXPECT_EQ(contentsOf(file), before);
+    EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "PawletKit/SpoolEvent.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <unistd.h>
+
+namespace PawletKit {
+
+// Failure messages show events as their lines.
+static inline void PrintTo(SpoolEvent const& event, std::ostream* out)
+{
+    *out << event.jsonLine();
+}
+
+}
+
+namespace FollowerTest {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TemporaryDirectory {
+public:
+    TemporaryDirectory()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pupnik-followers-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        m_path = pattern;
+    }
+    ~TemporaryDirectory()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TemporaryDirectory(TemporaryDirectory const&) = delete;
+    TemporaryDirectory& operator=(TemporaryDirectory const&) = delete;
+
+    std::filesystem::path const& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline void writeFile(std::filesystem::path const& path, std::string const& bytes, std::ios::openmode mode = std::ios::trunc)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::out | mode);
+    out << bytes;
+}
+
+inline void appendFile(std::filesystem::path const& path, std::string const& bytes)
+{
+    writeFile(path, bytes, std::ios::app);
+}
+
+}

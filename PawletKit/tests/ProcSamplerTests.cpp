@@ -1,0 +1,261 @@
+#include "PawletKit/ProcSampler.hpp"
+
+#include "FollowerTestSupport.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+using namespace PawletKit;
+using FollowerTest::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string commandLine(std::vector<std::string> const& arguments)
+{
+    std::string bytes;
+    for (auto const& argument : arguments)
+        bytes += argument + '\0';
+    return bytes;
+}
+
+// A child in its own process group; the whole group is killed when the value goes.
+class Child {
+public:
+    explicit Child(std::vector<std::string> arguments)
+    {
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        std::vector<char*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        int error = posix_spawn(&m_pid, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        if (error != 0)
+            throw std::system_error(error, std::generic_category(), "posix_spawn");
+    }
+    ~Child()
+    {
+        kill(-m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    Child(Child const&) = delete;
+    Child& operator=(Child const&) = delete;
+    pid_t pid() const { return m_pid; }
+
+private:
+    pid_t m_pid { 0 };
+};
+
+std::optional<ProcessSample> find(std::vector<ProcessSample> const& samples, pid_t pid)
+{
+    for (auto const& sample : samples)
+        if (sample.pid == pid)
+            return sample;
+    return std::nullopt;
+}
+
+void writeExecutable(fs::path const& path, std::string const& text)
+{
+    writeFile(path, text);
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+}
+
+TEST(ProcSampler, NameFromCommandLine)
+{
+    struct Case {
+        std::vector<std::string> arguments;
+        char const* comm;
+        char const* expected;
+    };
+    Case const cases[] = {
+        { { "/usr/local/bin/aider", "--yes" }, "aider", "aider" },
+        { { "gemini" }, "node", "gemini" },
+        { { "node", "/usr/bin/gemini", "--model", "x" }, "node", "gemini" },
+        { { "/usr/bin/node", "--no-warnings", "--max-old-space-size=4096", "/opt/cli/bin/copilot" }, "node", "copilot" },
+        { { "nodejs", "opencode" }, "nodejs", "opencode" },
+        { { "/home/u/.bun/bin/bun", "/home/u/.bun/bin/amp" }, "bun", "amp" },
+        { { "deno", "run", "-A", "x.ts" }, "deno", "run" },
+        { { "python3", "-m", "aider" }, "python3", "aider" },
+        { { "/usr/bin/python3.11", "-u", "/home/u/.local/bin/goose" }, "python3.11", "goose" },
+        { { "python", "/x/kiro" }, "python", "kiro" },
+        { { "python3.", "/x/kiro" }, "python3.", "python3." },
+        { { "python3.x", "/x/kiro" }, "python3.x", "python3.x" },
+        { { "python2", "/x/kiro" }, "python2", "python2" },
+        { { "/bin/sh", "/x/kiro" }, "sh", "sh" },
+        { { "node", "-e", "-p" }, "node", "node" },
+        { { "node" }, "node", "node" },
+        { { "node", "", "/x/gemini" }, "node", "gemini" },
+        { { "Node", "/x/gemini" }, "Node", "Node" },
+        { {}, "kworker/0:1", "kworker/0:1" },
+        { {}, "my (odd) agent", "my (odd) agent" },
+    };
+    for (auto const& c : cases)
+        EXPECT_EQ(ProcSampler::processName(commandLine(c.arguments), c.comm), c.expected) << commandLine(c.arguments);
+    // A process that rewrote its arguments into one spaced text, without separators.
+    EXPECT_EQ(ProcSampler::processName("sshd: u@pts/3", "sshd"), "3");
+}
+
+TEST(ProcSampler, RatesFromGrowthOfCPUTime)
+{
+    FollowerTest::TemporaryDirectory proc;
+    long const ticksPerSecond = sysconf(_SC_CLK_TCK);
+    auto writeProcess = [&](int pid, std::vector<std::string> const& arguments, std::string const& comm, long ticksUser, long ticksSystem) {
+        fs::path const folder = proc.path() / std::to_string(pid);
+        writeFile(folder / "cmdline", commandLine(arguments));
+        writeFile(folder / "stat",
+            std::to_string(pid) + " (" + comm + ") S 1 1 1 0 -1 4194304 100 0 0 0 " + std::to_string(ticksUser) + " "
+                + std::to_string(ticksSystem) + " 0 0 20 0 1 0 100 1000 100 18446744073709551615\n");
+    };
+    double clock = 100;
+    ProcSampler::Options options;
+    options.procRoot = proc.path();
+    options.monotonicClock = [&clock] { return clock; };
+    options.ps.program = "/nonexistent/ps";
+    ProcSampler sampler(options);
+    ProcessNames const wanted { "aider", "gemini", "my (odd) agent", "codex" };
+
+    writeProcess(501, { "/usr/bin/aider" }, "aider", 10 * ticksPerSecond, 0);
+    writeProcess(502, { "node", "/usr/bin/gemini" }, "node", 0, 0);
+    writeProcess(503, {}, "my (odd) agent", 0, 0);
+    writeProcess(504, { "/bin/bash" }, "bash", 0, 0);
+    writeProcess(505, { "/usr/bin/codex" }, "codex", 50 * ticksPerSecond, 0);
+    fs::create_directories(proc.path() / "self");
+    writeFile(proc.path() / "uptime", "1 1\n");
+    // A process gone between listing and reading, and one with a stat that does not parse.
+    fs::create_directories(proc.path() / "506");
+    writeProcess(507, { "aider" }, "aider", 0, 0);
+    writeFile(proc.path() / "507" / "stat", "507 (aider S 1\n");
+
+    auto first = sampler.sample(wanted);
+    ASSERT_EQ(first.size(), 4u);
+    for (auto const& sample : first)
+        EXPECT_EQ(sample.cpuPercent, 0) << sample.name;
+    EXPECT_EQ(find(first, 503)->name, "my (odd) agent");
+    EXPECT_EQ(find(first, 502)->name, "gemini");
+
+    // Two seconds on: aider used one more second, gemini four (two processors), the odd one none;
+    // codex's counter went backwards.
+    clock += 2;
+    writeProcess(501, { "/usr/bin/aider" }, "aider", 10 * ticksPerSecond + ticksPerSecond / 2, ticksPerSecond / 2);
+    writeProcess(502, { "node", "/usr/bin/gemini" }, "node", 4 * ticksPerSecond, 0);
+    writeProcess(505, { "/usr/bin/codex" }, "codex", 40 * ticksPerSecond, 0);
+    auto second = sampler.sample(wanted);
+    EXPECT_DOUBLE_EQ(find(second, 501)->cpuPercent, 50);
+    EXPECT_DOUBLE_EQ(find(second, 502)->cpuPercent, 200);
+    EXPECT_DOUBLE_EQ(find(second, 503)->cpuPercent, 0);
+    EXPECT_DOUBLE_EQ(find(second, 505)->cpuPercent, 0);
+
+    // Not wanted this time: its history goes, and it reads 0 when wanted again.
+    clock += 2;
+    EXPECT_FALSE(find(sampler.sample({ "gemini" }), 501));
+    clock += 2;
+    writeProcess(501, { "/usr/bin/aider" }, "aider", 20 * ticksPerSecond, 0);
+    EXPECT_DOUBLE_EQ(find(sampler.sample(wanted), 501)->cpuPercent, 0);
+    // A clock that did not move gives no rate.
+    writeProcess(501, { "/usr/bin/aider" }, "aider", 30 * ticksPerSecond, 0);
+    EXPECT_DOUBLE_EQ(find(sampler.sample(wanted), 501)->cpuPercent, 0);
+    EXPECT_TRUE(sampler.sample({}).empty());
+    EXPECT_FALSE(sampler.usedFallback());
+}
+
+TEST(ProcSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
+{
+    FollowerTest::TemporaryDirectory temporary;
+    fs::path const ps = temporary.path() / "ps";
+    writeExecutable(ps, "#!/bin/sh\nprintf '  501  12.5 /usr/local/bin/aider\\n  502 3.0 gemini\\n'\n");
+    fs::path const emptyProc = temporary.path() / "proc";
+    fs::create_directories(emptyProc / "self");
+    for (fs::path const& root : { fs::path(temporary.path() / "missing"), emptyProc }) {
+        ProcSampler::Options options;
+        options.procRoot = root;
+        options.ps.program = ps;
+        ProcSampler sampler(options);
+        EXPECT_FALSE(sampler.usedFallback());
+        EXPECT_EQ(sampler.sample({ "aider" }), (std::vector<ProcessSample> { { "aider", 501, 12.5 } }));
+        EXPECT_TRUE(sampler.usedFallback());
+        // Even once /proc could be listed, the fallback stays.
+        writeFile(root / "1" / "cmdline", commandLine({ "aider" }));
+        writeFile(root / "1" / "stat", "1 (aider) S 0 0 0 0 -1 0 0 0 0 0 0 0 0 0\n");
+        EXPECT_EQ(sampler.sample({ "aider", "gemini" }),
+            (std::vector<ProcessSample> { { "aider", 501, 12.5 }, { "gemini", 502, 3.0 } }));
+        EXPECT_TRUE(sampler.sample({}).empty());
+    }
+}
+
+TEST(ProcSampler, RealProcessesBusyQuietAndScripts)
+{
+    // Scripts run by an interpreter are known by the script's name. "python3" here is the shell under
+    // that name, so the test needs nothing beyond /bin/sh.
+    FollowerTest::TemporaryDirectory temporary;
+    fs::path const dir = temporary.path();
+    fs::create_symlink("/bin/sh", dir / "python3");
+    std::string const shebang = "#!" + (dir / "python3").string() + "\n";
+    writeExecutable(dir / "busy-agent", shebang + "while :; do :; done\n");
+    writeExecutable(dir / "quiet-agent", shebang + "sleep 60\n");
+    writeExecutable(dir / "relayed-agent", shebang + "sleep 60\n");
+
+    Child busy({ (dir / "busy-agent").string() });
+    Child quiet({ (dir / "quiet-agent").string() });
+    // Started through /bin/sh, which runs the script as its own child.
+    Child shell({ "/bin/sh", "-c", (dir / "relayed-agent").string() + "; true" });
+    std::optional<Child> python;
+    for (char const* candidate : { "/usr/bin/python3", "/usr/local/bin/python3" }) {
+        if (access(candidate, X_OK) == 0) {
+            writeFile(dir / "py-agent", "import time\ntime.sleep(60)\n");
+            python.emplace(std::vector<std::string> { candidate, "-u", (dir / "py-agent").string() });
+            break;
+        }
+    }
+
+    ProcSampler sampler;
+    ProcessNames const wanted { "busy-agent", "quiet-agent", "relayed-agent", "py-agent" };
+    std::vector<ProcessSample> samples;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        samples = sampler.sample(wanted);
+        if (samples.size() == (python ? 4u : 3u))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    samples = sampler.sample(wanted);
+
+    auto busySample = find(samples, busy.pid());
+    ASSERT_TRUE(busySample);
+    EXPECT_EQ(busySample->name, "busy-agent");
+    EXPECT_GT(busySample->cpuPercent, 15); // the busy threshold; a loaded machine gives the loop less than a core
+    auto quietSample = find(samples, quiet.pid());
+    ASSERT_TRUE(quietSample);
+    EXPECT_EQ(quietSample->name, "quiet-agent");
+    EXPECT_LT(quietSample->cpuPercent, 3);
+    size_t relayed = 0;
+    for (auto const& sample : samples)
+        relayed += sample.name == "relayed-agent" ? 1 : 0;
+    // The script's shell may be caught between fork and exec of "sleep", a second process of the
+    // same name for a moment; what matters is that the relaying "/bin/sh -c" is not taken for it.
+    EXPECT_GE(relayed, 1u);
+    EXPECT_FALSE(find(samples, shell.pid()));
+    if (python) {
+        auto pythonSample = find(samples, python->pid());
+        ASSERT_TRUE(pythonSample);
+        EXPECT_EQ(pythonSample->name, "py-agent");
+    }
+    EXPECT_FALSE(sampler.usedFallback());
+}
