@@ -10,8 +10,36 @@
 
 namespace PawletKit::JSON {
 
+std::optional<size_t> firstBracketDeeperThan(std::string_view bytes, size_t limit)
+{
+    size_t depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return i;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return std::nullopt;
+}
+
 Value parse(std::string_view bytes)
 {
+    if (auto position = firstBracketDeeperThan(bytes, maxNestingDepth))
+        throw Value::parse_error::create(101, *position + 1, "nesting deeper than " + std::to_string(maxNestingDepth) + " levels", nullptr);
     return Value::parse(bytes.begin(), bytes.end());
 }
 

@@ -16,7 +16,15 @@ namespace PawletKit::JSON {
 using Value = nlohmann::json;
 using Object = nlohmann::json; // always holds an object where the name is used
 
-// Bytes to a value; bare strings, numbers, Booleans and null are allowed. Throws nlohmann::json::exception.
+// Deeper documents are refused: copying, comparing or writing a value recurses once per level.
+constexpr size_t maxNestingDepth = 512;
+
+// Where the first bracket past the given nesting depth stands; brackets inside strings don't count.
+// A cheap look at bytes before anything recursive is done with them.
+std::optional<size_t> firstBracketDeeperThan(std::string_view bytes, size_t limit);
+
+// Bytes to a value; bare strings, numbers, Booleans and null are allowed. Throws nlohmann::json::exception,
+// also for a document nested deeper than maxNestingDepth.
 Value parse(std::string_view bytes);
 // Nothing unless the root is an object or an array, every number is finite and every string is UTF-8.
 // Keys come out sorted, slashes unescaped.

@@ -36,32 +36,6 @@ uint64_t sizeOf(struct stat const& info)
     return info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
 }
 
-// Brackets outside strings; what is not JSON is left for the parser to refuse.
-bool isNestedDeeperThan(std::string_view text, int limit)
-{
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (char byte : text) {
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (byte == '\\')
-                escaped = true;
-            else if (byte == '"')
-                inString = false;
-        } else if (byte == '"') {
-            inString = true;
-        } else if (byte == '{' || byte == '[') {
-            if (++depth > limit)
-                return true;
-        } else if (byte == '}' || byte == ']') {
-            --depth;
-        }
-    }
-    return false;
-}
-
 }
 
 SpoolReader::SpoolReader(Paths paths, int64_t rotateAt)
@@ -189,7 +163,7 @@ void SpoolReader::readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector
 
 std::optional<SpoolEvent> SpoolReader::decodeLine(std::string_view line)
 {
-    if (isNestedDeeperThan(line, maxLineNestingDepth))
+    if (JSON::firstBracketDeeperThan(line, maxLineNestingDepth))
         return std::nullopt;
     try {
         return SpoolEvent::fromJSON(JSON::parse(line));

@@ -24,7 +24,7 @@ public:
     static constexpr double defaultRetainRotatedFor = 5.0;
     // Lines nested deeper than this are dropped unparsed: writers nest a handful of levels, and a value
     // nested tens of thousands deep would exhaust the stack of whatever walks it.
-    static constexpr int maxLineNestingDepth = 32;
+    static constexpr size_t maxLineNestingDepth = 32;
     // Beyond this many renamed files still being drained, the oldest is let go.
     static constexpr size_t maxRetainedRotatedFiles = 64;
 

@@ -142,6 +142,12 @@ TEST(JSON, ParseAllowsFragmentsAndSurvivesDeepNesting)
     EXPECT_THROW(JSON::parse("{"), nlohmann::json::exception);
     std::string deep(1 << 20, '[');
     EXPECT_THROW(JSON::parse(deep), nlohmann::json::exception);
+    // Deep values would overflow the stack when copied or compared later, so they are refused here.
     std::string closed = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_NO_THROW(JSON::parse(closed));
+    EXPECT_THROW(JSON::parse(closed), nlohmann::json::exception);
+    std::string limit = std::string(JSON::maxNestingDepth, '[') + std::string(JSON::maxNestingDepth, ']');
+    EXPECT_NO_THROW(JSON::parse(limit));
+    EXPECT_THROW(JSON::parse("[" + limit + "]"), nlohmann::json::exception);
+    std::string bracketsInText = "[\"" + std::string(10000, '{') + "\\\"[\"]";
+    EXPECT_EQ(JSON::parse(bracketsInText)[0].get<std::string>().size(), 10002u);
 }

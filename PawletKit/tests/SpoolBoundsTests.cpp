@@ -61,10 +61,11 @@ TEST(SpoolBounds, MebibyteHookInputBecomesOneBoundedLine)
     Case const cases[] = {
         { "objects nested to the end",
             R"({"session_id":"s1","cost":)" + repeated(R"({"a":)", levels) + "1" + std::string(levels, '}') + "}",
-            R"({"cost":{"a":{"a":{}}},"session_id":"s1"})" },
+            // Too deep to parse: what salvage finds at the top level.
+            R"({"session_id":"s1"})" },
         { "arrays nested to the end",
             R"({"session_id":"s1","rate_limits":{"x":)" + std::string(oneMiB / 2, '[') + std::string(oneMiB / 2, ']') + "}}",
-            R"({"rate_limits":{},"session_id":"s1"})" },
+            R"({"session_id":"s1"})" },
         { "cut short inside a long prompt",
             R"({"session_id":"s1","cwd":"/w","prompt":")" + std::string(oneMiB, 'p'),
             R"({"cwd":"/w","session_id":"s1"})" },

@@ -1,0 +1,10 @@
+#include "PawletKit/QuotaInfo.hpp"
+
+namespace PawletKit {
+
+bool QuotaInfo::hasAnyValue() const
+{
+    return fiveHourUsed || fiveHourResetsAt || sevenDayUsed || sevenDayResetsAt;
+}
+
+}
