@@ -1,6 +1,6 @@
 #include "agent-tool/StatusLineForwarder.hpp"
 
-#include "agent-tool/FileDescriptor.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 #include "agent-tool/MonotonicClock.hpp"
 
 #include <algorithm>
@@ -96,7 +96,7 @@ public:
             int64_t left = deadline - MonotonicClock::milliseconds();
             if (left <= 0)
                 return false;
-            if (m_exitFd.isOpen()) {
+            if (m_exitFd.isValid()) {
                 pollfd entry { m_exitFd.get(), POLLIN, 0 };
                 ::poll(&entry, 1, static_cast<int>(std::min<int64_t>(left, 1 << 30)));
             } else {
@@ -108,14 +108,14 @@ public:
 
 private:
     pid_t m_pid;
-    FileDescriptor m_exitFd;
+    PawletKit::FileDescriptor m_exitFd;
     bool m_exited { false };
 };
 
 // Feeds the input and collects the output in one thread, so neither pipe can block the other.
 class Exchange final {
 public:
-    Exchange(FileDescriptor input, std::string_view data, FileDescriptor output)
+    Exchange(PawletKit::FileDescriptor input, std::string_view data, PawletKit::FileDescriptor output)
         : m_input(std::move(input))
         , m_data(data)
         , m_output(std::move(output))
@@ -126,7 +126,7 @@ public:
             m_input.reset();
     }
 
-    bool outputOpen() const { return m_output.isOpen(); }
+    bool outputOpen() const { return m_output.isValid(); }
     std::string takeOutput() { return std::move(m_collected); }
     void close()
     {
@@ -139,9 +139,9 @@ public:
     {
         std::array<pollfd, 3> entries {};
         size_t count = 0;
-        if (m_input.isOpen())
+        if (m_input.isValid())
             entries[count++] = { m_input.get(), POLLOUT, 0 };
-        if (m_output.isOpen())
+        if (m_output.isValid())
             entries[count++] = { m_output.get(), POLLIN, 0 };
         if (exitFd >= 0)
             entries[count++] = { exitFd, POLLIN, 0 };
@@ -192,9 +192,9 @@ private:
         m_collected.append(buffer.data(), std::min(room, static_cast<size_t>(count)));
     }
 
-    FileDescriptor m_input;
+    PawletKit::FileDescriptor m_input;
     std::string_view m_data;
-    FileDescriptor m_output;
+    PawletKit::FileDescriptor m_output;
     std::string m_collected;
 };
 
@@ -246,15 +246,15 @@ StatusLineForwarder::Outcome StatusLineForwarder::run(std::string const& command
         outcome.error = errorText(errno);
         return outcome;
     }
-    FileDescriptor inputRead(inputPipe[0]);
-    FileDescriptor inputWrite(inputPipe[1]);
+    PawletKit::FileDescriptor inputRead(inputPipe[0]);
+    PawletKit::FileDescriptor inputWrite(inputPipe[1]);
     if (::pipe2(outputPipe, O_CLOEXEC) != 0) {
         outcome.result = Result::spawnFailed;
         outcome.error = errorText(errno);
         return outcome;
     }
-    FileDescriptor outputRead(outputPipe[0]);
-    FileDescriptor outputWrite(outputPipe[1]);
+    PawletKit::FileDescriptor outputRead(outputPipe[0]);
+    PawletKit::FileDescriptor outputWrite(outputPipe[1]);
 
     DefaultChildSignal defaultChildSignal;
     pid_t pid = 0;

@@ -30,7 +30,7 @@ TerminationSignals::TerminationSignals()
 {
     sigset_t set = watchedSet();
     ::sigprocmask(SIG_BLOCK, &set, nullptr);
-    m_signals.reset(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+    m_signals = PawletKit::FileDescriptor(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
 }
 
 TerminationSignals::~TerminationSignals()
@@ -47,7 +47,7 @@ bool TerminationSignals::wait(int64_t milliseconds)
     for (;;) {
         int64_t left = std::max<int64_t>(deadline - MonotonicClock::milliseconds(), 0);
         int timeout = static_cast<int>(std::min<int64_t>(left, 1 << 30));
-        if (!m_signals.isOpen()) {
+        if (!m_signals.isValid()) {
             // Without a signal descriptor the signals stay blocked and are still found pending.
             sigset_t pending;
             if (::sigpending(&pending) == 0)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent-tool/FileDescriptor.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 
 #include <cstdint>
 
@@ -21,7 +21,7 @@ public:
     bool arrived() { return wait(0); }
 
 private:
-    FileDescriptor m_signals;
+    PawletKit::FileDescriptor m_signals;
     bool m_arrived { false };
 };
 

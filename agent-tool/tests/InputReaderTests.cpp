@@ -1,4 +1,4 @@
-#include "agent-tool/FileDescriptor.hpp"
+#include "PawletKit/FileDescriptor.hpp"
 #include "agent-tool/InputReader.hpp"
 
 #include <atomic>
@@ -14,15 +14,15 @@ using namespace AgentTool;
 namespace {
 
 struct Pipe {
-    FileDescriptor readEnd;
-    FileDescriptor writeEnd;
+    PawletKit::FileDescriptor readEnd;
+    PawletKit::FileDescriptor writeEnd;
 
     Pipe()
     {
         int fds[2];
         EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-        readEnd.reset(fds[0]);
-        writeEnd.reset(fds[1]);
+        readEnd = PawletKit::FileDescriptor(fds[0]);
+        writeEnd = PawletKit::FileDescriptor(fds[1]);
     }
 };
 
@@ -109,11 +109,11 @@ TEST(InputReader, LargerCapReadsEverything)
 
 TEST(InputReader, TerminalGivesNothingAtOnce)
 {
-    FileDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
-    if (!master.isOpen() || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0)
+    PawletKit::FileDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master.isValid() || ::grantpt(master.get()) != 0 || ::unlockpt(master.get()) != 0)
         GTEST_SKIP() << "no pseudo-terminal available";
-    FileDescriptor terminal(::open(::ptsname(master.get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
-    ASSERT_TRUE(terminal.isOpen());
+    PawletKit::FileDescriptor terminal(::open(::ptsname(master.get()), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(terminal.isValid());
     ASSERT_TRUE(writeAll(master.get(), "typed\n"));
     EXPECT_EQ(InputReader::read(terminal.get(), { InputReader::hookCap, 60'000, 60'000 }), "");
 }
