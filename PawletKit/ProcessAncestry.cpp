@@ -108,7 +108,12 @@ std::optional<Record> record(int32_t pid, ProcessTable const& table)
 
 std::string processName(int32_t pid, Record const& record, ProcessTable const& table)
 {
+    // The kernel keeps 15 bytes of a name. Only a name of that length may have been cut, and reading
+    // another process's arguments is the dearest read of the walk, which runs on every hook call.
+    constexpr size_t kernelNameLimit = 15;
     std::array<char, 4096> buffer;
+    if (record.shortName.size() < kernelNameLimit)
+        return Text::replacingInvalidUTF8(record.shortName);
     if (auto length = table.readCommandLine(pid, buffer)) {
         std::string_view arguments(buffer.data(), std::min(*length, buffer.size()));
         size_t end = arguments.find('\0');

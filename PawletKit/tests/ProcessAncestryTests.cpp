@@ -150,17 +150,17 @@ TEST(ProcessAncestry, NamesProcessesByTheirProgram)
     };
     Case const cases[] = {
         { "cut by the kernel", "gnome-terminal-", "/usr/libexec/gnome-terminal-server\0--app-id\0x\0"s, "gnome-terminal-server" },
-        { "bare program", "claude", "claude\0--resume\0"s, "claude" },
+        // Shorter names were not cut: the arguments are not read at all.
+        { "short name", "claude", "something-else\0--resume\0"s, "claude" },
         { "interpreter", "node", "node\0/usr/local/bin/codex\0"s, "node" },
-        { "path with spaces", "pupnik-agent", "/home/u/My Tools/pupnik-agent\0hook\0"s, "pupnik-agent" },
-        { "rewritten title", "sshd", "sshd: u@pts/0\0\0\0"s, "sshd" },
-        { "login shell", "bash", "-bash\0"s, "bash" },
-        { "title set in the arguments only", "python3", "codex-agent\0--x\0"s, "codex-agent" },
-        { "kernel thread", "kworker/0:1", ""s, "kworker/0:1" },
-        { "unreadable arguments", "zsh", std::nullopt, "zsh" },
-        { "argument ending in a slash", "tool", "/opt/tool/\0"s, "tool" },
-        { "first argument longer than the buffer", "longname", "/x/longname" + std::string(5000, 'y'), "longname" },
-        { "not UTF-8", "bad\xFF", "/bin/bad\xFF\xFE\0"s, "bad\uFFFD\uFFFD" },
+        { "path with spaces", "pupnik-agent-lo", "/home/u/My Tools/pupnik-agent-long\0hook\0"s, "pupnik-agent-long" },
+        { "rewritten title", "agent-superviso", "agent-supervisor: worker 3\0\0\0"s, "agent-superviso" },
+        { "login shell", "my-very-long-sh", "-my-very-long-shell\0"s, "my-very-long-shell" },
+        { "kernel thread", "kworker/u32:2-e", ""s, "kworker/u32:2-e" },
+        { "unreadable arguments", "unreadable-prog", std::nullopt, "unreadable-prog" },
+        { "argument ending in a slash", "tool-with-long-", "/opt/tool/\0"s, "tool-with-long-" },
+        { "first argument longer than the buffer", "longname-longna", "/x/longname-longna" + std::string(5000, 'y'), "longname-longna" },
+        { "not UTF-8", "bad\xFFxxxxxxxxxxx", "/bin/bad\xFFxxxxxxxxxxxy\xFE\0"s, "bad\uFFFDxxxxxxxxxxxy\uFFFD" },
     };
     for (auto const& c : cases) {
         FakeProcessTable table;
