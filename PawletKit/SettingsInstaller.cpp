@@ -94,11 +94,11 @@ std::optional<JSON::Value> withoutOwnHooks(JSON::Value const& group)
     return result;
 }
 
-std::optional<std::string_view> matcherOf(HookSpec const& spec)
+std::optional<std::string_view> matcherOf(HookSpec const& registration)
 {
-    if (!spec.matcher)
+    if (!registration.matcher)
         return std::nullopt;
-    return std::string_view(*spec.matcher);
+    return std::string_view(*registration.matcher);
 }
 
 bool refreshIntervalIsShort(JSON::Value const& statusLine)
@@ -147,16 +147,16 @@ void removeStaleRegistrations(JSON::Value& hooks)
         JSON::Value& groups = it.value();
         if (!groups.is_array())
             continue;
-        std::vector<HookSpec const*> specs;
-        for (auto const& spec : hookSpecs()) {
-            if (spec.event == event)
-                specs.push_back(&spec);
+        std::vector<HookSpec const*> registrations;
+        for (auto const& registration : hookSpecs()) {
+            if (registration.event == event)
+                registrations.push_back(&registration);
         }
         JSON::Value kept = JSON::Value::array();
         bool changed = false;
         for (auto const& group : groups) {
-            bool registered = std::any_of(specs.begin(), specs.end(),
-                [&](HookSpec const* spec) { return groupMatches(group, matcherOf(*spec)); });
+            bool registered = std::any_of(registrations.begin(), registrations.end(),
+                [&](HookSpec const* registration) { return groupMatches(group, matcherOf(*registration)); });
             if (registered || !holdsOwnHook(group)) {
                 kept.push_back(group);
                 continue;
@@ -178,14 +178,14 @@ void removeStaleRegistrations(JSON::Value& hooks)
 
 void registerHooks(JSON::Value& hooks, std::string_view agentPath)
 {
-    for (auto const& spec : hookSpecs()) {
-        auto matcher = matcherOf(spec);
-        auto command = hookCommand(agentPath, spec);
-        auto timeout = spec.effectiveTimeout();
-        auto it = hooks.find(spec.event);
+    for (auto const& registration : hookSpecs()) {
+        auto matcher = matcherOf(registration);
+        auto command = hookCommand(agentPath, registration);
+        auto timeout = registration.effectiveTimeout();
+        auto it = hooks.find(registration.event);
         if (it != hooks.end() && !it->is_array())
             continue;
-        JSON::Value& groups = it != hooks.end() ? *it : (hooks[spec.event] = JSON::Value::array());
+        JSON::Value& groups = it != hooks.end() ? *it : (hooks[registration.event] = JSON::Value::array());
         auto own = std::find_if(groups.begin(), groups.end(),
             [&](JSON::Value const& group) { return groupHasOwnHook(group, matcher); });
         if (own != groups.end()) {
@@ -222,7 +222,7 @@ void forEachGroup(JSON::Value const& settings, Visit visit)
 
 std::vector<HookSpec> const& hookSpecs()
 {
-    static std::vector<HookSpec> const specs = [] {
+    static std::vector<HookSpec> const registrations = [] {
         std::vector<HookSpec> list {
             { "SessionStart", std::nullopt, std::nullopt },
             { "SessionEnd", std::nullopt, std::nullopt },
@@ -241,15 +241,15 @@ std::vector<HookSpec> const& hookSpecs()
         list.push_back({ "Notification", std::string(quotaResumeMatcher), std::nullopt });
         return list;
     }();
-    return specs;
+    return registrations;
 }
 
 std::map<std::string, int64_t> const& expectedTimeouts()
 {
     static std::map<std::string, int64_t> const timeouts = [] {
         std::map<std::string, int64_t> map;
-        for (auto const& spec : hookSpecs())
-            map[spec.event] = spec.effectiveTimeout();
+        for (auto const& registration : hookSpecs())
+            map[registration.event] = registration.effectiveTimeout();
         return map;
     }();
     return timeouts;
@@ -303,9 +303,9 @@ std::string hookCommand(std::string_view agentPath, std::string_view event, std:
     return command;
 }
 
-std::string hookCommand(std::string_view agentPath, HookSpec const& spec)
+std::string hookCommand(std::string_view agentPath, HookSpec const& registration)
 {
-    return hookCommand(agentPath, spec.event, matcherOf(spec));
+    return hookCommand(agentPath, registration.event, matcherOf(registration));
 }
 
 bool isOwnCommand(JSON::Value const* value)
@@ -418,11 +418,11 @@ bool isInstalled(JSON::Value const& settings)
 bool isComplete(JSON::Value const& settings)
 {
     auto const* hooks = JSON::member(&settings, hooksKey);
-    return std::all_of(hookSpecs().begin(), hookSpecs().end(), [&](HookSpec const& spec) {
-        auto const* groups = JSON::member(hooks, spec.event);
+    return std::all_of(hookSpecs().begin(), hookSpecs().end(), [&](HookSpec const& registration) {
+        auto const* groups = JSON::member(hooks, registration.event);
         return groups && groups->is_array()
             && std::any_of(groups->begin(), groups->end(),
-                [&](JSON::Value const& group) { return groupHasOwnHook(group, matcherOf(spec)); });
+                [&](JSON::Value const& group) { return groupHasOwnHook(group, matcherOf(registration)); });
     });
 }
 
@@ -431,18 +431,18 @@ bool needsHookUpgrade(JSON::Value const& settings)
     if (!isInstalled(settings))
         return false;
     auto const* hooks = JSON::member(&settings, hooksKey);
-    for (auto const& spec : hookSpecs()) {
-        auto const* groups = JSON::member(hooks, spec.event);
+    for (auto const& registration : hookSpecs()) {
+        auto const* groups = JSON::member(hooks, registration.event);
         if (!groups || !groups->is_array())
             continue;
         for (auto const& group : *groups) {
-            if (!groupHasOwnHook(group, matcherOf(spec)))
+            if (!groupHasOwnHook(group, matcherOf(registration)))
                 continue;
             for (auto const& entry : *hooksArrayOf(group)) {
                 if (!isOwnEntry(entry))
                     continue;
                 auto timeout = JSON::toInt(JSON::member(&entry, "timeout"));
-                if (!timeout || *timeout != spec.effectiveTimeout())
+                if (!timeout || *timeout != registration.effectiveTimeout())
                     return true;
             }
         }

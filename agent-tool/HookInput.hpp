@@ -12,9 +12,4 @@ namespace AgentTool::HookInput {
 // salvaged. Nothing when neither yields any.
 std::optional<PawletKit::JSON::Value> parse(std::string_view bytes);
 
-// Encoders and summaries walk a value recursively; a 4 MiB permission request could nest two million
-// levels deep and overflow the stack.
-constexpr size_t maxNestingDepth = 512;
-bool nestsDeeperThan(std::string_view bytes, size_t depth);
-
 }

@@ -29,8 +29,8 @@ TEST(HookInput, DeepNestingIsNotParsed)
     std::string deep = R"({"session_id":"deep","tool_name":"Mystery","tool_input":)" + std::string(depth, '[') + std::string(depth, ']') + "}";
     EXPECT_EQ(HookInput::parse(deep), (json { { "session_id", "deep" }, { "tool_name", "Mystery" } }));
 
-    std::string const limit(HookInput::maxNestingDepth - 1, '[');
-    std::string const closing(HookInput::maxNestingDepth - 1, ']');
+    std::string const limit(PawletKit::JSON::maxNestingDepth - 1, '[');
+    std::string const closing(PawletKit::JSON::maxNestingDepth - 1, ']');
     auto justInside = HookInput::parse(R"({"a":)" + limit + closing + "}");
     ASSERT_TRUE(justInside);
     EXPECT_TRUE((*justInside)["a"].is_array());
@@ -51,5 +51,5 @@ TEST(HookInput, NestingCountsOnlyStructure)
         { R"(]]]]{"a":{}})", false },
     };
     for (auto const& c : cases)
-        EXPECT_EQ(HookInput::nestsDeeperThan(c.bytes, 2), c.deeperThanTwo) << c.bytes;
+        EXPECT_EQ(PawletKit::JSON::firstBracketDeeperThan(c.bytes, 2).has_value(), c.deeperThanTwo) << c.bytes;
 }
