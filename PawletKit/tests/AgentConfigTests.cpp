@@ -1,5 +1,7 @@
 #include "PawletKit/AgentConfig.hpp"
 
+#include "TestSupport.hpp"
+
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -12,33 +14,6 @@ using JSON::Value;
 namespace fs = std::filesystem;
 
 namespace {
-
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        char pattern[] = "/tmp/agent-config-test-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TemporaryFolder() { fs::remove_all(m_path); }
-    fs::path const& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-std::string contentsOf(fs::path const& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << file.rdbuf();
-    return buffer.str();
-}
-
-void write(fs::path const& path, std::string const& contents)
-{
-    std::ofstream(path, std::ios::binary) << contents;
-}
 
 unsigned modeOf(fs::path const& path)
 {
@@ -92,32 +67,32 @@ TEST(AgentConfig, ReadsLenientlyWithDefaults)
 
 TEST(AgentConfig, LoadTurnsEveryFailureIntoNothing)
 {
-    TemporaryFolder folder;
+    TestSupport::TemporaryDirectory folder;
     fs::path file = folder.path() / "config.json";
     EXPECT_EQ(AgentConfig::load(file), std::nullopt);
-    write(file, "{\"version\": 1, ");
+    TestSupport::writeFile(file, "{\"version\": 1, ");
     EXPECT_EQ(AgentConfig::load(file), std::nullopt);
-    write(file, "{\"forwardStatusLine\": \"\xFF\"}");
+    TestSupport::writeFile(file, "{\"forwardStatusLine\": \"\xFF\"}");
     EXPECT_EQ(AgentConfig::load(file), std::nullopt);
-    write(file, "{\"forwardStatusLine\": \"x\"}" + std::string(AgentConfig::maxFileBytes, ' '));
+    TestSupport::writeFile(file, "{\"forwardStatusLine\": \"x\"}" + std::string(AgentConfig::maxFileBytes, ' '));
     EXPECT_EQ(AgentConfig::load(file), std::nullopt);
     EXPECT_EQ(AgentConfig::load(folder.path()), std::nullopt);
     ASSERT_EQ(::mkfifo((folder.path() / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(AgentConfig::load(folder.path() / "fifo"), std::nullopt);
-    write(file, " {\"forwardStatusLine\": \"x\"}\n");
+    TestSupport::writeFile(file, " {\"forwardStatusLine\": \"x\"}\n");
     EXPECT_EQ(AgentConfig::load(file), (AgentConfig { 1, "x", Date::fromSeconds(0) }));
 }
 
 TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
 {
-    TemporaryFolder folder;
+    TestSupport::TemporaryDirectory folder;
     fs::path file = folder.path() / "support" / "config.json";
     // A permissive umask must not widen the file.
     mode_t previousMask = ::umask(0);
     AgentConfig { 1, std::nullopt, Date::fromSeconds(1796809258.9) }.save(file);
     ::umask(previousMask);
 
-    EXPECT_EQ(contentsOf(file),
+    EXPECT_EQ(TestSupport::readFile(file),
         "{\n  \"forwardStatusLine\": null,\n  \"installedAt\": \"2026-12-09T09:40:58Z\",\n  \"version\": 1\n}");
     EXPECT_EQ(modeOf(file), 0600u);
     EXPECT_EQ(modeOf(file.parent_path()), 0700u);
@@ -125,7 +100,7 @@ TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
     AgentConfig second { 1, "~/bin/status line.sh", Date::fromSeconds(1800000000) };
     second.save(file);
     EXPECT_EQ(AgentConfig::load(file), second);
-    EXPECT_NE(contentsOf(file).find("\"~/bin/status line.sh\""), std::string::npos);
+    EXPECT_NE(TestSupport::readFile(file).find("\"~/bin/status line.sh\""), std::string::npos);
     EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
 
     // A leftover temporary file of an earlier crash of this process is replaced, not written through.
@@ -138,11 +113,11 @@ TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
 
 TEST(AgentConfig, SaveReportsEveryFailure)
 {
-    TemporaryFolder folder;
+    TestSupport::TemporaryDirectory folder;
     AgentConfig config { 1, "x", Date::fromSeconds(1) };
 
     // The folder cannot be made: a file stands where it should be.
-    write(folder.path() / "plain", "x");
+    TestSupport::writeFile(folder.path() / "plain", "x");
     EXPECT_THROW(config.save(folder.path() / "plain" / "config.json"), std::system_error);
 
     // The rename fails: a folder stands at the target. Nothing is left behind.
@@ -153,7 +128,7 @@ TEST(AgentConfig, SaveReportsEveryFailure)
     // Text that JSON cannot carry is reported, and the file in place stays as it was.
     fs::path file = folder.path() / "kept" / "config.json";
     config.save(file);
-    std::string before = contentsOf(file);
+    std::string before = TestSupport::readFile(file);
     AgentConfig unencodable { 1, std::string("bad \xC3"), Date::fromSeconds(2) };
     try {
         unencodable.save(file);
@@ -161,6 +136,6 @@ TEST(AgentConfig, SaveReportsEveryFailure)
     } catch (std::system_error const& error) {
         EXPECT_EQ(error.code(), std::errc::illegal_byte_sequence);
     }
-    EXPECT_EQ(contentsOf(file), before);
+    EXPECT_EQ(TestSupport::readFile(file), before);
     EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
 }

@@ -1,5 +1,7 @@
 #include "PawletKit/AgentLog.hpp"
 
+#include "TestSupport.hpp"
+
 #include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -14,33 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        char pattern[] = "/tmp/agent-log-test-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TemporaryFolder() { fs::remove_all(m_path); }
-    fs::path const& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-std::string contentsOf(fs::path const& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << file.rdbuf();
-    return buffer.str();
-}
-
-void write(fs::path const& path, std::string const& contents)
-{
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
 unsigned modeOf(fs::path const& path)
 {
     struct stat info {};
@@ -52,7 +27,7 @@ unsigned modeOf(fs::path const& path)
 
 TEST(AgentLog, AppendsOneStampedLinePerCall)
 {
-    TemporaryFolder folder;
+    TestSupport::TemporaryDirectory folder;
     AgentLog log(Paths::withBase(folder.path() / "new" / "support"));
     EXPECT_EQ(log.maxBytes, 262144);
     log.append("first");
@@ -60,14 +35,14 @@ TEST(AgentLog, AppendsOneStampedLinePerCall)
     std::string pid = std::to_string(getpid());
     std::regex expected("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[" + pid + "\\] first\n"
         "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[" + pid + "\\] two\nlines\n");
-    EXPECT_TRUE(std::regex_match(contentsOf(log.url), expected)) << contentsOf(log.url);
+    EXPECT_TRUE(std::regex_match(TestSupport::readFile(log.url), expected)) << TestSupport::readFile(log.url);
     EXPECT_EQ(modeOf(log.url), 0600u);
     EXPECT_EQ(modeOf(log.url.parent_path()), 0700u);
 }
 
 TEST(AgentLog, StartsOverOnlyPastTheCap)
 {
-    TemporaryFolder folder;
+    TestSupport::TemporaryDirectory folder;
     AgentLog log(Paths::withBase(folder.path()));
     struct Case {
         size_t sizeBefore;
@@ -75,9 +50,9 @@ TEST(AgentLog, StartsOverOnlyPastTheCap)
     };
     Case const cases[] = { { 262144, false }, { 262145, true } };
     for (auto const& c : cases) {
-        write(log.url, std::string(c.sizeBefore, 'x'));
+        TestSupport::writeFile(log.url, std::string(c.sizeBefore, 'x'));
         log.append("next");
-        std::string contents = contentsOf(log.url);
+        std::string contents = TestSupport::readFile(log.url);
         if (c.startsOver) {
             EXPECT_EQ(std::count(contents.begin(), contents.end(), '\n'), 1);
             EXPECT_TRUE(contents.ends_with("] next\n"));
@@ -90,7 +65,7 @@ TEST(AgentLog, StartsOverOnlyPastTheCap)
 
 TEST(AgentLog, LinesOfConcurrentWritersNeverInterleave)
 {
-    TemporaryFolder folder;
+    TestSupport::TemporaryDirectory folder;
     AgentLog log(folder.path() / "agent.log", 1 << 30);
     constexpr int writers = 8;
     constexpr int linesEach = 200;
@@ -111,7 +86,7 @@ TEST(AgentLog, LinesOfConcurrentWritersNeverInterleave)
         waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    std::istringstream lines(contentsOf(log.url));
+    std::istringstream lines(TestSupport::readFile(log.url));
     std::regex shape("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[\\d+\\] p{300}");
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count)
@@ -121,8 +96,8 @@ TEST(AgentLog, LinesOfConcurrentWritersNeverInterleave)
 
 TEST(AgentLog, FailuresAreSilent)
 {
-    TemporaryFolder folder;
-    write(folder.path() / "plain", "x");
+    TestSupport::TemporaryDirectory folder;
+    TestSupport::writeFile(folder.path() / "plain", "x");
     AgentLog underFile(folder.path() / "plain" / "agent.log", 10);
     EXPECT_NO_THROW(underFile.append("dropped"));
     fs::create_directory(folder.path() / "agent.log");

@@ -1,7 +1,7 @@
 #include "PawletKit/CodexRecordTranslator.hpp"
 #include "PawletKit/CodexRolloutTailer.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "PawletKit/CodexRolloutTailer.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 #include <thread>
 
 using namespace PawletKit;
-using FollowerTest::appendFile;
-using FollowerTest::writeFile;
+using TestSupport::appendFile;
+using TestSupport::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,7 +42,7 @@ void setModificationTime(fs::path const& path, double epochSeconds)
 
 class Follower : public ::testing::Test {
 protected:
-    FollowerTest::TemporaryDirectory temporary;
+    TestSupport::TemporaryDirectory temporary;
     fs::path base = temporary.path() / "sessions";
     fs::path today = base / "2026" / "03" / "07";
 

@@ -1,6 +1,6 @@
 #include "PawletKit/PSFallback.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,10 +10,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path script(FollowerTest::TemporaryDirectory const& directory, std::string const& body)
+fs::path script(TestSupport::TemporaryDirectory const& directory, std::string const& body)
 {
     fs::path const path = directory.path() / "ps";
-    FollowerTest::writeFile(path, "#!/bin/sh\n" + body);
+    TestSupport::writeFile(path, "#!/bin/sh\n" + body);
     fs::permissions(path, fs::perms::owner_all);
     return path;
 }
@@ -51,7 +51,7 @@ TEST(PSFallback, ParsesPidCPUAndCommand)
 
 TEST(PSFallback, RunsTheProgramWithPlainFigures)
 {
-    FollowerTest::TemporaryDirectory temporary;
+    TestSupport::TemporaryDirectory temporary;
     // The C locale, so no decimal comma can hide a figure; the column request as asked.
     PSFallback::Limits limits;
     limits.program = script(temporary, "echo \"7 1.5 /x/$LC_ALL\"\necho \"8 2.5 $1/$2\"\n");
@@ -63,7 +63,7 @@ TEST(PSFallback, RunsTheProgramWithPlainFigures)
 
 TEST(PSFallback, AHangingProgramIsKilledAndItsCompleteLinesKept)
 {
-    FollowerTest::TemporaryDirectory temporary;
+    TestSupport::TemporaryDirectory temporary;
     PSFallback::Limits limits;
     limits.timeoutSeconds = 0.3;
     limits.program = script(temporary, "printf '1 10 aider\\n2 20 aider\\n3 3'\nexec sleep 600\n");
@@ -75,7 +75,7 @@ TEST(PSFallback, AHangingProgramIsKilledAndItsCompleteLinesKept)
 
 TEST(PSFallback, OutputIsBounded)
 {
-    FollowerTest::TemporaryDirectory temporary;
+    TestSupport::TemporaryDirectory temporary;
     PSFallback::Limits limits;
     limits.maxOutputBytes = 64 * 1024;
     limits.program = script(temporary, "exec yes '1 1 aider'\n");

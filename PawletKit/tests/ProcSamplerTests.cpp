@@ -1,6 +1,6 @@
 #include "PawletKit/ProcSampler.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 extern char** environ;
 
 using namespace PawletKit;
-using FollowerTest::writeFile;
+using TestSupport::writeFile;
 namespace fs = std::filesystem;
 
 namespace {
@@ -115,7 +115,7 @@ TEST(ProcSampler, NameFromCommandLine)
 
 TEST(ProcSampler, RatesFromGrowthOfCPUTime)
 {
-    FollowerTest::TemporaryDirectory proc;
+    TestSupport::TemporaryDirectory proc;
     long const ticksPerSecond = sysconf(_SC_CLK_TCK);
     auto writeProcess = [&](int pid, std::vector<std::string> const& arguments, std::string const& comm, long ticksUser, long ticksSystem) {
         fs::path const folder = proc.path() / std::to_string(pid);
@@ -178,7 +178,7 @@ TEST(ProcSampler, RatesFromGrowthOfCPUTime)
 
 TEST(ProcSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
 {
-    FollowerTest::TemporaryDirectory temporary;
+    TestSupport::TemporaryDirectory temporary;
     fs::path const ps = temporary.path() / "ps";
     writeExecutable(ps, "#!/bin/sh\nprintf '  501  12.5 /usr/local/bin/aider\\n  502 3.0 gemini\\n'\n");
     fs::path const emptyProc = temporary.path() / "proc";
@@ -204,7 +204,7 @@ TEST(ProcSampler, RealProcessesBusyQuietAndScripts)
 {
     // Scripts run by an interpreter are known by the script's name. "python3" here is the shell under
     // that name, so the test needs nothing beyond /bin/sh.
-    FollowerTest::TemporaryDirectory temporary;
+    TestSupport::TemporaryDirectory temporary;
     fs::path const dir = temporary.path();
     fs::create_symlink("/bin/sh", dir / "python3");
     std::string const shebang = "#!" + (dir / "python3").string() + "\n";

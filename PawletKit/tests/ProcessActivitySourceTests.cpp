@@ -1,6 +1,6 @@
 #include "PawletKit/ProcessActivitySource.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <deque>
 #include <gtest/gtest.h>

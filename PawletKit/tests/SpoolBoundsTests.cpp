@@ -3,13 +3,13 @@
 #include "PawletKit/SpoolReader.hpp"
 #include "PawletKit/SpoolSanitizer.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace PawletKit;
-using FollowerTest::TemporaryDirectory;
-using FollowerTest::writeFile;
+using TestSupport::TemporaryDirectory;
+using TestSupport::writeFile;
 using JSON::Value;
 
 namespace {

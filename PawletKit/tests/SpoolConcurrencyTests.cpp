@@ -1,7 +1,7 @@
 #include "PawletKit/SpoolReader.hpp"
 #include "PawletKit/SpoolWriter.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <atomic>
 #include <chrono>
@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 using namespace PawletKit;
-using FollowerTest::TemporaryDirectory;
+using TestSupport::TemporaryDirectory;
 
 namespace {
 

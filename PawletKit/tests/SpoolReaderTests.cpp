@@ -1,16 +1,16 @@
 #include "PawletKit/SpoolReader.hpp"
 #include "PawletKit/SpoolWriter.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace PawletKit;
-using FollowerTest::readFile;
-using FollowerTest::TemporaryDirectory;
-using FollowerTest::writeFile;
+using TestSupport::readFile;
+using TestSupport::TemporaryDirectory;
+using TestSupport::writeFile;
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,6 +1,6 @@
 #include "PawletKit/SpoolWriter.hpp"
 
-#include "FollowerTestSupport.hpp"
+#include "TestSupport.hpp"
 
 #include <cerrno>
 #include <csignal>
@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 using namespace PawletKit;
-using FollowerTest::readFile;
-using FollowerTest::TemporaryDirectory;
-using FollowerTest::writeFile;
+using TestSupport::readFile;
+using TestSupport::TemporaryDirectory;
+using TestSupport::writeFile;
 namespace fs = std::filesystem;
 
 namespace {

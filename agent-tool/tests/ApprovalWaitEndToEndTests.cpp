@@ -1,6 +1,6 @@
 #include "AgentProcess.hpp"
 #include "SupportFiles.hpp"
-#include "TemporaryDirectory.hpp"
+#include "PawletKit/tests/TestSupport.hpp"
 
 #include "PawletKit/ApprovalSummary.hpp"
 
@@ -12,6 +12,7 @@
 #include <thread>
 
 namespace fs = std::filesystem;
+using TestSupport::TemporaryDirectory;
 using nlohmann::json;
 using namespace std::chrono_literals;
 

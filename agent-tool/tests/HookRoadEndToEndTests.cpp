@@ -1,6 +1,6 @@
 #include "AgentProcess.hpp"
 #include "SupportFiles.hpp"
-#include "TemporaryDirectory.hpp"
+#include "PawletKit/tests/TestSupport.hpp"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
+using TestSupport::TemporaryDirectory;
 using nlohmann::json;
 using namespace std::chrono_literals;
 

@@ -1,6 +1,6 @@
 #include "agent-tool/StatusLineForwarder.hpp"
 
-#include "TemporaryDirectory.hpp"
+#include "PawletKit/tests/TestSupport.hpp"
 
 #include <chrono>
 #include <csignal>
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+using TestSupport::TemporaryDirectory;
 using namespace AgentTool;
 using Result = StatusLineForwarder::Result;
 namespace fs = std::filesystem;

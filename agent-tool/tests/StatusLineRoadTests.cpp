@@ -1,6 +1,6 @@
 #include "AgentProcess.hpp"
 #include "SupportFiles.hpp"
-#include "TemporaryDirectory.hpp"
+#include "PawletKit/tests/TestSupport.hpp"
 
 #include "agent-tool/StatusLineRoad.hpp"
 
@@ -10,6 +10,7 @@
 #include <thread>
 
 namespace fs = std::filesystem;
+using TestSupport::TemporaryDirectory;
 using nlohmann::json;
 using namespace AgentTool;
 

@@ -20,14 +20,14 @@ static inline void PrintTo(SpoolEvent const& event, std::ostream* out)
 
 }
 
-namespace FollowerTest {
+namespace TestSupport {
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TemporaryDirectory {
 public:
     TemporaryDirectory()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pupnik-followers-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "pupnik-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("mkdtemp failed");
         m_path = pattern;
@@ -35,6 +35,8 @@ public:
     ~TemporaryDirectory()
     {
         std::error_code ignored;
+        // Tests take write permission away to provoke failures; give it back so everything goes.
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all, ignored);
         std::filesystem::remove_all(m_path, ignored);
     }
     TemporaryDirectory(TemporaryDirectory const&) = delete;
