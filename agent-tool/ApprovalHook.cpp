@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <exception>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,7 +52,12 @@ double ApprovalHook::waitSeconds(PawletKit::Environment const& environment)
         text.remove_prefix(1);
     double milliseconds = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), milliseconds, std::chars_format::general);
-    if (text.empty() || error != std::errc {} || end != text.data() + text.size())
+    if (text.empty() || end != text.data() + text.size())
+        return defaultWaitSeconds;
+    // Out of range is a number all the same: too small reads as zero, too large as infinite.
+    if (error == std::errc::result_out_of_range)
+        milliseconds = std::strtod(std::string(text).c_str(), nullptr);
+    else if (error != std::errc {})
         return defaultWaitSeconds;
     if (!std::isfinite(milliseconds) || milliseconds < 0)
         return defaultWaitSeconds;

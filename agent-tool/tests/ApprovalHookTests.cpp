@@ -28,6 +28,9 @@ TEST(ApprovalHook, WaitFromTheEnvironment)
         { "inf", 115 },
         { "-inf", 115 },
         { "1e400", 115 },
+        // Too small to be told from zero is no wait at all.
+        { "1e-400", 0 },
+        { "-1e-400", 0 },
         // Huge waits are clamped, so deadlines and log figures stay in range.
         { "1e300", ApprovalHook::maxWaitSeconds },
         { "9223372036854775807000", ApprovalHook::maxWaitSeconds },
