@@ -1,5 +1,7 @@
 #include "PawletKit/Paths.hpp"
 
+#include "PawletKit/CharacterSets.hpp"
+
 #include <cerrno>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -13,18 +15,6 @@
 namespace PawletKit {
 
 namespace {
-
-std::string trimmed(std::string const& text)
-{
-    auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isSpace(text[begin]))
-        ++begin;
-    while (end > begin && isSpace(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
 
 std::filesystem::path homeDirectory(Environment const& environment)
 {
@@ -40,7 +30,7 @@ std::filesystem::path homeDirectory(Environment const& environment)
 Paths::Paths(Environment const& environment)
 {
     if (auto it = environment.find(std::string(supportDirVariable)); it != environment.end()) {
-        if (auto value = trimmed(it->second); !value.empty()) {
+        if (auto value = std::string(CharacterSets::trimmingWhitespaceAndNewlines(it->second)); !value.empty()) {
             m_base = standardized(value);
             return;
         }

@@ -18,6 +18,7 @@ TEST(Paths, SupportDirectoryFromEnvironment)
         { { { "HOME", "/home/u" }, { "XDG_DATA_HOME", "/data" } }, "/data/Pupnik" },
         { { { "HOME", "/home/u" }, { "XDG_DATA_HOME", "relative" } }, "/home/u/.local/share/Pupnik" },
         { { { "PUPNIK_SUPPORT_DIR", "  /tmp/x  " } }, "/tmp/x" },
+        { { { "PUPNIK_SUPPORT_DIR", "\u00A0/tmp/y\u2028" } }, "/tmp/y" },
         { { { "PUPNIK_SUPPORT_DIR", "/tmp/a/../b/./c/" } }, "/tmp/b/c" },
         { { { "PUPNIK_SUPPORT_DIR", "~/x" } }, fs::current_path() / "~/x" },
     };
