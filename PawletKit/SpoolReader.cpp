@@ -110,6 +110,7 @@ void SpoolReader::readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector
 {
     if (end <= cursor.offset)
         return;
+    end = std::min(end, cursor.offset + maxBytesPerPoll);
     std::string buffer(end - cursor.offset, '\0');
     size_t filled = 0;
     while (filled < buffer.size()) {

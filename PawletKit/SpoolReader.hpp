@@ -25,6 +25,9 @@ public:
     // Lines nested deeper than this are dropped unparsed: writers nest a handful of levels, and a value
     // nested tens of thousands deep would exhaust the stack of whatever walks it.
     static constexpr size_t maxLineNestingDepth = 32;
+    // One poll reads at most this much of a file; the rest waits for the next poll, so a file that grew
+    // huge while nobody rotated it cannot make one poll allocate all of it.
+    static constexpr uint64_t maxBytesPerPoll = 8 * 1024 * 1024;
     // Beyond this many renamed files still being drained, the oldest is let go.
     static constexpr size_t maxRetainedRotatedFiles = 64;
 

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <unistd.h>
 
 using namespace PawletKit;
@@ -298,4 +299,26 @@ TEST_F(SpoolReaderTest, OverlongTailIsDroppedOnceAndSkipped)
         EXPECT_EQ(reader.droppedLines(), 1);
         EXPECT_EQ(reader.rotations(), 1);
     }
+}
+
+TEST_F(SpoolReaderTest, AHugeBacklogIsReadInBoundedPollsWithoutLoss)
+{
+    // Rotation off, as when nobody rotated a file that grew past the per-poll bound.
+    SpoolReader reader(paths, std::numeric_limits<int64_t>::max());
+    std::string backlog;
+    size_t count = 0;
+    while (backlog.size() <= SpoolReader::maxBytesPerPoll + SpoolReader::maxBytesPerPoll / 2)
+        backlog += line("e" + std::to_string(count++));
+    append(backlog);
+
+    auto first = reader.poll();
+    EXPECT_GT(first.size(), 0u);
+    EXPECT_LT(first.size(), count);
+    EXPECT_LE(reader.offset(), SpoolReader::maxBytesPerPoll);
+    auto second = reader.poll();
+    ASSERT_EQ(first.size() + second.size(), count);
+    EXPECT_EQ(second.back().ev, "e" + std::to_string(count - 1));
+    EXPECT_EQ(second.front().ev, "e" + std::to_string(first.size()));
+    EXPECT_EQ(reader.droppedLines(), 0);
+    EXPECT_EQ(reader.offset(), backlog.size());
 }
