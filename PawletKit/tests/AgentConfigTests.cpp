@@ -15,13 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-unsigned modeOf(fs::path const& path)
-{
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
-}
-
 std::vector<std::string> namesIn(fs::path const& folder)
 {
     std::vector<std::string> names;
@@ -94,8 +87,8 @@ TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
 
     EXPECT_EQ(TestSupport::readFile(file),
         "{\n  \"forwardStatusLine\": null,\n  \"installedAt\": \"2026-12-09T09:40:58Z\",\n  \"version\": 1\n}");
-    EXPECT_EQ(modeOf(file), 0600u);
-    EXPECT_EQ(modeOf(file.parent_path()), 0700u);
+    EXPECT_EQ(TestSupport::fileMode(file), 0600u);
+    EXPECT_EQ(TestSupport::fileMode(file.parent_path()), 0700u);
 
     AgentConfig second { 1, "~/bin/status line.sh", Date::fromSeconds(1800000000) };
     second.save(file);

@@ -14,17 +14,6 @@
 using namespace PawletKit;
 namespace fs = std::filesystem;
 
-namespace {
-
-unsigned modeOf(fs::path const& path)
-{
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
-}
-
-}
-
 TEST(AgentLog, AppendsOneStampedLinePerCall)
 {
     TestSupport::TemporaryDirectory folder;
@@ -36,8 +25,8 @@ TEST(AgentLog, AppendsOneStampedLinePerCall)
     std::regex expected("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[" + pid + "\\] first\n"
         "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[" + pid + "\\] two\nlines\n");
     EXPECT_TRUE(std::regex_match(TestSupport::readFile(log.url), expected)) << TestSupport::readFile(log.url);
-    EXPECT_EQ(modeOf(log.url), 0600u);
-    EXPECT_EQ(modeOf(log.url.parent_path()), 0700u);
+    EXPECT_EQ(TestSupport::fileMode(log.url), 0600u);
+    EXPECT_EQ(TestSupport::fileMode(log.url.parent_path()), 0700u);
 }
 
 TEST(AgentLog, StartsOverOnlyPastTheCap)

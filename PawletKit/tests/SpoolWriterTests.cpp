@@ -18,14 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-mode_t permissions(fs::path const& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return 0;
-    return info.st_mode & 07777;
-}
-
 SpoolEvent event(std::string const& name, double ts = 1700000000.25)
 {
     return SpoolEvent(1, ts, name, std::nullopt, std::string("s1"), JSON::Value { { "tool_name", "Bash" } });
@@ -44,8 +36,8 @@ TEST(SpoolWriter, FirstAppendCreatesPrivateFolderAndFile)
     writer.append(event("PreToolUse"));
     writer.append(event("PostToolUse"));
 
-    EXPECT_EQ(permissions(paths.base()), 0700u);
-    EXPECT_EQ(permissions(paths.spool()), 0600u);
+    EXPECT_EQ(TestSupport::fileMode(paths.base()), 0700u);
+    EXPECT_EQ(TestSupport::fileMode(paths.spool()), 0600u);
     EXPECT_EQ(readFile(paths.spool()), event("PreToolUse").jsonLine() + event("PostToolUse").jsonLine());
 }
 
@@ -80,7 +72,7 @@ TEST(SpoolWriter, EmergencyRotation)
         if (c.rotates) {
             EXPECT_EQ(readFile(rotated), existing);
             EXPECT_EQ(readFile(url), line);
-            EXPECT_EQ(permissions(url), 0600u);
+            EXPECT_EQ(TestSupport::fileMode(url), 0600u);
         } else {
             EXPECT_EQ(readFile(rotated), "older\n");
             EXPECT_EQ(readFile(url), existing + line);

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace PawletKit {
@@ -58,6 +59,15 @@ inline void writeFile(std::filesystem::path const& path, std::string const& byte
 inline void appendFile(std::filesystem::path const& path, std::string const& bytes)
 {
     writeFile(path, bytes, std::ios::app);
+}
+
+// Permission bits of a file or folder; 0 when it cannot be looked at.
+inline unsigned fileMode(std::filesystem::path const& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return 0;
+    return info.st_mode & 07777;
 }
 
 inline std::string readFile(std::filesystem::path const& path)
