@@ -1,0 +1,93 @@
+#include "PawletKit/tests/TestSupport.hpp"
+#include "platform/FileDefaultsStore.hpp"
+#include "platform/MemoryDefaultsStore.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace Platform;
+using nlohmann::json;
+
+TEST(DefaultsStore, BooleansReadTheWayUserDefaultsReadThem)
+{
+    struct Case {
+        json stored;
+        std::optional<bool> expected;
+    } const cases[] = {
+        { true, true }, { false, false }, { 1, true }, { 0, false }, { -3, true }, { 0.0, false }, { 0.5, true },
+        { "YES", true }, { "yes", true }, { "true", true }, { "1", true }, { "  +007", true }, { "NO", false },
+        { "false", false }, { "0", false }, { "", false }, { "maybe", false }, { json::array(), std::nullopt },
+        { json::object(), std::nullopt },
+    };
+    for (auto const& c : cases) {
+        MemoryDefaultsStore store;
+        store.set("k", c.stored);
+        EXPECT_EQ(store.boolean("k"), c.expected) << c.stored.dump();
+    }
+    EXPECT_EQ(MemoryDefaultsStore().boolean("missing"), std::nullopt);
+}
+
+TEST(DefaultsStore, TypedGettersReadAWrongTypeAsAbsent)
+{
+    MemoryDefaultsStore store(json { { "n", 10.5 }, { "s", "10" }, { "i", 7 }, { "b", true } });
+    EXPECT_EQ(store.number("n"), 10.5);
+    EXPECT_EQ(store.number("s"), std::nullopt);
+    EXPECT_EQ(store.number("b"), std::nullopt);
+    EXPECT_EQ(store.integer("n"), 10);
+    EXPECT_EQ(store.integer("i"), 7);
+    EXPECT_EQ(store.string("s"), "10");
+    EXPECT_EQ(store.string("n"), std::nullopt);
+    store.set("s", nullptr);
+    EXPECT_FALSE(store.contains("s"));
+}
+
+TEST(FileDefaultsStore, ValuesSurviveReopeningAndTheFileIsPrivate)
+{
+    TestSupport::TemporaryDirectory folder;
+    auto config = folder.path() / "config" / "Pupnik";
+    {
+        auto store = FileDefaultsStore::open(config, "com.example.suite");
+        ASSERT_TRUE(store);
+        store->set("pet.height", 128.0);
+        store->set("pet.skin", "ink");
+        store->remove("pet.skin");
+        store->set("pet.sounds", true);
+    }
+    auto file = config / "com.example.suite.json";
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    auto reopened = FileDefaultsStore::open(config, "com.example.suite");
+    EXPECT_EQ(reopened->number("pet.height"), 128.0);
+    EXPECT_FALSE(reopened->contains("pet.skin"));
+    EXPECT_EQ(reopened->boolean("pet.sounds"), true);
+}
+
+TEST(FileDefaultsStore, AMalformedFileReadsAsEmptyAndIsKeptUntilAChange)
+{
+    TestSupport::TemporaryDirectory folder;
+    auto file = folder.path() / "suite.json";
+    for (std::string const& bytes : { std::string("{not json"), std::string("[1,2]"), std::string("\"text\"") }) {
+        TestSupport::writeFile(file, bytes);
+        auto store = FileDefaultsStore::open(folder.path(), "suite");
+        EXPECT_FALSE(store->contains("anything"));
+        EXPECT_EQ(TestSupport::readFile(file), bytes);
+        store->set("pet.x", 3.0);
+        auto reopened = FileDefaultsStore::open(folder.path(), "suite");
+        EXPECT_EQ(reopened->number("pet.x"), 3.0);
+    }
+}
+
+TEST(FileDefaultsStore, SuiteNamesThatCannotNameAFileAreRefused)
+{
+    for (std::string_view name : { "", "../x", "a/b", ".hidden", "with space" })
+        EXPECT_FALSE(FileDefaultsStore::fileFor("/tmp", name)) << name;
+    EXPECT_EQ(FileDefaultsStore::fileFor("/tmp", "com.ardlow.pupnik"), std::filesystem::path("/tmp/com.ardlow.pupnik.json"));
+}
+
+TEST(FileDefaultsStore, DefaultFolderFollowsXDGConfigHome)
+{
+    EXPECT_EQ(FileDefaultsStore::defaultFolder({ { "HOME", "/home/u" } }), std::filesystem::path("/home/u/.config/Pupnik"));
+    EXPECT_EQ(FileDefaultsStore::defaultFolder({ { "HOME", "/home/u" }, { "XDG_CONFIG_HOME", "/c" } }), std::filesystem::path("/c/Pupnik"));
+    EXPECT_EQ(FileDefaultsStore::defaultFolder({ { "HOME", "/home/u" }, { "XDG_CONFIG_HOME", "rel" } }), std::filesystem::path("/home/u/.config/Pupnik"));
+}
