@@ -19,14 +19,18 @@ CloudKitTransport::CloudKitTransport(std::shared_ptr<Platform::CloudDatabase> da
 {
 }
 
-CloudKitTransport::~CloudKitTransport() = default;
+CloudKitTransport::~CloudKitTransport()
+{
+    // Answers and checks that still hold the anchor see that the transport is gone.
+    *m_anchor = nullptr;
+}
 
 template<typename Handler>
 auto CloudKitTransport::onMainThread(Handler handler)
 {
     return [anchor = std::weak_ptr<CloudKitTransport*>(m_anchor), mainThread = &m_mainThread, handler](auto... arguments) {
         mainThread->post([anchor, handler, arguments...]() mutable {
-            if (auto self = anchor.lock())
+            if (auto self = anchor.lock(); self && *self)
                 ((*self)->*handler)(std::move(arguments)...);
         });
     };
@@ -37,7 +41,7 @@ void CloudKitTransport::start()
     m_running = true;
     requestAccountStatus();
     m_timer = m_mainThread.repeating(pollInterval, [anchor = std::weak_ptr<CloudKitTransport*>(m_anchor)] {
-        if (auto self = anchor.lock(); self && (*self)->m_running)
+        if (auto self = anchor.lock(); self && *self && (*self)->m_running)
             (*self)->refresh();
     });
 }
@@ -65,7 +69,8 @@ void CloudKitTransport::handleAccountStatus(CloudAccountStatus status, std::opti
 {
     if (status == CloudAccountStatus::available) {
         m_accountAvailable = true;
-        report(TransportAvailability::available());
+        if (!report(TransportAvailability::available()))
+            return;
         fetch();
         subscribe();
     } else {
@@ -111,8 +116,12 @@ void CloudKitTransport::handleFetch(std::optional<CloudRecord> record, std::opti
             }
             if (changed) {
                 m_lastDelivered = reading->snapshot;
-                if (onSnapshot)
-                    onSnapshot(*m_lastDelivered);
+                auto anchor = m_anchor;
+                // A copy, so that the observer may drop the transport (and its callbacks) meanwhile.
+                if (auto callback = onSnapshot)
+                    callback(*m_lastDelivered);
+                if (!*anchor)
+                    return;
             }
             report(TransportAvailability::available());
             return;
@@ -164,10 +173,12 @@ void CloudKitTransport::handleSubscription(std::optional<CloudError> error)
         Platform::Log::line("cloudkit: subscription: " + error->description);
 }
 
-void CloudKitTransport::report(TransportAvailability availability)
+bool CloudKitTransport::report(TransportAvailability availability)
 {
-    if (onAvailability)
-        onAvailability(availability);
+    auto anchor = m_anchor;
+    if (auto callback = onAvailability)
+        callback(availability);
+    return *anchor != nullptr;
 }
 
 std::optional<PetSnapshot::Reading> CloudKitTransport::read(CloudRecord const& record, PawletKit::Date readTime)

@@ -60,7 +60,8 @@ private:
     void handleFetch(std::optional<Platform::CloudRecord> record, std::optional<Platform::CloudError> error);
     void subscribe();
     void handleSubscription(std::optional<Platform::CloudError> error);
-    void report(TransportAvailability availability);
+    // False when the observer dropped the transport while it was told; nothing may follow then.
+    bool report(TransportAvailability availability);
 
     std::shared_ptr<Platform::CloudDatabase> m_database;
     Platform::DefaultsStore& m_defaults;
@@ -69,7 +70,7 @@ private:
     bool m_running { false };
     std::optional<PetSnapshot> m_lastDelivered;
     std::optional<bool> m_accountAvailable;
-    // What the database's answers and the timer hold weakly; gone with the transport.
+    // What the database's answers and the timer hold weakly; it points nowhere once the transport is gone.
     std::shared_ptr<CloudKitTransport*> m_anchor;
 };
 

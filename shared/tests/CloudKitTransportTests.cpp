@@ -282,6 +282,25 @@ TEST_F(CloudKitTransportTest, AnswersForATransportThatIsGoneAreDropped)
     EXPECT_EQ(delivered, std::vector { sample() });
 }
 
+TEST_F(CloudKitTransportTest, AnObserverMayDropTheTransportWhileItIsTold)
+{
+    database->putRecord(CloudKitTransport::record(sample()));
+    transport->onSnapshot = [this](PetSnapshot const& snapshot) {
+        delivered.push_back(snapshot);
+        transport.reset();
+    };
+    start();
+    EXPECT_EQ(delivered.size(), 1u);
+    EXPECT_FALSE(transport);
+
+    SetUp();
+    transport->onAvailability = [this](TransportAvailability const&) { transport.reset(); };
+    int fetchesBefore = database->fetchCalls();
+    start();
+    EXPECT_FALSE(transport);
+    EXPECT_EQ(database->fetchCalls(), fetchesBefore) << "nothing runs for a transport that is gone";
+}
+
 TEST(CloudKitTransport, TheRecordCarriesTheEncodedSnapshotAndItsTime)
 {
     auto snapshot = sample();
