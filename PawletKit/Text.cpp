@@ -125,4 +125,27 @@ std::string nfc(std::string_view utf8)
     return std::string(reinterpret_cast<char const*>(composed), static_cast<size_t>(length));
 }
 
+std::string lowercased(std::string_view utf8)
+{
+    auto const* data = reinterpret_cast<utf8proc_uint8_t const*>(utf8.data());
+    utf8proc_ssize_t const length = static_cast<utf8proc_ssize_t>(utf8.size());
+    utf8proc_ssize_t position = 0;
+    std::string result;
+    result.reserve(utf8.size());
+    while (position < length) {
+        utf8proc_int32_t codepoint = 0;
+        utf8proc_ssize_t step = utf8proc_iterate(data + position, length - position, &codepoint);
+        if (step < 0) {
+            result += utf8[static_cast<size_t>(position)];
+            ++position;
+            continue;
+        }
+        utf8proc_uint8_t encoded[4];
+        utf8proc_ssize_t written = utf8proc_encode_char(utf8proc_tolower(codepoint), encoded);
+        result.append(reinterpret_cast<char const*>(encoded), static_cast<size_t>(written));
+        position += step;
+    }
+    return result;
+}
+
 }

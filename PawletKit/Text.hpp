@@ -15,5 +15,7 @@ bool isValidUTF8(std::string_view bytes);
 std::string replacingInvalidUTF8(std::string_view bytes);
 // Canonical composition (NFC); invalid input is first repaired.
 std::string nfc(std::string_view utf8);
+// Each code point mapped to its simple lower-case form; bytes that are not UTF-8 are kept as they are.
+std::string lowercased(std::string_view utf8);
 
 }

@@ -35,3 +35,10 @@ TEST(Text, ComposesCanonically)
     EXPECT_FALSE(Text::isValidUTF8("\xC0\x80"));
     EXPECT_TRUE(Text::isValidUTF8("\xC3\xA9"));
 }
+
+TEST(Text, LowerCasesEachCodePointAndKeepsInvalidBytes)
+{
+    EXPECT_EQ(Text::lowercased("CODEX Claude"), "codex claude");
+    EXPECT_EQ(Text::lowercased("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9"); // ÉTÉ
+    EXPECT_EQ(Text::lowercased("A\xFFB"), "a\xFF" "b");
+}
