@@ -13,8 +13,8 @@ std::optional<CollarStyle> CollarStyle::fromSources(std::vector<std::string> con
 {
     std::array<bool, allAgentSources.size()> present {};
     for (std::string name : names) {
-        // None of the three names has a letter whose upper case lies outside ASCII, so ASCII
-        // lower-casing matches exactly what a full Unicode mapping would accept.
+        // No character outside ASCII lower-cases to a letter of the three names, so ASCII
+        // lower-casing accepts exactly what a full Unicode mapping would.
         std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
             return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         });
