@@ -8,25 +8,14 @@ std::optional<FocusPlan> plan(PawletKit::SessionTarget const& target, AppLookup 
 {
     std::optional<RunningAppInfo> app;
     if (target.source == PawletKit::SessionSource::codex) {
-        if (runningApps) {
-            auto running = runningApps();
-            app = KnownApps::codexDesktopApp(running);
-        }
+        if (runningApps)
+            app = KnownApps::codexDesktopApp(runningApps());
     } else {
         app = firstRegularApp(target.pids, appForPid);
     }
     if (!app)
         return std::nullopt;
-    std::optional<std::string_view> bundleId;
-    if (app->bundleId)
-        bundleId = *app->bundleId;
-    std::optional<std::string_view> tty;
-    if (target.tty)
-        tty = *target.tty;
-    std::optional<std::string_view> cwd;
-    if (target.cwd)
-        cwd = *target.cwd;
-    auto jump = TerminalJump::make(bundleId, tty, cwd, target.pids);
+    auto jump = TerminalJump::make(app->bundleId, target.tty, target.cwd, target.pids);
     return FocusPlan(std::move(*app), std::move(jump));
 }
 
