@@ -24,7 +24,7 @@ std::optional<PawletKit::Date> floored(std::optional<PawletKit::Date> date)
 
 }
 
-PawletShared::PetSnapshot map(PawletKit::PawletState const& state, PawletKit::Date now)
+PawletShared::PetSnapshot map(PawletKit::PawletState const& state, PawletKit::Date now, Skin)
 {
     PawletShared::PetSnapshot snapshot;
     snapshot.gait = PawletShared::gaitFromRawValue(PawletKit::rawValue(state.gait)).value_or(PawletShared::Gait::idle);

@@ -17,4 +17,9 @@ ClipChoice choice(Gait gait, Mood mood)
     return { clipForGait(gait), gait == Gait::sleep ? 0.5 : 1.0 };
 }
 
+ClipChoice choice(PetSnapshot const& snapshot)
+{
+    return choice(snapshot.gait, snapshot.mood);
+}
+
 }

@@ -33,6 +33,11 @@ std::optional<CollarStyle> CollarStyle::fromSources(std::vector<std::string> con
     return style;
 }
 
+std::optional<CollarStyle> CollarStyle::fromSnapshot(PetSnapshot const& snapshot)
+{
+    return fromSources(snapshot.activeSources.value_or(std::vector<std::string> {}));
+}
+
 bool CollarStyle::isTwoTone() const
 {
     return back && *back != front;

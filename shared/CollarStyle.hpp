@@ -2,6 +2,7 @@
 
 #include "shared/AgentSource.hpp"
 #include "shared/CollarColor.hpp"
+#include "shared/PetSnapshot.hpp"
 
 #include <cstddef>
 #include <functional>
@@ -20,6 +21,8 @@ struct CollarStyle {
     // Names are matched lower-cased, untrimmed; the first two known sources in canonical order
     // make the style. Nothing when no name is a known source.
     static std::optional<CollarStyle> fromSources(std::vector<std::string> const& names);
+    // The style of a snapshot's active sources.
+    static std::optional<CollarStyle> fromSnapshot(PetSnapshot const& snapshot);
 
     bool isTwoTone() const;
     CollarColor frontColor() const;

@@ -58,3 +58,12 @@ TEST(SharedClipSelector, MoodDecidesBeforeGait)
     for (Gait gait : allGaits)
         EXPECT_EQ(ClipSelector::choice(gait, Mood::normal).clip, clipForGait(gait));
 }
+
+TEST(ClipSelector, ASnapshotChoosesByItsMoodAndGaitAlone)
+{
+    PawletShared::PetSnapshot snapshot;
+    snapshot.gait = PawletShared::Gait::run;
+    snapshot.mood = PawletShared::Mood::hungry;
+    snapshot.intensity = 1;
+    EXPECT_EQ(PawletShared::ClipSelector::choice(snapshot), PawletShared::ClipSelector::choice(PawletShared::Gait::run, PawletShared::Mood::hungry));
+}
