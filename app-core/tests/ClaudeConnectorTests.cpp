@@ -86,7 +86,8 @@ protected:
     std::string agent() const { return (support() / "bin" / "pupnik-agent").string(); }
     PawletKit::Environment environment() const { return { { "HOME", home().string() }, { "PATH", "/usr/bin:/bin" } }; }
 
-    ClaudeConnector connector(std::vector<fs::path> candidates = { PUPNIK_AGENT_PATH }, double selftestTimeout = ClaudeConnector::defaultSelftestTimeout) const
+    // Generous, so a loaded machine or a sanitizer build never trips it; one case sets its own.
+    ClaudeConnector connector(std::vector<fs::path> candidates = { PUPNIK_AGENT_PATH }, double selftestTimeout = 120) const
     {
         return ClaudeConnector(settingsFile(), PawletKit::Paths(environment()), std::move(candidates), environment(), m_clock, nullptr, selftestTimeout);
     }
@@ -337,7 +338,7 @@ TEST_F(Connector, DeletingSupportDataRemovesOnlyWhatWeMade)
     PawletKit::Paths paths(environment);
     ASSERT_EQ(paths.base(), work);
     writeFile(settingsFile(), realWorldSettings);
-    ClaudeConnector connector(settingsFile(), paths, { PUPNIK_AGENT_PATH }, environment, m_clock);
+    ClaudeConnector connector(settingsFile(), paths, { PUPNIK_AGENT_PATH }, environment, m_clock, nullptr, 120);
     connector.install();
     writeFile(work / "approvals" / "a1.json", "{}");
     writeFile(work / "approvals" / "a1.reply", "allow");
