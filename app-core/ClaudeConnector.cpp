@@ -135,8 +135,6 @@ std::string stampOf(double seconds)
 
 }
 
-// MARK: Failure
-
 ClaudeConnector::Failure::Failure(Kind kind, std::vector<std::string> strings)
     : m_kind(kind)
     , m_strings(std::move(strings))
@@ -180,8 +178,6 @@ std::string_view ClaudeConnector::Failure::localizationKey() const
     }
     return "connect.writeFailed";
 }
-
-// MARK: Connector
 
 ClaudeConnector::ClaudeConnector(fs::path settingsFile, PawletKit::Paths paths, std::vector<fs::path> helperCandidates,
     PawletKit::Environment environment, std::shared_ptr<Platform::Clock const> clock,

@@ -109,7 +109,7 @@ TEST(ChildProcessRunner, ATimeOutKillsTheWholeGroupAndReapsTheProgram)
     auto pidFile = folder.path() / "pids";
     // The program and what it started both hang; the started one also keeps the pipes open.
     auto script = "sleep 300 & echo $! > '" + pidFile.string() + "'; echo $$ >> '" + pidFile.string() + "'; echo started; wait";
-    auto result = runShell(script, 1);
+    auto result = runShell(script, 3);
     EXPECT_EQ(result.ending, Ending::timedOut);
 
     std::ifstream pids(pidFile);
