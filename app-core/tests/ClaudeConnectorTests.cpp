@@ -278,6 +278,14 @@ TEST_F(Connector, SomethingOtherThanAFileAtTheSettingsPathIsRefusedWithoutBlocki
     writeFile(home() / "plain", "{}");
     fs::create_symlink(home() / "plain" / "child", settingsFile());
     EXPECT_EQ(failureOf([&] { connector().install(); }), Failure::writeFailed(settingsFile().string(), std::generic_category().message(ENOTDIR)));
+
+    // Nor is one too large to be a settings file.
+    fs::remove(settingsFile());
+    std::string large = "{\"a\": \"" + std::string(ClaudeConnector::maxSettingsBytes, 'a') + "\"}";
+    writeFile(settingsFile(), large);
+    EXPECT_EQ(failureOf([&] { connector().install(); }), Failure::writeFailed(settingsFile().string(), "larger than 8 MiB"));
+    EXPECT_EQ(readFile(settingsFile()), large);
+    EXPECT_FALSE(fs::exists(beside()));
 }
 
 TEST_F(Connector, NoSettingsFileGetsOneWithOnlyOurEntriesAndNoBackup)
