@@ -4,6 +4,7 @@
 #include "agent-tool/OutputWriter.hpp"
 #include "agent-tool/TerminationSignals.hpp"
 
+#include "PawletKit/ApplicationLock.hpp"
 #include "PawletKit/ApprovalRequest.hpp"
 #include "PawletKit/ApprovalStore.hpp"
 #include "PawletKit/ApprovalSummary.hpp"
@@ -79,7 +80,9 @@ bool ApprovalHook::isDisabled(PawletKit::Environment const& environment)
 int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& matcher) const
 {
     std::string const event(permissionRequestEvent);
-    if (isDisabled(m_context.environment())) {
+    // Without the application running nobody would answer: the coding agent asks the user at once
+    // rather than after the whole wait.
+    if (isDisabled(m_context.environment()) || !PawletKit::ApplicationLock::isHeldElsewhere(m_context.paths())) {
         m_context.appendEvent(event, matcher, &input);
         return 0;
     }
