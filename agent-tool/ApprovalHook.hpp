@@ -2,10 +2,12 @@
 
 #include "agent-tool/AgentContext.hpp"
 
+#include "PawletKit/ApprovalDecision.hpp"
 #include "PawletKit/Environment.hpp"
 #include "PawletKit/JSON.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +34,23 @@ public:
 
     // The input is the parsed hook input, its process chain already added. Always 0.
     int run(PawletKit::JSON::Value input, std::optional<std::string> const& matcher) const;
+
+    // How the wait for a reply ended: with a decision, with the time run out (neither set), or with a
+    // termination signal.
+    struct WaitOutcome {
+        std::optional<PawletKit::ApprovalDecision> decision;
+        bool interrupted { false };
+    };
+    struct WaitSeams {
+        // Monotonic milliseconds.
+        std::function<int64_t()> now;
+        std::function<std::optional<PawletKit::ApprovalDecision>()> readReply;
+        // Sleeps up to the given milliseconds; true once a termination signal has arrived.
+        std::function<bool(int64_t)> pause;
+    };
+    // Polls for the reply every poll interval until the deadline, then looks once more, so that a reply
+    // written since the last poll still counts.
+    static WaitOutcome awaitReply(int64_t deadlineMs, WaitSeams const& seams);
 
     // The wait in seconds: a non-negative, finite number of milliseconds, clamped; else the default.
     static double waitSeconds(PawletKit::Environment const& environment);
