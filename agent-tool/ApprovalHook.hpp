@@ -15,8 +15,9 @@
 namespace AgentTool {
 
 // Holds a permission request open: posts it into the approval mailbox, records its event, and waits
-// for the application's reply, which it hands to the coding agent. Without a reply in time, or without
-// a mailbox, it prints nothing and the coding agent asks the user itself.
+// for the application's reply, which it hands to the coding agent. Without a reply in time, without a
+// mailbox, or without the application running to answer (its lock not held), it prints nothing and the
+// coding agent asks the user itself.
 class ApprovalHook final {
 public:
     static constexpr double defaultWaitSeconds = 115;
