@@ -264,8 +264,8 @@ Pose sick(double phase)
     pose.tailCurl = 0.5;
     pose.paws[nearFore] = { 222, standingAnkleY };
     pose.paws[farFore] = { 230, standingAnkleY - 1 };
-    pose.paws[nearHind] = { 128, standingAnkleY };
-    pose.paws[farHind] = { 133, standingAnkleY - 1 };
+    pose.paws[nearHind] = { 145, standingAnkleY };
+    pose.paws[farHind] = { 151, standingAnkleY - 1 };
     pose.jointBack[nearHind] = pose.jointBack[farHind] = false;
     // Bursts of a one-pixel tremor, every frame to the other side.
     if (phase >= 0.25 && phase < 0.7)

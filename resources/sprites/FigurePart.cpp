@@ -2,6 +2,7 @@
 
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -69,6 +70,18 @@ QPainterPath FigurePart::ear(Ear const& ear)
     path.quadTo(bulge(ear.tip, ear.base2, 0.18), ear.base2);
     path.closeSubpath();
     return path;
+}
+
+QPainterPath FigurePart::eye(DogFigure const& figure)
+{
+    double const radius = figure.eye.rx;
+    QPointF const centre = figure.eye.centre;
+    QPainterPath ball;
+    ball.addEllipse(centre, radius, radius);
+    double const lid = centre.y() + radius * (1 - 2 * std::clamp(figure.eyeOpen, 0.0, 1.0));
+    QPainterPath below;
+    below.addRect(QRectF(centre.x() - radius - 1, lid, 2 * radius + 2, 2 * radius + 2));
+    return ball.intersected(below);
 }
 
 QPainterPath FigurePart::mouth(DogFigure const& figure)

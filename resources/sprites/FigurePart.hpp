@@ -25,6 +25,8 @@ struct FigurePart {
     // A segment whose rounded ends have the two widths.
     static QPainterPath taper(QPointF from, QPointF to, double fromWidth, double toWidth);
     static QPainterPath ear(Ear const& ear);
+    // The part of the eye that the lid leaves open.
+    static QPainterPath eye(DogFigure const& figure);
     // The open mouth: from the back of the lips to the front and down to the lowered jaw.
     static QPainterPath mouth(DogFigure const& figure);
 };

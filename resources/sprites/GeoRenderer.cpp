@@ -10,11 +10,12 @@ namespace SpriteArt {
 
 namespace {
 
-QColor const body(0xF2, 0x9E, 0x4C);
-QColor const farBody(0xC7, 0x74, 0x2C);
-QColor const earColour(0x8A, 0x4B, 0x24);
-QColor const farEarColour(0x6E, 0x3A, 0x1B);
-QColor const cream(0xFF, 0xE3, 0xB3);
+// A red-brown coat with a white face and bib, so the skin stands apart from the soft one.
+QColor const body(0xD9, 0x69, 0x2E);
+QColor const farBody(0xA3, 0x4B, 0x1E);
+QColor const earColour(0x7A, 0x34, 0x14);
+QColor const farEarColour(0x5E, 0x27, 0x0E);
+QColor const cream(0xFF, 0xF1, 0xDC);
 QColor const dark(0x2E, 0x2A, 0x2A);
 QColor const tongue(0xF0, 0x6B, 0x7A);
 QColor const pileColour(0x7B, 0x4A, 0x2A);
@@ -107,10 +108,13 @@ void drawHead(QPainter& painter, DogFigure const& figure)
         painter.drawPolygon(bar(eye + QPointF(-5, 0.5), eye + QPointF(5, 0.5), 2.6));
         return;
     }
-    painter.drawEllipse(eye, figure.eye.rx, figure.eye.ry);
+    painter.drawPath(FigurePart::eye(figure));
     if (figure.eyeOpen > 0.5) {
+        painter.save();
+        painter.setClipPath(FigurePart::eye(figure), Qt::IntersectClip);
         painter.setBrush(Qt::white);
         circle(painter, eye + QPointF(1.4, -1.6), 1.7);
+        painter.restore();
     }
 }
 

@@ -95,10 +95,21 @@ void drawHead(QPainter& painter, DogFigure const& figure)
         painter.drawPath(lid);
         return;
     }
-    painter.drawPath(FigurePart::ellipse(figure.eye));
+    painter.drawPath(FigurePart::eye(figure));
+    if (figure.eyeOpen < 0.8) {
+        // The lid's edge across a drowsy eye.
+        double const radius = figure.eye.rx;
+        double const lid = figure.eye.centre.y() + radius * (1 - 2 * figure.eyeOpen);
+        painter.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(figure.eye.centre.x() - radius - 0.5, lid), QPointF(figure.eye.centre.x() + radius + 0.5, lid));
+        painter.setPen(Qt::NoPen);
+    }
     if (figure.eyeOpen > 0.5) {
+        painter.save();
+        painter.setClipPath(FigurePart::eye(figure), Qt::IntersectClip);
         painter.setBrush(paper);
         painter.drawEllipse(figure.eye.centre + QPointF(1.4, -1.6), 1.7, 1.7);
+        painter.restore();
     }
 }
 
