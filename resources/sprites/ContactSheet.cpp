@@ -13,7 +13,26 @@
 
 namespace SpriteArt {
 
-QImage ContactSheet::of(std::string_view skin, int cellHeight, std::string_view onlyClip)
+namespace {
+
+// The band roughly as the application draws it, to see that it follows the neck.
+void drawCollar(QPainter& painter, QRect cell, CollarBand const& band)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(cell.topLeft());
+    painter.scale(double(cell.width()) / frameWidth, double(cell.height()) / frameHeight);
+    painter.translate(band.x, band.y);
+    painter.rotate(band.angle * 180 / 3.141592653589793);
+    painter.setPen(QPen(QColor(42, 33, 28), 1.8));
+    painter.setBrush(QColor(206, 100, 32));
+    painter.drawRoundedRect(QRectF(-band.w / 2, -band.h / 2, band.w, band.h), band.h / 2, band.h / 2);
+    painter.restore();
+}
+
+}
+
+QImage ContactSheet::of(std::string_view skin, int cellHeight, std::string_view onlyClip, bool withCollar)
 {
     int const cellWidth = cellHeight * frameWidth / frameHeight;
     constexpr int gap = 2;
@@ -43,21 +62,25 @@ QImage ContactSheet::of(std::string_view skin, int cellHeight, std::string_view 
             QRect const cell(gap + (index % columns) * (cellWidth + gap), gap + (row + index / columns) * (cellHeight + gap),
                 cellWidth, cellHeight);
             painter.fillRect(cell, backdrop);
-            QImage const frame = renderer->render(SpriteDirectoryWriter::figure(*renderer, clip, index));
+            DogFigure const figure = SpriteDirectoryWriter::figure(*renderer, clip, index);
+            QImage const frame = renderer->render(figure);
             painter.drawImage(cell, frame.scaled(cellWidth, cellHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            if (withCollar)
+                drawCollar(painter, cell, figure.collar);
         }
         row += (clip.frames + columns - 1) / columns;
     }
     return sheet;
 }
 
-void ContactSheet::writeAll(std::filesystem::path const& folder, int cellHeight, std::string_view onlyClip, unsigned threads)
+void ContactSheet::writeAll(std::filesystem::path const& folder, int cellHeight, std::string_view onlyClip, bool withCollar,
+    unsigned threads)
 {
     std::filesystem::create_directories(folder);
     SpriteDirectoryWriter::forEach(int(allSkins.size()), threads, [&](int index) {
         std::string_view const skin = allSkins[std::size_t(index)];
         std::filesystem::path const path = folder / (std::string(skin) + ".png");
-        if (!of(skin, cellHeight, onlyClip).save(QString::fromStdString(path.string()), "PNG"))
+        if (!of(skin, cellHeight, onlyClip, withCollar).save(QString::fromStdString(path.string()), "PNG"))
             throw std::runtime_error("cannot write " + path.string());
     });
 }

@@ -1,7 +1,7 @@
 // Draws the pet: writes the sprite directory the build stages, or contact sheets to look at.
 //
 //   pupnik-sprites <sprite directory>
-//   pupnik-sprites --contact-sheet <folder> [cell height in pixels, 72 by default] [clip]
+//   pupnik-sprites --contact-sheet <folder> [cell height in pixels, 72 by default] [clip or all] [--collar]
 
 #include "ContactSheet.hpp"
 #include "SpriteDirectoryWriter.hpp"
@@ -18,7 +18,7 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: pupnik-sprites <sprite directory>\n"
-                         "       pupnik-sprites --contact-sheet <folder> [cell height] [clip]\n");
+                         "       pupnik-sprites --contact-sheet <folder> [cell height] [clip or all] [--collar]\n");
     return 2;
 }
 
@@ -33,7 +33,9 @@ int main(int argc, char** argv)
             int const cellHeight = argc >= 4 ? std::stoi(argv[3]) : 72;
             if (cellHeight < 8 || cellHeight > 400)
                 return usage();
-            SpriteArt::ContactSheet::writeAll(argv[2], cellHeight, argc >= 5 ? argv[4] : "", threads);
+            std::string_view const clip = argc >= 5 ? argv[4] : "";
+            bool const withCollar = argc >= 6 && std::string_view(argv[5]) == "--collar";
+            SpriteArt::ContactSheet::writeAll(argv[2], cellHeight, clip == "all" ? "" : clip, withCollar, threads);
         } else if (argc == 2 && argv[1][0] != '-') {
             SpriteArt::SpriteDirectoryWriter::write(argv[1], threads);
         } else {
