@@ -55,14 +55,16 @@ struct GaitPlan {
     std::array<double, 4> touchdown;
     double duty;
     double lift;
+    std::array<double, 4> reach {}; // moves the middle of a paw's stride forward
 };
 
 // Four beats, one foot after the other: near hind, near fore, far hind, far fore.
 constexpr GaitPlan strollPlan { { 0.5, 0.75, 0.0, 0.25 }, 0.72, 9 };
 // Trot: diagonal pairs together.
 constexpr GaitPlan walkPlan { { 0.0, 0.5, 0.5, 0.0 }, 0.52, 13 };
-// Gallop: the hind legs push off nearly together, the forelegs follow, then all four fly.
-constexpr GaitPlan runPlan { { 0.0, 0.32, 0.08, 0.42 }, 0.28, 16 };
+// Gallop: the hind legs land well under the body and push off nearly together, the forelegs
+// reach out ahead and follow, then all four fly.
+constexpr GaitPlan runPlan { { 0.0, 0.32, 0.08, 0.42 }, 0.28, 22, { 6, 10, 6, 10 } };
 
 GaitPlan const* planFor(ClipSpec const& clip)
 {
@@ -80,7 +82,7 @@ GaitPlan const* planFor(ClipSpec const& clip)
 QPointF gaitPaw(ClipSpec const& clip, GaitPlan const& plan, Leg leg, double phase)
 {
     double const sweep = clip.groundSpeed() * clip.duration() * plan.duty;
-    double const centre = restX(leg);
+    double const centre = restX(leg) + plan.reach[leg];
     double const local = fraction(phase - plan.touchdown[leg]);
     if (local < plan.duty) {
         double const progress = local / plan.duty;
@@ -138,9 +140,9 @@ Pose run(ClipSpec const& clip, double phase)
     placeGaitPaws(pose, clip, runPlan, phase);
     // The back gathers in the flight after the forelegs leave and stretches while they carry.
     double const gather = std::cos(tau * (phase - 0.9));
-    pose.hip += QPointF(7 * gather, 0);
+    pose.hip += QPointF(8 * gather, 0);
     pose.shoulder += QPointF(-5 * gather, 0);
-    pose.arch = 5 * gather;
+    pose.arch = 7 * gather;
     moveBody(pose, 0, -4 * std::cos(tau * (phase - 0.85)));
     pose.head += QPointF(5 - 3 * gather, 8 + 2 * std::cos(tau * (phase - 0.5)));
     pose.headTilt = 0.12;

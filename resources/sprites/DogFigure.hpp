@@ -1,5 +1,9 @@
 #pragma once
 
+#include "CollarBand.hpp"
+#include "Ear.hpp"
+#include "Ellipse.hpp"
+#include "Limb.hpp"
 #include "Pose.hpp"
 
 #include <QPointF>
@@ -10,39 +14,6 @@
 #include <vector>
 
 namespace SpriteArt {
-
-// An ellipse turned by `angle` radians about its centre.
-struct Ellipse {
-    QPointF centre;
-    double rx = 0;
-    double ry = 0;
-    double angle = 0;
-};
-
-// A leg or the neck: two tapering segments through a joint.
-struct Limb {
-    QPointF root;
-    QPointF joint;
-    QPointF end;
-    double rootWidth = 0;
-    double jointWidth = 0;
-    double endWidth = 0;
-};
-
-struct Ear {
-    QPointF base1;
-    QPointF base2;
-    QPointF tip;
-};
-
-// Where the collar lies across the neck, in frame pixels.
-struct CollarBand {
-    double x = 0;
-    double y = 0;
-    double w = 0;
-    double h = 0;
-    double angle = 0;
-};
 
 // The dog's shapes for one pose, the same for every skin: each skin draws these primitives in its
 // own way. Coordinates are frame pixels before `placement` (squash and tremor), which the skins
