@@ -1,6 +1,8 @@
 #include "shared/TemplateFormatter.hpp"
 
 #include <clocale>
+#include <locale>
+#include <stdexcept>
 #include <gtest/gtest.h>
 
 using namespace PawletShared;
@@ -81,14 +83,18 @@ TEST(TemplateFormatter, MisuseIsAnsweredWithVisibleText)
 
 TEST(TemplateFormatter, NumbersIgnoreTheUsersLocale)
 {
-    // A region that writes decimal commas and groups digits must not change the texts.
+    // A region that writes decimal commas and groups digits must not change the texts; whichever
+    // such locale this machine has is used.
     char const* previous = std::setlocale(LC_ALL, nullptr);
     std::string saved = previous ? previous : "C";
-    for (char const* name : { "de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "C.UTF-8" })
-        if (std::setlocale(LC_ALL, name))
+    for (char const* name : { "de_DE.UTF-8", "fr_FR.UTF-8", "de_DE", "ru_RU.UTF-8" }) {
+        try {
+            std::locale::global(std::locale(name));
             break;
-    std::locale::global(std::locale(""));
-    EXPECT_EQ(TemplateFormatter::format("%.1f|%lld", { 2.5, std::int64_t(1234567) }), "2.5|1234567");
+        } catch (std::runtime_error const&) {
+        }
+    }
+    EXPECT_EQ(TemplateFormatter::format("%.1f|%lld|%f", { 2.5, std::int64_t(1234567), -0.25 }), "2.5|1234567|-0.250000");
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, saved.c_str());
 }
