@@ -172,8 +172,9 @@ TEST(SpoolEvent, OverlongFieldsAreCutToKeepTheLineBelowItsLimit)
         ASSERT_TRUE(decoded);
         EXPECT_EQ(decoded->ev, c.expectedEvent);
         EXPECT_EQ(decoded->sid, c.expectedSession);
-        if (c.matcher)
+        if (c.matcher) {
             EXPECT_EQ(decoded->m, std::string(256, 'M'));
+        }
         EXPECT_EQ(decoded->stringAt({ "cwd" }), c.dataKept ? std::optional<std::string>("/w") : std::nullopt);
     }
 }
