@@ -11,15 +11,11 @@ using List = std::vector<std::string>;
 
 namespace {
 
-// The shared store in memory for each test; the previous one comes back afterwards.
 class SharedLocalizerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_previous = SharedStore::defaults();
-        SharedStore::setDefaults(m_store);
-    }
-    void TearDown() override { SharedStore::setDefaults(m_previous); }
+    // Never the user's own suite: a test's store is dropped for a fresh one afterwards.
+    void SetUp() override { SharedStore::setDefaults(m_store); }
+    void TearDown() override { SharedStore::setDefaults(std::make_shared<Platform::MemoryDefaultsStore>()); }
 
     Platform::MemoryDefaultsStore& store() { return *m_store; }
 
@@ -33,7 +29,6 @@ protected:
 
 private:
     std::shared_ptr<Platform::MemoryDefaultsStore> m_store = std::make_shared<Platform::MemoryDefaultsStore>();
-    std::shared_ptr<Platform::DefaultsStore> m_previous;
     TestSupport::TemporaryDirectory m_folder;
 };
 

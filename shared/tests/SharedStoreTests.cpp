@@ -9,21 +9,16 @@ using namespace PawletShared;
 
 namespace {
 
-// Every test gets a fresh store in memory and puts the previous one back.
 class SharedStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_previous = SharedStore::defaults();
-        SharedStore::setDefaults(m_store);
-    }
-    void TearDown() override { SharedStore::setDefaults(m_previous); }
+    // Never the user's own suite: a test's store is dropped for a fresh one afterwards.
+    void SetUp() override { SharedStore::setDefaults(m_store); }
+    void TearDown() override { SharedStore::setDefaults(std::make_shared<Platform::MemoryDefaultsStore>()); }
 
     Platform::MemoryDefaultsStore& store() { return *m_store; }
 
 private:
     std::shared_ptr<Platform::MemoryDefaultsStore> m_store = std::make_shared<Platform::MemoryDefaultsStore>();
-    std::shared_ptr<Platform::DefaultsStore> m_previous;
 };
 
 PetSnapshot sample()
