@@ -1,0 +1,23 @@
+#pragma once
+
+#include "shared/CollarAnchor.hpp"
+#include "shared/CollarAnchors.hpp"
+#include "shared/CollarColor.hpp"
+#include "shared/CollarStyle.hpp"
+
+#include <QColor>
+#include <QPainter>
+
+namespace PawletShared::CollarRenderer {
+
+// The collar over one sprite frame: a band with its two colour halves and outline, and the tag
+// hanging from it. The painter's origin is the frame box's top-left corner, y down, in the units
+// the frame is drawn in; scale is those units per frame pixel. The painter's state is kept.
+void draw(QPainter& painter, CollarAnchor const& anchor, CollarStyle const& style, CollarAnchors::Tag const& tag, double scale);
+
+// The end radius of a band w long and h thick: half its smaller side, never negative.
+double bandCornerRadius(double w, double h);
+
+QColor color(CollarColor const& color, double alpha = 1);
+
+}
