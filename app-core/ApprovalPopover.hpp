@@ -47,6 +47,7 @@ public:
     // Return allows the selected request, subject to the settle window like the button.
     bool handleReturn();
 
+    ApprovalPopoverPresenter* presenter() const { return m_presenter; }
     bool isShown() const { return m_presenter && m_presenter->isShown(); }
     std::vector<PawletKit::ApprovalRequest> const& requests() const { return m_requests; }
     std::optional<std::string> const& selectedID() const { return m_selectedID; }
