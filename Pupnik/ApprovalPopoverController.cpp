@@ -99,7 +99,7 @@ QString elided(QFont const& font, std::string const& value, Qt::TextElideMode mo
 }
 
 ApprovalPopoverController::ApprovalPopoverController(std::shared_ptr<PupnikCore::ApprovalPopover> const& popover)
-    : QFrame(nullptr, Qt::Popup)
+    : QFrame(nullptr, Qt::Popup | Qt::FramelessWindowHint)
     , m_popover(popover)
 {
     setFrameStyle(QFrame::StyledPanel | QFrame::Plain);

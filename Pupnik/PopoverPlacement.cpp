@@ -12,7 +12,7 @@ int clamped(int value, int low, int high) { return std::max(low, std::min(value,
 
 QPoint topLeft(QRect const& anchor, QSize size, QRect const& screen, int gap)
 {
-    int const x = clamped(anchor.center().x() - size.width() / 2, screen.left(), screen.right() + 1 - size.width());
+    int const x = clamped(anchor.left() + anchor.width() / 2 - size.width() / 2, screen.left(), screen.right() + 1 - size.width());
     int const above = anchor.top() - gap - size.height();
     int const below = anchor.bottom() + 1 + gap;
     int y = above;
