@@ -295,11 +295,12 @@ void ApprovalPopoverController::fitSummaryHeight()
     // The summary area grows with the text between its bounds, then scrolls.
     QFontMetricsF const metrics(summaryFont());
     double const lineHeight = std::ceil(metrics.height());
-    int const lines = m_summary ? m_summary->blockCount() : 1;
+    QTextDocument const* const document = m_textView->document();
+    int const lines = document->blockCount();
     double widest = 0;
-    for (QTextBlock block = m_summary ? m_summary->begin() : QTextBlock(); block.isValid(); block = block.next())
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
         widest = std::max(widest, metrics.horizontalAdvance(block.text()));
-    int const chrome = 2 * m_textView->frameWidth() + 2 * static_cast<int>(std::ceil(m_summary ? m_summary->documentMargin() : 0));
+    int const chrome = 2 * m_textView->frameWidth() + 2 * static_cast<int>(std::ceil(document->documentMargin()));
     int height = static_cast<int>(std::ceil(lines * lineHeight)) + chrome + 2;
     if (widest + chrome > contentWidth)
         height += m_textView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_textView->horizontalScrollBar());
@@ -317,10 +318,15 @@ void ApprovalPopoverController::render(std::vector<ApprovalRequest> const& reque
     m_toolLabel->setText(elided(m_toolLabel->font(), shown->tool, Qt::ElideRight, contentWidth));
     m_targetLabel->setText(elided(m_targetLabel->font(), PupnikCore::ApprovalTexts::targetLine(*shown), Qt::ElideMiddle, contentWidth));
 
-    // The view lets go of the old document before it is destroyed.
-    auto document = attributedSummary(shown->summary);
-    m_textView->setDocument(document.get());
-    m_summary = std::move(document);
+    // The view owns the summaries it shows; it lets go of the old one before that is destroyed.
+    // (The view's first document belongs to the view itself, which deletes it on replacement.)
+    QTextDocument* const previous = m_textView->document();
+    bool const ownsPrevious = previous && previous->parent() == m_textView;
+    QTextDocument* const document = attributedSummary(shown->summary).release();
+    document->setParent(m_textView);
+    m_textView->setDocument(document);
+    if (ownsPrevious)
+        delete previous;
     m_textView->moveCursor(QTextCursor::Start);
     m_textView->horizontalScrollBar()->setValue(0);
     m_textView->verticalScrollBar()->setValue(0);

@@ -85,7 +85,6 @@ private:
 
     std::weak_ptr<PupnikCore::ApprovalPopover> m_popover;
     QPointer<QWidget> m_anchor;
-    std::unique_ptr<QTextDocument> m_summary;
 
     QWidget* m_listBox { nullptr };
     QVBoxLayout* m_listStack { nullptr };
