@@ -390,12 +390,10 @@ void ApprovalPopoverController::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
-    if (popover && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        // A held key must not go on to answer the request that moves up after the first answer.
-        if (event->isAutoRepeat() ? popover->isShown() : popover->handleReturn()) {
-            event->accept();
-            return;
-        }
+    // No button answers Return: a key pressed while the popover appears must never allow a tool.
+    if (popover && popover->isShown() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        event->accept();
+        return;
     }
     QFrame::keyPressEvent(event);
 }

@@ -25,7 +25,7 @@ namespace Pupnik {
 // The approval popover on the desktop: a popup window anchored to the pet that shows the pending
 // requests, the selected one's summary with its diff coloured, and the allow, deny and terminal
 // buttons. It closes when the user clicks elsewhere. Its buttons and keys go to the popover's state
-// (Return allows, Escape closes), which it holds weakly. Main thread only.
+// (Escape closes; Return answers nothing, so a stray key press never allows), which it holds weakly. Main thread only.
 class ApprovalPopoverController final : public QFrame, public PupnikCore::ApprovalPopoverPresenter {
 public:
     static constexpr int popoverWidth = 460;

@@ -118,12 +118,4 @@ bool ApprovalPopover::handleEscape()
     return true;
 }
 
-bool ApprovalPopover::handleReturn()
-{
-    if (!isShown())
-        return false;
-    decide(PawletKit::ApprovalDecision::allow);
-    return true;
-}
-
 }

@@ -44,8 +44,6 @@ public:
     // Keys while the popover has the keyboard; true when the key was used (and goes no further).
     // Escape closes the popover.
     bool handleEscape();
-    // Return allows the selected request, subject to the settle window like the button.
-    bool handleReturn();
 
     ApprovalPopoverPresenter* presenter() const { return m_presenter; }
     bool isShown() const { return m_presenter && m_presenter->isShown(); }
