@@ -24,10 +24,11 @@ std::optional<bool> DefaultsStore::booleanValue(nlohmann::json const& value)
 {
     if (value.is_boolean())
         return value.get<bool>();
-    if (value.is_number_integer())
-        return value.get<int64_t>() != 0;
+    // Every whole number that is not negative is unsigned, and counts as an integer too: ask that first.
     if (value.is_number_unsigned())
         return value.get<uint64_t>() != 0;
+    if (value.is_number_integer())
+        return value.get<int64_t>() != 0;
     if (value.is_number_float())
         return value.get<double>() != 0;
     if (value.is_string())
@@ -54,13 +55,13 @@ std::optional<int64_t> DefaultsStore::integer(std::string_view key) const
     auto value = object(key);
     if (!value || !value->is_number())
         return std::nullopt;
-    if (value->is_number_integer())
-        return value->get<int64_t>();
     if (value->is_number_unsigned()) {
         auto unsignedValue = value->get<uint64_t>();
         return unsignedValue > uint64_t(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
                                                                             : int64_t(unsignedValue);
     }
+    if (value->is_number_integer())
+        return value->get<int64_t>();
     double real = value->get<double>();
     if (!std::isfinite(real))
         return std::nullopt;

@@ -35,7 +35,7 @@ std::optional<CollarStyle> CollarStyle::fromSources(std::vector<std::string> con
 
 std::optional<CollarStyle> CollarStyle::fromSnapshot(PetSnapshot const& snapshot)
 {
-    return fromSources(snapshot.activeSources.value_or(std::vector<std::string> {}));
+    return fromSources(snapshot.orderedSources());
 }
 
 bool CollarStyle::isTwoTone() const

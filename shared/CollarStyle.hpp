@@ -21,7 +21,7 @@ struct CollarStyle {
     // Names are matched lower-cased, untrimmed; the first two known sources in canonical order
     // make the style. Nothing when no name is a known source.
     static std::optional<CollarStyle> fromSources(std::vector<std::string> const& names);
-    // The style of a snapshot's active sources.
+    // The style of the sources a snapshot shows: its active sources, else those with sessions.
     static std::optional<CollarStyle> fromSnapshot(PetSnapshot const& snapshot);
 
     bool isTwoTone() const;

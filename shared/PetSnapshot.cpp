@@ -1,5 +1,6 @@
 #include "shared/PetSnapshot.hpp"
 
+#include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/Text.hpp"
 
@@ -183,18 +184,6 @@ QuotaWindow decodeWindow(json const& value, std::string const& path)
     return window;
 }
 
-std::string trimmedOfBlanks(std::string const& text)
-{
-    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 }
 
 std::string PetSnapshot::encoded() const
@@ -306,7 +295,7 @@ std::vector<std::string> PetSnapshot::orderedSources() const
     }
     std::vector<std::string> unique;
     for (auto const& name : names) {
-        auto cleaned = PawletKit::Text::lowercased(trimmedOfBlanks(name));
+        auto cleaned = PawletKit::Text::lowercased(PawletKit::CharacterSets::trimmingWhitespace(name));
         if (!cleaned.empty() && std::find(unique.begin(), unique.end(), cleaned) == unique.end())
             unique.push_back(std::move(cleaned));
     }

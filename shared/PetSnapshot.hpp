@@ -54,8 +54,8 @@ struct PetSnapshot {
     static PetSnapshot const& placeholder();
 
     // activeSources when present (even empty), else the sources with a count of 1 or more; trimmed
-    // of spaces and tabs, lower-cased, without empties and repeats; claude, codex, process first,
-    // then the rest in ascending order.
+    // of space separators and tabs (not line breaks), lower-cased, without empties and repeats;
+    // claude, codex, process first, then the rest in ascending order.
     std::vector<std::string> orderedSources() const;
     // Every count added up, saturating instead of overflowing.
     int64_t totalCount() const;

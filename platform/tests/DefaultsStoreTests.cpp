@@ -3,6 +3,7 @@
 #include "platform/MemoryDefaultsStore.hpp"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 using namespace Platform;
@@ -39,6 +40,29 @@ TEST(DefaultsStore, TypedGettersReadAWrongTypeAsAbsent)
     EXPECT_EQ(store.string("n"), std::nullopt);
     store.set("s", nullptr);
     EXPECT_FALSE(store.contains("s"));
+}
+
+TEST(DefaultsStore, IntegersBeyondSixtyFourBitsStopAtTheEnds)
+{
+    constexpr auto largest = std::numeric_limits<int64_t>::max();
+    constexpr auto smallest = std::numeric_limits<int64_t>::min();
+    struct Case {
+        char const* stored;
+        std::optional<int64_t> expected;
+    } const cases[] = {
+        { "9223372036854775807", largest },
+        { "9223372036854775808", largest },
+        { "18446744073709551615", largest },
+        { "-9223372036854775808", smallest },
+        { "1e300", largest },
+        { "-1e300", smallest },
+        { "-7.9", -7 },
+    };
+    for (auto const& c : cases) {
+        MemoryDefaultsStore store;
+        store.set("k", json::parse(c.stored));
+        EXPECT_EQ(store.integer("k"), c.expected) << c.stored;
+    }
 }
 
 TEST(FileDefaultsStore, ValuesSurviveReopeningAndTheFileIsPrivate)

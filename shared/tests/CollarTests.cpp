@@ -62,6 +62,31 @@ TEST(CollarStyle, FromSourceNames)
         EXPECT_EQ(CollarStyle::fromSources(c.names), c.style) << ::testing::PrintToString(c.names);
 }
 
+TEST(CollarStyle, FromSnapshotTakesItsOrderedSources)
+{
+    using S = AgentSource;
+    auto snapshot = [](std::optional<std::vector<std::string>> active, std::map<std::string, int64_t> counts) {
+        PetSnapshot value;
+        value.activeSources = std::move(active);
+        value.sourceCounts = std::move(counts);
+        return value;
+    };
+    struct Case {
+        PetSnapshot snapshot;
+        std::optional<CollarStyle> style;
+    } const cases[] = {
+        // Without a list of active sources the sessions counted tell who is at work.
+        { snapshot(std::nullopt, { { "codex", 2 }, { "claude", 0 } }), CollarStyle { S::codex, std::nullopt } },
+        { snapshot(std::nullopt, { { "process", 1 }, { "claude", 3 } }), CollarStyle { S::claude, S::process } },
+        { snapshot(std::nullopt, {}), std::nullopt },
+        // A present list wins, even an empty one; its names are trimmed of blanks.
+        { snapshot(std::vector<std::string> {}, { { "codex", 2 } }), std::nullopt },
+        { snapshot(std::vector<std::string> { " Codex\t", "claude" }, {}), CollarStyle { S::claude, S::codex } },
+    };
+    for (auto const& c : cases)
+        EXPECT_EQ(CollarStyle::fromSnapshot(c.snapshot), c.style) << c.snapshot.encoded();
+}
+
 TEST(CollarStyle, ColoursAndTwoTone)
 {
     CollarStyle single { AgentSource::process, std::nullopt };

@@ -212,6 +212,8 @@ TEST(PetSnapshot, OrderedSourcesPutKnownAgentsFirstThenTheRestByName)
         { std::nullopt, { { "zed", 1 }, { "process", 1 }, { "claude", 1 }, { "Beta", 4 } }, { "claude", "process", "beta", "zed" } },
         { std::vector<std::string> { "codex\n", "\tprocess\t", "  " }, {}, { "process", "codex\n" } },
         { std::vector<std::string> { "\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9" }, {}, { "\xC3\xA9t\xC3\xA9" } },
+        // Every space separator is a blank (no-break space, ideographic space); a line break is not.
+        { std::vector<std::string> { "\xC2\xA0" "claude", "codex\xE3\x80\x80", "\xE3\x80\x80\r" }, {}, { "claude", "codex", "\r" } },
     };
     for (auto const& c : cases) {
         auto snapshot = basic();
