@@ -179,6 +179,11 @@ std::string_view ClaudeConnector::Failure::localizationKey() const
     return "connect.writeFailed";
 }
 
+std::string ClaudeConnector::Failure::localizedDescription(Localizer const& localizer) const
+{
+    return localizer.format(localizationKey(), std::vector<PawletShared::TemplateArgument>(m_strings.begin(), m_strings.end()));
+}
+
 ClaudeConnector::ClaudeConnector(fs::path settingsFile, PawletKit::Paths paths, std::vector<fs::path> helperCandidates,
     PawletKit::Environment environment, std::shared_ptr<Platform::Clock const> clock,
     std::shared_ptr<Platform::ProcessRunner const> runner, double selftestTimeout)

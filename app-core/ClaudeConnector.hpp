@@ -3,6 +3,7 @@
 #include "PawletKit/Environment.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/Paths.hpp"
+#include "app-core/Localizer.hpp"
 #include "platform/Clock.hpp"
 #include "platform/ProcessRunner.hpp"
 
@@ -41,6 +42,8 @@ public:
         std::vector<std::string> const& strings() const { return m_strings; }
         // "connect.helperMissing" and its siblings; the strings fill the text's placeholders in order.
         std::string_view localizationKey() const;
+        // What the user is shown: the key's text in the localiser's language, filled with the strings.
+        std::string localizedDescription(Localizer const& localizer = Localizer::shared()) const;
         // The key and the strings, for logs.
         char const* what() const noexcept override { return m_description.c_str(); }
 

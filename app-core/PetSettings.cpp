@@ -24,12 +24,13 @@ namespace {
             field = *value;
     }
 
-    void saveFiniteOrRemove(Platform::DefaultsStore& store, std::string_view key, std::optional<double> value)
+    // Null removes the key: a position or height that is not finite cannot be written into a
+    // defaults file.
+    nlohmann::json finiteOrNull(std::optional<double> value)
     {
         if (value && std::isfinite(*value))
-            store.set(key, *value);
-        else
-            store.remove(key);
+            return *value;
+        return nullptr;
     }
 
 }
@@ -59,24 +60,24 @@ PetSettings PetSettings::load(Platform::DefaultsStore const& store)
 
 void PetSettings::save(Platform::DefaultsStore& store) const
 {
-    saveFiniteOrRemove(store, Key::x, x);
-    saveFiniteOrRemove(store, Key::groundY, groundY);
-    store.set(Key::pinned, pinned);
-    // A height that is not finite cannot be written into a defaults file, and would keep every
-    // later change from reaching it; removed, it loads as the default, as it would anyway.
-    saveFiniteOrRemove(store, Key::height, height);
-    store.set(Key::skin, std::string(rawValue(skin)));
-    store.set(Key::alwaysOnTop, alwaysOnTop);
-    store.set(Key::visible, visible);
-    store.set(Key::sourceCodex, sourceCodex);
-    store.set(Key::sourceProcess, sourceProcess);
-    store.set(Key::discreet, discreet);
-    store.set(Key::syncToDevices, syncToDevices);
-    store.set(Key::sounds, sounds);
-    if (language)
-        store.set(Key::language, *language);
-    else
-        store.remove(Key::language);
+    // One batch, so that a store kept on disk is written once rather than once per key.
+    store.apply({
+        { std::string(Key::x), finiteOrNull(x) },
+        { std::string(Key::groundY), finiteOrNull(groundY) },
+        { std::string(Key::pinned), pinned },
+        // A height that is not finite would keep every later change from reaching the file;
+        // removed, it loads as the default, as it would anyway.
+        { std::string(Key::height), finiteOrNull(height) },
+        { std::string(Key::skin), std::string(rawValue(skin)) },
+        { std::string(Key::alwaysOnTop), alwaysOnTop },
+        { std::string(Key::visible), visible },
+        { std::string(Key::sourceCodex), sourceCodex },
+        { std::string(Key::sourceProcess), sourceProcess },
+        { std::string(Key::discreet), discreet },
+        { std::string(Key::syncToDevices), syncToDevices },
+        { std::string(Key::sounds), sounds },
+        { std::string(Key::language), language ? nlohmann::json(*language) : nlohmann::json(nullptr) },
+    });
 }
 
 }

@@ -1,6 +1,6 @@
 #include "app-core/PetSound.hpp"
 
-#include "platform/InstallLayout.hpp"
+#include "app-core/ResourceLocations.hpp"
 
 #include <system_error>
 
@@ -47,16 +47,21 @@ std::optional<std::filesystem::path> PetSound::resourceURL(std::optional<std::fi
     return candidate;
 }
 
+std::optional<std::filesystem::path> PetSound::resourceURL(std::optional<std::filesystem::path> const& bundle,
+    std::optional<std::filesystem::path> const& localizationFolder) const
+{
+    if (bundle && !bundle->empty()) {
+        auto candidate = *bundle / "sounds" / fileName();
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error))
+            return candidate;
+    }
+    return resourceURL(localizationFolder);
+}
+
 std::optional<std::filesystem::path> PetSound::resourceURL() const
 {
-    auto layout = Platform::InstallLayout::ofRunningProgram();
-    if (!layout)
-        return std::nullopt;
-    auto folder = layout->shareDirectory() / "i18n";
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        return std::nullopt;
-    return resourceURL(folder);
+    return resourceURL(resourceBundle(), localizationFolder());
 }
 
 }

@@ -11,7 +11,7 @@
 namespace PupnikCore {
 
 // The few short sounds the pet makes. Each is a WAV file named after the sound in the "sounds" folder
-// that sits beside the localisation tables of the installed share folder.
+// of the installed share folder, beside its localisation tables.
 class PetSound final {
 public:
     enum Value : uint8_t {
@@ -37,7 +37,10 @@ public:
     // The file beside the given localisation folder ("<share>/i18n" gives "<share>/sounds/woof.wav"),
     // when a regular file is there; nothing without a localisation folder.
     std::optional<std::filesystem::path> resourceURL(std::optional<std::filesystem::path> const& localizationFolder) const;
-    // The same, beside the running installation's localisation folder, when it has one.
+    // The file in the resource bundle's "sounds" folder, else beside the localisation folder.
+    std::optional<std::filesystem::path> resourceURL(std::optional<std::filesystem::path> const& bundle,
+        std::optional<std::filesystem::path> const& localizationFolder) const;
+    // The same in the running installation's resource bundle and localisation folder.
     std::optional<std::filesystem::path> resourceURL() const;
 
     constexpr Value value() const { return m_value; }

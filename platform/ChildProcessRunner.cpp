@@ -156,9 +156,9 @@ ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
             break;
 
         double until = reaped ? drainUntil : deadline;
-        int waitMs = static_cast<int>(std::ceil((until - now) * 1000));
-        if (!reaped)
-            waitMs = std::min(waitMs, exitCheckMs);
+        // Clamped while still a double: a time limit of days, or an infinite one, fits no int.
+        double const capMs = reaped ? pipeGraceSeconds * 1000 : exitCheckMs;
+        int const waitMs = static_cast<int>(std::clamp(std::ceil((until - now) * 1000), 0.0, capMs));
         std::array<pollfd, 2> fds {};
         std::array<Stream*, 2> polled {};
         nfds_t count = 0;
@@ -168,7 +168,7 @@ ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
             fds[count] = pollfd { stream.fd->get(), POLLIN, 0 };
             polled[count++] = &stream;
         }
-        int ready = ::poll(fds.data(), count, std::max(waitMs, 0));
+        int ready = ::poll(fds.data(), count, waitMs);
         if (ready <= 0)
             continue;
         for (nfds_t i = 0; i < count; ++i) {

@@ -36,6 +36,16 @@ std::optional<bool> DefaultsStore::booleanValue(nlohmann::json const& value)
     return std::nullopt;
 }
 
+void DefaultsStore::apply(Changes const& changes)
+{
+    for (auto const& [key, value] : changes) {
+        if (value.is_null())
+            remove(key);
+        else
+            set(key, value);
+    }
+}
+
 std::optional<bool> DefaultsStore::boolean(std::string_view key) const
 {
     auto value = object(key);

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace Platform {
 
@@ -19,6 +21,11 @@ public:
     // Null removes the key.
     virtual void set(std::string_view key, nlohmann::json value) = 0;
     virtual void remove(std::string_view key) = 0;
+
+    // Keys to set, in order; a null value removes its key.
+    using Changes = std::vector<std::pair<std::string, nlohmann::json>>;
+    // Several keys at once. Key by key here; a store that writes through to disk writes once.
+    virtual void apply(Changes const& changes);
 
     bool contains(std::string_view key) const { return object(key).has_value(); }
     std::optional<bool> boolean(std::string_view key) const;

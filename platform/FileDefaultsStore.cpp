@@ -107,6 +107,26 @@ void FileDefaultsStore::remove(std::string_view key)
     persist();
 }
 
+void FileDefaultsStore::apply(Changes const& changes)
+{
+    std::lock_guard lock(m_mutex);
+    bool changed = false;
+    for (auto const& [key, value] : changes) {
+        auto found = m_values.find(key);
+        if (value.is_null()) {
+            if (found != m_values.end()) {
+                m_values.erase(found);
+                changed = true;
+            }
+        } else if (found == m_values.end() || found->second != value) {
+            m_values.insert_or_assign(key, value);
+            changed = true;
+        }
+    }
+    if (changed)
+        persist();
+}
+
 void FileDefaultsStore::persist()
 {
     nlohmann::json object = nlohmann::json::object();

@@ -30,6 +30,8 @@ public:
     std::optional<nlohmann::json> object(std::string_view key) const override;
     void set(std::string_view key, nlohmann::json value) override;
     void remove(std::string_view key) override;
+    // The whole batch in one replacement of the file, and none when nothing changes.
+    void apply(Changes const& changes) override;
 
 private:
     explicit FileDefaultsStore(std::filesystem::path file);

@@ -525,3 +525,15 @@ TEST(ClaudeConnectorFailure, NamesItsTextAndArguments)
     EXPECT_NE(Failure::writeFailed("/s", "a"), Failure::writeFailed("/s", "b"));
     EXPECT_NE(Failure::helperMissing("/s"), Failure::settingsUnparsable("/s"));
 }
+
+TEST(ClaudeConnectorFailure, ItsDescriptionIsItsKeysTextFilledWithItsStringsInOrder)
+{
+    Localizer const localizer(Language::de,
+        { { Language::en,
+              { { "connect.writeFailed", "Could not write %@: %@" }, { "connect.selftestFailed", "Self-test failed (%@) in %@" } } },
+            { Language::de, { { "connect.writeFailed", "%@ nicht geschrieben: %@" } } } });
+    EXPECT_EQ(Failure::writeFailed("/s", "why").localizedDescription(localizer), "/s nicht geschrieben: why");
+    EXPECT_EQ(Failure::selftestFailed("exit 1", "/support").localizedDescription(localizer), "Self-test failed (exit 1) in /support");
+    // No text anywhere: the key stands in.
+    EXPECT_EQ(Failure::helperMissing("/a").localizedDescription(localizer), "connect.helperMissing");
+}

@@ -211,3 +211,34 @@ TEST(PetSettings, HeightThatIsNotANumberNeverBlocksLaterSaves)
         EXPECT_EQ(PetSettings::load(*Platform::FileDefaultsStore::open(folder, suite)), changed([](auto& s) { s.skin = Skin::ink; }));
     }
 }
+
+// The menu saves the whole record on every change; each replacement of the defaults file is a write
+// and an fsync, so a save must cost one, not one per key.
+TEST(PetSettings, SaveReplacesTheDefaultsFileOnce)
+{
+    TestSupport::TemporaryDirectory home;
+    auto folder = configFolder(home);
+    auto store = Platform::FileDefaultsStore::open(folder, suite);
+    ASSERT_TRUE(store);
+    std::filesystem::create_directories(folder);
+    TestSupport::FolderRenames renames(folder);
+    std::string const fileName = store->file().filename().string();
+
+    auto settings = changed([](auto& s) {
+        s.x = 10;
+        s.groundY = 20;
+        s.language = "de";
+    });
+    settings.save(*store);
+    EXPECT_EQ(renames.onto(fileName), 1u);
+
+    settings.x.reset();
+    settings.language.reset();
+    settings.pinned = true;
+    settings.save(*store);
+    EXPECT_EQ(renames.onto(fileName), 2u);
+
+    settings.save(*store);
+    EXPECT_EQ(renames.onto(fileName), 2u);
+    EXPECT_EQ(PetSettings::load(*Platform::FileDefaultsStore::open(folder, suite)), settings);
+}

@@ -70,24 +70,54 @@ TEST(PetSound, FileIsFoundBesideTheLocalisationFolder)
     }
 }
 
-TEST(PetSound, InstalledFilesFollowTheLocalisationFolderOfTheRunningInstallation)
+TEST(PetSound, InstalledFilesAreFoundInTheRunningInstallation)
 {
     auto layout = Platform::InstallLayout::ofRunningProgram();
     ASSERT_TRUE(layout);
     fs::path const share = PUPNIK_SHARE_DIR;
     ASSERT_EQ(fs::weakly_canonical(layout->shareDirectory()), fs::weakly_canonical(share));
-    // The sounds are staged whether or not the localisation tables are; without them there is no
-    // folder to be beside, and the sounds stay silent rather than being guessed at.
-    bool const hasLocalization = fs::is_directory(share / "i18n");
+    // The share folder is the resource bundle, so its sounds are found with or without the tables.
     for (auto value : PetSound::allCases) {
         PetSound sound(value);
         EXPECT_TRUE(fs::is_regular_file(share / "sounds" / sound.fileName())) << sound.fileName();
         auto found = sound.resourceURL();
-        if (hasLocalization) {
-            ASSERT_TRUE(found) << sound.fileName();
-            EXPECT_EQ(fs::weakly_canonical(*found), fs::weakly_canonical(share / "sounds" / sound.fileName()));
-        } else {
-            EXPECT_EQ(found, std::nullopt) << sound.fileName();
-        }
+        ASSERT_TRUE(found) << sound.fileName();
+        EXPECT_EQ(fs::weakly_canonical(*found), fs::weakly_canonical(share / "sounds" / sound.fileName()));
+    }
+}
+
+TEST(PetSound, TheBundlesSoundsFolderComesBeforeTheLocalisationFolder)
+{
+    struct Case {
+        char const* name;
+        std::vector<char const*> files; // relative to a scratch folder
+        char const* bundle; // nullptr for none
+        char const* localization; // nullptr for none
+        std::optional<char const*> expected;
+    } const cases[] = {
+        { "bundle without tables", { "share/sounds/yip.wav" }, "share", nullptr, "share/sounds/yip.wav" },
+        { "bundle first", { "share/sounds/yip.wav", "other/i18n/en.json", "other/sounds/yip.wav" }, "share", "other/i18n",
+            "share/sounds/yip.wav" },
+        { "bundle lacks it", { "share/sounds/woof.wav", "other/i18n/en.json", "other/sounds/yip.wav" }, "share", "other/i18n",
+            "other/sounds/yip.wav" },
+        { "bundle's file outside its sounds folder", { "share/yip.wav" }, "share", nullptr, std::nullopt },
+        { "neither", { "share/sounds/woof.wav" }, "share", "share/i18n", std::nullopt },
+        { "no bundle", { "other/i18n/en.json", "other/sounds/yip.wav" }, nullptr, "other/i18n", "other/sounds/yip.wav" },
+    };
+    for (auto const& c : cases) {
+        TestSupport::TemporaryDirectory scratch;
+        for (auto const* file : c.files)
+            TestSupport::writeFile(scratch.path() / file, "RIFF");
+        std::optional<fs::path> bundle;
+        if (c.bundle)
+            bundle = scratch.path() / c.bundle;
+        std::optional<fs::path> localization;
+        if (c.localization)
+            localization = scratch.path() / c.localization;
+        auto found = PetSound(PetSound::yip).resourceURL(bundle, localization);
+        if (c.expected)
+            EXPECT_EQ(found, scratch.path() / *c.expected) << c.name;
+        else
+            EXPECT_EQ(found, std::nullopt) << c.name;
     }
 }

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <limits>
 #include <thread>
 
 using namespace Platform;
@@ -119,4 +120,16 @@ TEST(ChildProcessRunner, ATimeOutKillsTheWholeGroupAndReapsTheProgram)
     EXPECT_EQ(::waitpid(program, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
     EXPECT_TRUE(processIsGone(started));
+}
+
+// Time limits that fit no poll() timeout in milliseconds: the program still runs to its end, and
+// one that is not a number allows no time rather than endless time.
+TEST(ChildProcessRunner, TimeLimitsBeyondAnyClockStillLetTheProgramFinish)
+{
+    for (double timeout : { std::numeric_limits<double>::infinity(), 1e12, 3e9 }) {
+        auto result = runShell("sleep 0.1; echo done", timeout);
+        EXPECT_EQ(result.ending, Ending::exited) << timeout;
+        EXPECT_EQ(result.standardOutput, "done\n") << timeout;
+    }
+    EXPECT_EQ(runShell("sleep 5", std::numeric_limits<double>::quiet_NaN()).ending, Ending::timedOut);
 }

@@ -115,3 +115,42 @@ TEST(FileDefaultsStore, DefaultFolderFollowsXDGConfigHome)
     EXPECT_EQ(FileDefaultsStore::defaultFolder({ { "HOME", "/home/u" }, { "XDG_CONFIG_HOME", "/c" } }), std::filesystem::path("/c/Pupnik"));
     EXPECT_EQ(FileDefaultsStore::defaultFolder({ { "HOME", "/home/u" }, { "XDG_CONFIG_HOME", "rel" } }), std::filesystem::path("/home/u/.config/Pupnik"));
 }
+
+TEST(DefaultsStore, ABatchSetsAndRemovesInOrder)
+{
+    json const stored { { "keep", 1 }, { "gone", "x" }, { "twice", 1 } };
+    DefaultsStore::Changes const changes {
+        { "gone", nullptr }, { "new", "n" }, { "twice", 2 }, { "twice", 3 }, { "absent", nullptr }, { "pet.sounds", true },
+    };
+    json const expected { { "keep", 1 }, { "new", "n" }, { "twice", 3 }, { "pet.sounds", true } };
+
+    MemoryDefaultsStore memory(stored);
+    memory.apply(changes);
+    EXPECT_EQ(memory.dictionary(), expected);
+
+    TestSupport::TemporaryDirectory folder;
+    TestSupport::writeFile(folder.path() / "suite.json", stored.dump());
+    FileDefaultsStore::open(folder.path(), "suite")->apply(changes);
+    EXPECT_EQ(json::parse(TestSupport::readFile(folder.path() / "suite.json")), expected);
+}
+
+// Every replacement of the file is a write and an fsync; a batch must cost one, and a batch that
+// changes nothing none.
+TEST(FileDefaultsStore, ABatchReplacesTheFileOnceAndOnlyWhenSomethingChanged)
+{
+    TestSupport::TemporaryDirectory folder;
+    auto store = FileDefaultsStore::open(folder.path(), "suite");
+    TestSupport::FolderRenames renames(folder.path());
+
+    DefaultsStore::Changes const changes { { "a", 1.5 }, { "b", true }, { "c", "text" }, { "d", nullptr } };
+    store->apply(changes);
+    EXPECT_EQ(renames.onto("suite.json"), 1u);
+
+    store->apply(changes);
+    store->apply({ { "d", nullptr } });
+    EXPECT_EQ(renames.onto("suite.json"), 1u);
+
+    store->apply({ { "a", 1.5 }, { "c", nullptr } });
+    EXPECT_EQ(renames.onto("suite.json"), 2u);
+    EXPECT_EQ(json::parse(TestSupport::readFile(store->file())), (json { { "a", 1.5 }, { "b", true } }));
+}
