@@ -89,12 +89,24 @@ void FileDefaultsStore::set(std::string_view key, nlohmann::json value)
         remove(key);
         return;
     }
+    if (!isStorable(key, value))
+        return;
     std::lock_guard lock(m_mutex);
     auto found = m_values.find(key);
     if (found != m_values.end() && found->second == value)
         return;
     m_values.insert_or_assign(std::string(key), std::move(value));
     persist();
+}
+
+bool FileDefaultsStore::isStorable(std::string_view key, nlohmann::json const& value)
+{
+    // A value the file cannot hold (a NaN, text that is not UTF-8) would make every later save of
+    // the whole suite fail; it is refused alone.
+    if (PawletKit::JSON::serialize(nlohmann::json::array({ value })))
+        return true;
+    Log::line("defaults: " + std::string(key) + " not saved: the value cannot be written as JSON");
+    return false;
 }
 
 void FileDefaultsStore::remove(std::string_view key)
@@ -118,6 +130,8 @@ void FileDefaultsStore::apply(Changes const& changes)
                 m_values.erase(found);
                 changed = true;
             }
+        } else if (!isStorable(key, value)) {
+            continue;
         } else if (found == m_values.end() || found->second != value) {
             m_values.insert_or_assign(key, value);
             changed = true;

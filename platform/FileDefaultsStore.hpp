@@ -35,6 +35,7 @@ public:
 
 private:
     explicit FileDefaultsStore(std::filesystem::path file);
+    static bool isStorable(std::string_view key, nlohmann::json const& value);
     void load();
     void persist();
 

@@ -154,3 +154,18 @@ TEST(FileDefaultsStore, ABatchReplacesTheFileOnceAndOnlyWhenSomethingChanged)
     EXPECT_EQ(renames.onto("suite.json"), 2u);
     EXPECT_EQ(json::parse(TestSupport::readFile(store->file())), (json { { "a", 1.5 }, { "b", true } }));
 }
+
+TEST(FileDefaultsStore, AValueJSONCannotHoldIsRefusedAloneAndLaterSavesGoOn)
+{
+    TestSupport::TemporaryDirectory folder;
+    auto store = FileDefaultsStore::open(folder.path(), "suite");
+    store->set("pet.x", std::numeric_limits<double>::quiet_NaN());
+    store->apply({ { "pet.groundY", std::numeric_limits<double>::infinity() }, { "bad", std::string("\xFF") }, { "pet.height", 72.0 } });
+    store->set("pet.skin", "geo");
+    EXPECT_FALSE(store->contains("pet.x"));
+    EXPECT_FALSE(store->contains("pet.groundY"));
+    EXPECT_FALSE(store->contains("bad"));
+    auto reopened = FileDefaultsStore::open(folder.path(), "suite");
+    EXPECT_EQ(reopened->number("pet.height"), 72.0);
+    EXPECT_EQ(reopened->string("pet.skin"), "geo");
+}
