@@ -1,9 +1,19 @@
-# pupnik_library(NAME FOLDER [QT] LINKS ...): a static library of every .cpp in FOLDER, and a test
-# program of every .cpp in FOLDER/tests registered with CTest. Sources are globbed so that new units
+# pupnik_library(NAME FOLDER [QT] [SUBFOLDERS ...] [EXCLUDE ...] LINKS ...): a static library of every
+# .cpp in FOLDER (and in its SUBFOLDERS, less the EXCLUDE files), and a test program of every .cpp in
+# FOLDER/tests (and SUBFOLDER/tests) registered with CTest. Sources are globbed so that new units
 # need no edit here.
 function(pupnik_library name folder)
-  cmake_parse_arguments(ARG "QT" "" "LINKS;TEST_LINKS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  cmake_parse_arguments(ARG "QT" "" "LINKS;TEST_LINKS;SUBFOLDERS;EXCLUDE" ${ARGN})
+  set(patterns ${folder}/*.cpp)
+  set(test_patterns ${folder}/tests/*.cpp)
+  foreach(sub ${ARG_SUBFOLDERS})
+    list(APPEND patterns ${folder}/${sub}/*.cpp)
+    list(APPEND test_patterns ${folder}/${sub}/tests/*.cpp)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM sources ${folder}/${excluded})
+  endforeach()
   if(NOT sources)
     return()
   endif()
@@ -15,7 +25,7 @@ function(pupnik_library name folder)
   endif()
   set_property(GLOBAL APPEND PROPERTY PUPNIK_LIBRARIES ${name})
 
-  file(GLOB test_sources CONFIGURE_DEPENDS ${folder}/tests/*.cpp)
+  file(GLOB test_sources CONFIGURE_DEPENDS ${test_patterns})
   if(PUPNIK_TESTS AND test_sources)
     add_executable(${name}Tests ${test_sources})
     target_link_libraries(${name}Tests PRIVATE ${name} ${ARG_TEST_LINKS} GTest::gtest GTest::gmock)
