@@ -55,6 +55,8 @@ std::optional<AgentConfig> AgentConfig::fromJSON(JSON::Value const* value)
         if (auto seconds = JSON::timestamp(installedAt))
             config.installedAt = Date::fromSeconds(*seconds);
     }
+    if (auto const* entry = JSON::member(value, "displacedStatusLine"); entry && entry->is_object())
+        config.displacedStatusLine = *entry;
     return config;
 }
 
@@ -64,6 +66,8 @@ JSON::Value AgentConfig::jsonObject() const
     object["version"] = version;
     object["forwardStatusLine"] = forwardStatusLine ? JSON::Value(*forwardStatusLine) : JSON::Value(nullptr);
     object["installedAt"] = installedAt.iso8601();
+    if (displacedStatusLine)
+        object["displacedStatusLine"] = *displacedStatusLine;
     return object;
 }
 

@@ -20,6 +20,19 @@ struct AgentConfig {
     int64_t version { currentVersion };
     std::optional<std::string> forwardStatusLine;
     Date installedAt;
+    // The user's whole status-line entry that ours displaced, so a disconnect can put back every
+    // member of it, not only the command. Only the application reads it; absent unless an object.
+    std::optional<JSON::Value> displacedStatusLine;
+
+    AgentConfig() = default;
+    AgentConfig(int64_t version, std::optional<std::string> forwardStatusLine, Date installedAt,
+        std::optional<JSON::Value> displacedStatusLine = std::nullopt)
+        : version(version)
+        , forwardStatusLine(std::move(forwardStatusLine))
+        , installedAt(installedAt)
+        , displacedStatusLine(std::move(displacedStatusLine))
+    {
+    }
 
     // Nothing unless the value is an object; every field has a default.
     static std::optional<AgentConfig> fromJSON(JSON::Value const* value);

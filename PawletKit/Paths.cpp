@@ -14,17 +14,13 @@
 
 namespace PawletKit {
 
-namespace {
-
-std::filesystem::path homeDirectory(Environment const& environment)
+std::filesystem::path Paths::homeDirectory(Environment const& environment)
 {
     if (auto it = environment.find("HOME"); it != environment.end() && !it->second.empty())
         return it->second;
     if (passwd const* entry = &getpwuid ? getpwuid(getuid()) : nullptr; entry && entry->pw_dir)
         return entry->pw_dir;
     return "/";
-}
-
 }
 
 Paths::Paths(Environment const& environment)

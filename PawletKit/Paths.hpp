@@ -15,6 +15,8 @@ public:
 
     explicit Paths(Environment const& environment);
     static Paths withBase(std::filesystem::path const& base);
+    // HOME when set, else the account's home folder, else "/".
+    static std::filesystem::path homeDirectory(Environment const& environment);
 
     std::filesystem::path const& base() const { return m_base; }
     std::filesystem::path agentLog() const { return m_base / "agent.log"; }

@@ -113,16 +113,53 @@ std::string prefix(std::string_view utf8, size_t maxCharacters)
     return replacingInvalidUTF8(utf8.substr(0, end));
 }
 
-std::string nfc(std::string_view utf8)
+namespace {
+
+std::string mapped(std::string_view utf8, int options)
 {
     std::string valid = replacingInvalidUTF8(utf8);
-    utf8proc_uint8_t* composed = nullptr;
+    utf8proc_uint8_t* result = nullptr;
     utf8proc_ssize_t length = utf8proc_map(reinterpret_cast<utf8proc_uint8_t const*>(valid.data()),
-        static_cast<utf8proc_ssize_t>(valid.size()), &composed, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+        static_cast<utf8proc_ssize_t>(valid.size()), &result, static_cast<utf8proc_option_t>(options));
     if (length < 0)
         return valid;
-    std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(composed, &std::free);
-    return std::string(reinterpret_cast<char const*>(composed), static_cast<size_t>(length));
+    std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(result, &std::free);
+    return std::string(reinterpret_cast<char const*>(result), static_cast<size_t>(length));
+}
+
+}
+
+std::string nfc(std::string_view utf8)
+{
+    return mapped(utf8, UTF8PROC_STABLE | UTF8PROC_COMPOSE);
+}
+
+std::string caseFolded(std::string_view utf8)
+{
+    return mapped(utf8, UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_CASEFOLD);
+}
+
+std::string lowercased(std::string_view utf8)
+{
+    auto const* data = reinterpret_cast<utf8proc_uint8_t const*>(utf8.data());
+    utf8proc_ssize_t const length = static_cast<utf8proc_ssize_t>(utf8.size());
+    utf8proc_ssize_t position = 0;
+    std::string result;
+    result.reserve(utf8.size());
+    while (position < length) {
+        utf8proc_int32_t codepoint = 0;
+        utf8proc_ssize_t step = utf8proc_iterate(data + position, length - position, &codepoint);
+        if (step < 0) {
+            result += utf8[static_cast<size_t>(position)];
+            ++position;
+            continue;
+        }
+        utf8proc_uint8_t encoded[4];
+        utf8proc_ssize_t written = utf8proc_encode_char(utf8proc_tolower(codepoint), encoded);
+        result.append(reinterpret_cast<char const*>(encoded), static_cast<size_t>(written));
+        position += step;
+    }
+    return result;
 }
 
 }

@@ -2,9 +2,11 @@
 
 #include "PawletKit/FileDescriptor.hpp"
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <system_error>
@@ -36,9 +38,9 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-}
-
-void write(std::filesystem::path const& path, std::string_view bytes, mode_t mode)
+// Fills a fresh temporary file through `fill` (false with errno set on failure) and renames it over
+// the target.
+void replace(std::filesystem::path const& path, mode_t mode, std::function<bool(int)> const& fill)
 {
     auto folder = path.parent_path();
     if (folder.empty())
@@ -57,7 +59,7 @@ void write(std::filesystem::path const& path, std::string_view bytes, mode_t mod
         ::unlink(temporary.c_str());
         throwErrno(error, what);
     };
-    if (!writeAll(file.get(), bytes))
+    if (!fill(file.get()))
         discard(errno, "write " + temporary.string());
     // The creation mode passes through the umask; the file must end up with exactly this mode.
     if (::fchmod(file.get(), mode) != 0)
@@ -71,6 +73,40 @@ void write(std::filesystem::path const& path, std::string_view bytes, mode_t mod
         ::unlink(temporary.c_str());
         throwErrno(error, "rename " + temporary.string() + " to " + path.string());
     }
+}
+
+}
+
+void write(std::filesystem::path const& path, std::string_view bytes, mode_t mode)
+{
+    replace(path, mode, [&](int fd) { return writeAll(fd, bytes); });
+}
+
+void copy(std::filesystem::path const& source, std::filesystem::path const& path, mode_t mode)
+{
+    // Non-blocking, so a FIFO planted at the source cannot hang the open.
+    PawletKit::FileDescriptor input(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!input.isValid())
+        throwErrno(errno, "open " + source.string());
+    struct stat info {};
+    if (::fstat(input.get(), &info) != 0)
+        throwErrno(errno, "stat " + source.string());
+    if (!S_ISREG(info.st_mode))
+        throwErrno(EINVAL, "not a regular file: " + source.string());
+    replace(path, mode, [&](int fd) {
+        std::array<char, 64 * 1024> buffer {};
+        for (;;) {
+            ssize_t got = ::read(input.get(), buffer.data(), buffer.size());
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0)
+                return true;
+            if (!writeAll(fd, std::string_view(buffer.data(), static_cast<size_t>(got))))
+                return false;
+        }
+    });
 }
 
 }

@@ -13,4 +13,8 @@ namespace Platform::AtomicFile {
 // callers that must keep links resolve them first. Throws std::system_error.
 void write(std::filesystem::path const& path, std::string_view bytes, mode_t mode);
 
+// The same for a copy of a regular file, streamed so a large file is never held in memory whole.
+// Anything but a regular file at the source is refused (EINVAL) without being read.
+void copy(std::filesystem::path const& source, std::filesystem::path const& path, mode_t mode);
+
 }

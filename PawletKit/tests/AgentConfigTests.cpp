@@ -51,6 +51,10 @@ TEST(AgentConfig, ReadsLenientlyWithDefaults)
         { R"J({"installedAt": "2026-12-09T09:40:58Z"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(1796809258) } },
         { R"J({"installedAt": "2026-12-09T09:40:58.250Z"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(1796809258.25) } },
         { R"J({"installedAt": "yesterday"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"displacedStatusLine": {"command": "sl.sh", "padding": 2}})J",
+            AgentConfig { 1, std::nullopt, Date::fromSeconds(0), Value { { "command", "sl.sh" }, { "padding", 2 } } } },
+        { R"J({"displacedStatusLine": "sl.sh"})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
+        { R"J({"displacedStatusLine": null})J", AgentConfig { 1, std::nullopt, Date::fromSeconds(0) } },
     };
     for (auto const& c : cases) {
         Value value = JSON::parse(c.json);
@@ -95,6 +99,11 @@ TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
     EXPECT_EQ(AgentConfig::load(file), second);
     EXPECT_NE(TestSupport::readFile(file).find("\"~/bin/status line.sh\""), std::string::npos);
     EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
+    EXPECT_EQ(TestSupport::readFile(file).find("displacedStatusLine"), std::string::npos);
+
+    AgentConfig withEntry { 1, "sl.sh", Date::fromSeconds(1800000000), Value { { "type", "command" }, { "command", " sl.sh" }, { "refreshInterval", 10 } } };
+    withEntry.save(file);
+    EXPECT_EQ(AgentConfig::load(file), withEntry);
 
     // A leftover temporary file of an earlier crash of this process is replaced, not written through.
     fs::path leftover = file.parent_path() / (".config.json." + std::to_string(getpid()) + ".tmp");

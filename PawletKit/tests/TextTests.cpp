@@ -35,3 +35,28 @@ TEST(Text, ComposesCanonically)
     EXPECT_FALSE(Text::isValidUTF8("\xC0\x80"));
     EXPECT_TRUE(Text::isValidUTF8("\xC3\xA9"));
 }
+
+TEST(Text, LowerCasesEachCodePointAndKeepsInvalidBytes)
+{
+    EXPECT_EQ(Text::lowercased("CODEX Claude"), "codex claude");
+    EXPECT_EQ(Text::lowercased("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9"); // ÉTÉ
+    EXPECT_EQ(Text::lowercased("A\xFF" "B"), "a\xFF" "b");
+}
+
+TEST(Text, FoldsCaseForComparison)
+{
+    struct Case {
+        char const* text;
+        char const* expected;
+    };
+    Case const cases[] = {
+        { "MyApp", "myapp" },
+        // Decomposed and composed forms fold alike; German sharp s folds to "ss".
+        { "E\xCC\x81T\xC3\x89", "\xC3\xA9t\xC3\xA9" },
+        { "Stra\xC3\x9F" "e", "strasse" },
+        { "\xC3\x96l \xE2\x80\x94 \xCE\xA3", "\xC3\xB6l \xE2\x80\x94 \xCF\x83" },
+        { "bad\xFF", "bad\xEF\xBF\xBD" },
+    };
+    for (auto const& c : cases)
+        EXPECT_EQ(Text::caseFolded(c.text), c.expected) << c.text;
+}

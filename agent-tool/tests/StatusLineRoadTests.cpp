@@ -105,6 +105,19 @@ TEST_F(StatusLine, PassesTheCommandsOutputAndStatusOn)
     }
 }
 
+TEST_F(StatusLine, ForwardsWhateverElseTheApplicationKeepsInTheConfiguration)
+{
+    fs::create_directories(support());
+    // The application keeps the user's whole displaced entry beside the command; only the command counts here.
+    json config = { { "version", 1 }, { "forwardStatusLine", "echo forwarded" }, { "installedAt", "2026-01-02T03:04:05Z" },
+        { "displacedStatusLine", { { "type", "command" }, { "command", "echo other" }, { "padding", 1 } } } };
+    SupportFiles::writeAtomically(support() / "config.json", config.dump());
+    auto outcome = run();
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.standardOutput, "forwarded\n");
+    expectRecorded();
+}
+
 TEST_F(StatusLine, RefusesToForwardToItself)
 {
     std::string command = std::string(PUPNIK_AGENT_PATH) + " statusline";

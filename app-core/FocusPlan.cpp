@@ -1,0 +1,11 @@
+#include "app-core/FocusPlan.hpp"
+
+namespace PupnikCore {
+
+FocusPlan::FocusPlan(RunningAppInfo app, std::optional<std::string> script)
+    : app(std::move(app))
+    , jump(script ? TerminalJump(TerminalJump::AppleScript { std::move(*script) }) : TerminalJump())
+{
+}
+
+}

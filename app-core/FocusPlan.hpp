@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app-core/RunningAppInfo.hpp"
+#include "app-core/TerminalJump.hpp"
+
+#include <optional>
+#include <string>
+
+namespace PupnikCore {
+
+// The application that owns a session, and the way into it.
+struct FocusPlan {
+    RunningAppInfo app;
+    TerminalJump jump;
+
+    FocusPlan(RunningAppInfo app, TerminalJump jump)
+        : app(std::move(app))
+        , jump(std::move(jump))
+    {
+    }
+    // A script gives an AppleScript jump; no script only activates.
+    FocusPlan(RunningAppInfo app, std::optional<std::string> script);
+
+    bool operator==(FocusPlan const&) const = default;
+};
+
+}

@@ -1,0 +1,14 @@
+#include "app-core/GhosttyWindow.hpp"
+
+#include "app-core/TerminalPaths.hpp"
+
+namespace PupnikCore {
+
+std::optional<std::string> GhosttyWindow::documentPath() const
+{
+    if (!documentURL)
+        return std::nullopt;
+    return TerminalPaths::documentPath(*documentURL);
+}
+
+}

@@ -1,0 +1,195 @@
+#include "platform/ChildProcessRunner.hpp"
+
+#include "PawletKit/FileDescriptor.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace Platform {
+
+namespace {
+
+double monotonicNow()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// While the child runs, its exit is looked for at least this often (in ms).
+constexpr int exitCheckMs = 20;
+
+struct Pipe {
+    PawletKit::FileDescriptor read;
+    PawletKit::FileDescriptor write;
+
+    bool open()
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        read = PawletKit::FileDescriptor(fds[0]);
+        write = PawletKit::FileDescriptor(fds[1]);
+        ::fcntl(read.get(), F_SETFL, O_NONBLOCK);
+        return true;
+    }
+};
+
+class SpawnSettings final {
+public:
+    SpawnSettings()
+    {
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSettings()
+    {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSettings(SpawnSettings const&) = delete;
+    SpawnSettings& operator=(SpawnSettings const&) = delete;
+
+    posix_spawn_file_actions_t actions {};
+    posix_spawnattr_t attributes {};
+};
+
+void appendBounded(std::string& text, std::string_view chunk, size_t limit, bool& truncated)
+{
+    size_t room = text.size() < limit ? limit - text.size() : 0;
+    text.append(chunk.substr(0, room));
+    if (chunk.size() > room)
+        truncated = true;
+}
+
+int waitFor(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    return status;
+}
+
+}
+
+ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
+{
+    Result result;
+    Pipe output, errors;
+    if (!output.open() || !errors.open()) {
+        result.startError = errno;
+        return result;
+    }
+
+    SpawnSettings spawn;
+    ::posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&spawn.actions, output.write.get(), STDOUT_FILENO);
+    ::posix_spawn_file_actions_adddup2(&spawn.actions, errors.write.get(), STDERR_FILENO);
+    // Its own group, so a time-out stops whatever it started too; signals as a fresh program has
+    // them (we ignore SIGPIPE, and ignored signals survive exec).
+    ::posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    ::posix_spawnattr_setpgroup(&spawn.attributes, 0);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    ::posix_spawnattr_setsigmask(&spawn.attributes, &none);
+    ::posix_spawnattr_setsigdefault(&spawn.attributes, &all);
+
+    std::string program = request.executable.string();
+    std::vector<char*> argv { program.data() };
+    std::vector<std::string> arguments = request.arguments;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> variables;
+    for (auto const& [name, value] : request.environment)
+        variables.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (auto& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+
+    pid_t pid = 0;
+    int spawnError = ::posix_spawn(&pid, program.c_str(), &spawn.actions, &spawn.attributes, argv.data(), envp.data());
+    output.write.reset();
+    errors.write.reset();
+    if (spawnError != 0) {
+        result.startError = spawnError;
+        return result;
+    }
+
+    struct Stream {
+        PawletKit::FileDescriptor* fd;
+        std::string* text;
+    };
+    std::array<Stream, 2> streams { Stream { &output.read, &result.standardOutput }, Stream { &errors.read, &result.standardError } };
+    double const deadline = monotonicNow() + std::max(0.0, request.timeout);
+    double drainUntil = deadline;
+    bool reaped = false;
+    int status = 0;
+    std::array<char, 16 * 1024> buffer {};
+
+    for (;;) {
+        if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) {
+            reaped = true;
+            drainUntil = std::min(deadline, monotonicNow() + pipeGraceSeconds);
+        }
+        bool anyOpen = std::any_of(streams.begin(), streams.end(), [](Stream const& s) { return s.fd->isValid(); });
+        if (reaped && !anyOpen)
+            break;
+        double now = monotonicNow();
+        if (!reaped && now >= deadline) {
+            ::kill(-pid, SIGKILL);
+            waitFor(pid);
+            result.ending = Result::Ending::timedOut;
+            return result;
+        }
+        if (reaped && now >= drainUntil)
+            break;
+
+        double until = reaped ? drainUntil : deadline;
+        int waitMs = static_cast<int>(std::ceil((until - now) * 1000));
+        if (!reaped)
+            waitMs = std::min(waitMs, exitCheckMs);
+        std::array<pollfd, 2> fds {};
+        std::array<Stream*, 2> polled {};
+        nfds_t count = 0;
+        for (auto& stream : streams) {
+            if (!stream.fd->isValid())
+                continue;
+            fds[count] = pollfd { stream.fd->get(), POLLIN, 0 };
+            polled[count++] = &stream;
+        }
+        int ready = ::poll(fds.data(), count, std::max(waitMs, 0));
+        if (ready <= 0)
+            continue;
+        for (nfds_t i = 0; i < count; ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            ssize_t got = ::read(fds[i].fd, buffer.data(), buffer.size());
+            if (got > 0)
+                appendBounded(*polled[i]->text, std::string_view(buffer.data(), static_cast<size_t>(got)), request.maxOutputBytes, result.outputTruncated);
+            else if (got == 0 || (errno != EINTR && errno != EAGAIN))
+                polled[i]->fd->reset();
+        }
+    }
+
+    if (WIFSIGNALED(status)) {
+        result.ending = Result::Ending::signalled;
+        result.status = WTERMSIG(status);
+    } else {
+        result.ending = Result::Ending::exited;
+        result.status = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+}

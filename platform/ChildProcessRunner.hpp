@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/ProcessRunner.hpp"
+
+namespace Platform {
+
+// A child process in a process group of its own, standard input from /dev/null, both output pipes
+// polled against one deadline. When the deadline passes the whole group is killed and the child
+// reaped before run() returns. A child that exits while something it started still holds the pipes
+// open is waited for at most a short grace period longer.
+class ChildProcessRunner final : public ProcessRunner {
+public:
+    static constexpr double pipeGraceSeconds = 0.5;
+
+    Result run(Request const& request) const override;
+};
+
+}

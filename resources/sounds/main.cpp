@@ -1,0 +1,64 @@
+// Writes the pet's four sounds as WAV files into the folder named by the only argument.
+
+#include "resources/sounds/Bark.hpp"
+#include "resources/sounds/Mastering.hpp"
+#include "resources/sounds/Snore.hpp"
+#include "resources/sounds/WaveFile.hpp"
+#include "resources/sounds/Whimper.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr unsigned sampleRate = 44100;
+
+struct Sound {
+    char const* fileName;
+    std::function<std::vector<double>()> render;
+    double fadeIn; // seconds
+    double fadeOut;
+    double peak;
+};
+
+// A whine is nearly a pure tone where the ear is keenest; at the barks' peak it would sound several
+// times as loud as they do, so it peaks lower and all four come out at about one loudness.
+constexpr double whimperPeak = 0.5;
+
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <sounds folder>\n", argv[0]);
+        return 2;
+    }
+    std::filesystem::path const folder = argv[1];
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), error.message().c_str());
+        return 1;
+    }
+
+    Sound const sounds[] = {
+        { "woof.wav", [] { return PupnikSounds::Bark::woof().render(sampleRate); }, 0.003, 0.01, PupnikSounds::Mastering::peakLevel },
+        { "whimper.wav", [] { return PupnikSounds::Whimper::standard().render(sampleRate); }, 0.01, 0.02, whimperPeak },
+        { "yip.wav", [] { return PupnikSounds::Bark::yip().render(sampleRate); }, 0.003, 0.01, PupnikSounds::Mastering::peakLevel },
+        { "snore.wav", [] { return PupnikSounds::Snore::standard().render(sampleRate); }, 0.02, 0.05, PupnikSounds::Mastering::peakLevel },
+    };
+    for (auto const& sound : sounds) {
+        auto samples = sound.render();
+        PupnikSounds::Mastering::fade(samples, sampleRate, sound.fadeIn, sound.fadeOut);
+        PupnikSounds::Mastering::normalize(samples, sound.peak);
+        auto failure = PupnikSounds::WaveFile::write(folder / sound.fileName, samples, sampleRate);
+        if (!failure.empty()) {
+            std::fprintf(stderr, "%s\n", failure.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "shared/Clip.hpp"
+
+namespace PawletShared {
+
+// A clip and the factor applied to its frame rate.
+struct ClipChoice {
+    Clip clip { Clip::idle };
+    double rate { 1.0 };
+
+    bool operator==(ClipChoice const&) const = default;
+};
+
+}

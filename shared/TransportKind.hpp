@@ -1,0 +1,11 @@
+#pragma once
+
+namespace PawletShared {
+
+enum class TransportKind {
+    demo,
+    cloud,
+    idle,
+};
+
+}
