@@ -2,6 +2,7 @@
 
 #include "PawletKit/Date.hpp"
 #include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/RegularFile.hpp"
 
 #include <fcntl.h>
 #include <string>
@@ -17,12 +18,14 @@ void AgentLog::append(std::string_view message) const noexcept
         if (!folder.empty())
             Paths::ensureDirectory(folder);
 
-        int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
-        struct stat info {};
-        if (::stat(url.c_str(), &info) == 0 && static_cast<int64_t>(info.st_size) > maxBytes)
-            flags |= O_TRUNC;
-        FileDescriptor file(::open(url.c_str(), flags, 0600));
+        // A FIFO or link planted in place of the log would hold every hook up or send its lines elsewhere.
+        auto opened = RegularFile::open(url, O_WRONLY | O_APPEND | O_CREAT, 0600);
+        FileDescriptor file = std::move(opened.file);
         if (!file.isValid())
+            return;
+        struct stat info {};
+        // Past the cap the file starts over; the size is the one before this line.
+        if (::fstat(file.get(), &info) == 0 && static_cast<int64_t>(info.st_size) > maxBytes && ::ftruncate(file.get(), 0) != 0)
             return;
 
         std::string line = Date::now().iso8601();

@@ -26,6 +26,8 @@ public:
     std::filesystem::path binDirectory() const { return m_base / "bin"; }
     std::filesystem::path agentTool() const { return binDirectory() / agentToolName; }
     std::filesystem::path config() const { return m_base / "config.json"; }
+    // Locked by the application for as long as it runs (ApplicationLock).
+    std::filesystem::path applicationLock() const { return m_base / "Pupnik.lock"; }
 
     // Creates the folder and its missing parents with mode 0700; an existing folder is left as it is.
     // Throws std::system_error.

@@ -48,4 +48,48 @@ std::optional<std::string> read(std::filesystem::path const& path, size_t maxByt
     return content;
 }
 
+Opened open(std::filesystem::path const& path, int flags, mode_t mode)
+{
+    Opened result;
+    // Look before opening: opening some devices has effects of its own, and a folder or link is named
+    // as the kernel would name it.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            result.error = EISDIR;
+        else if (S_ISLNK(info.st_mode))
+            result.error = ELOOP;
+        else if (!S_ISREG(info.st_mode))
+            result.notRegular = true;
+        if (result.error || result.notRegular)
+            return result;
+    } else if (errno != ENOENT || !(flags & O_CREAT)) {
+        result.error = errno;
+        return result;
+    }
+
+    int fd;
+    do
+        fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        // A FIFO planted since the look, without a reader, refuses a non-blocking writer.
+        if (errno == ENXIO)
+            result.notRegular = true;
+        else
+            result.error = errno;
+        return result;
+    }
+    result.file = FileDescriptor(fd);
+    // The path may have been replaced between the look and the open; the descriptor is what counts.
+    if (::fstat(fd, &info) != 0) {
+        result.error = errno;
+        result.file.reset();
+    } else if (!S_ISREG(info.st_mode)) {
+        result.file.reset();
+        result.notRegular = true;
+    }
+    return result;
+}
+
 }

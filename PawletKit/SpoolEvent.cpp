@@ -66,15 +66,55 @@ std::optional<std::string> encode(SpoolEvent const& event, JSON::Value const& da
     return JSON::serialize(object);
 }
 
+// What a byte of a string costs once written into the line (escapes included).
+size_t encodedByteCost(unsigned char byte)
+{
+    switch (byte) {
+    case '"':
+    case '\\':
+    case '\b':
+    case '\f':
+    case '\n':
+    case '\r':
+    case '\t':
+        return 2;
+    default:
+        return byte < 0x20 ? 6 : 1;
+    }
+}
+
+std::optional<std::string> cutToEncodedBytes(std::optional<std::string> const& text, size_t maxBytes)
+{
+    if (!text)
+        return std::nullopt;
+    std::string cut = Text::prefixWithinBytes(*text, maxBytes, encodedByteCost);
+    // A single character longer than the whole allowance leaves nothing worth writing.
+    if (cut.empty())
+        return std::nullopt;
+    return cut;
+}
+
 }
 
 std::string SpoolEvent::jsonLine() const
 {
+    auto fits = [](std::optional<std::string> const& line) { return line && line->size() < maxLineBytes; };
     std::optional<std::string> line = encode(*this, data);
-    if (!line || line->size() >= maxLineBytes) {
-        line = encode(*this, SpoolSanitizer::sanitize(data, ev));
-        if (!line || line->size() >= maxLineBytes)
+    if (!fits(line)) {
+        JSON::Value const reduced = SpoolSanitizer::sanitize(data, ev);
+        line = encode(*this, reduced);
+        if (!fits(line))
             line = encode(*this, JSON::Value::object());
+        if (line && !fits(line)) {
+            // The name, matcher or session id alone is too long (a character of thousands of combining
+            // marks, a huge word on the command line): cut them, so that no line the reader could take
+            // for a broken one is ever written.
+            SpoolEvent const cut(v, ts, cutToEncodedBytes(ev, maxEncodedNameBytes).value_or("invalid"),
+                cutToEncodedBytes(m, maxEncodedNameBytes), cutToEncodedBytes(sid, maxEncodedSessionIdBytes), JSON::Value::object());
+            line = encode(cut, reduced);
+            if (!fits(line))
+                line = encode(cut, JSON::Value::object());
+        }
     }
     std::string result = line ? std::move(*line) : std::string(fallbackLine);
     result.push_back('\n');

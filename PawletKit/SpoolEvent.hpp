@@ -19,6 +19,10 @@ struct SpoolEvent {
     static constexpr std::string_view approvalIdKey = "approvalId";
     static constexpr size_t maxLineBytes = 3900;
     static constexpr size_t maxSessionIdCharacters = 400;
+    // Encoded sizes the name, the matcher and the session id are cut to, whole characters kept, when the
+    // line would pass its limit even without data; together they leave the line well inside the limit.
+    static constexpr size_t maxEncodedNameBytes = 256;
+    static constexpr size_t maxEncodedSessionIdBytes = 2048;
     static constexpr std::string_view fallbackLine = R"({"v":1,"ts":0,"ev":"invalid","m":null,"sid":null,"data":{}})";
 
     int64_t v { currentVersion };
@@ -37,7 +41,8 @@ struct SpoolEvent {
     // One parsed line back to a record; nothing when it lacks a usable "ev" or "ts".
     static std::optional<SpoolEvent> fromJSON(JSON::Value const& json);
 
-    // The encoded line, line feed included; never fails (see the fallbacks in the implementation).
+    // The encoded line, line feed included; never fails (see the fallbacks in the implementation). Below
+    // maxLineBytes in all but the fallback line, so the reader can take a longer tail for a broken line.
     std::string jsonLine() const;
 
     bool isStatusline() const { return ev == statuslineEvent; }

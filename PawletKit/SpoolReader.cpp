@@ -1,6 +1,7 @@
 #include "PawletKit/SpoolReader.hpp"
 
 #include "PawletKit/Date.hpp"
+#include "PawletKit/RegularFile.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,15 +14,6 @@
 namespace PawletKit {
 
 namespace {
-
-FileDescriptor openForReading(std::filesystem::path const& path)
-{
-    int fd;
-    do
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    return FileDescriptor(fd);
-}
 
 std::optional<struct stat> statOf(int fd)
 {
@@ -44,9 +36,20 @@ SpoolReader::SpoolReader(Paths paths, int64_t rotateAt)
 {
 }
 
+FileDescriptor SpoolReader::openSpool()
+{
+    // Opened without blocking or following a link: a FIFO planted there would stop every poll for good.
+    auto opened = RegularFile::open(m_paths.spool(), O_RDONLY);
+    bool const unusable = opened.notRegular || opened.error == ELOOP || opened.error == EISDIR;
+    if (unusable && !m_skippingUnusableSpool && m_logHook)
+        m_logHook("spool: " + m_paths.spool().string() + " is not a regular file; skipped");
+    m_skippingUnusableSpool = unusable;
+    return std::move(opened.file);
+}
+
 void SpoolReader::skipToEnd()
 {
-    FileDescriptor file = openForReading(m_paths.spool());
+    FileDescriptor file = openSpool();
     if (!file.isValid()) {
         m_current = {};
         return;
@@ -66,7 +69,7 @@ std::vector<SpoolEvent> SpoolReader::poll()
     }
     std::erase_if(m_retainedRotated, [now](RetainedFile const& retained) { return retained.until <= now; });
 
-    FileDescriptor file = openForReading(m_paths.spool());
+    FileDescriptor file = openSpool();
     if (!file.isValid())
         return events;
     auto info = statOf(file.get());

@@ -54,6 +54,9 @@ public:
     size_t drainingRotatedFiles() const { return m_retainedRotated.size(); }
     // Called right after each successful rename.
     void setAfterRenameHook(std::function<void()> hook) { m_afterRenameHook = std::move(hook); }
+    // Receives one line each time something other than a regular file (a FIFO, a link, a folder) comes
+    // to stand at the path of the event file; it is skipped, never read, until a regular file is back.
+    void setLogHook(std::function<void(std::string_view)> hook) { m_logHook = std::move(hook); }
 
 private:
     struct Identity {
@@ -77,6 +80,7 @@ private:
     };
 
     void readNewLines(int fd, Cursor& cursor, uint64_t end, std::vector<SpoolEvent>& into);
+    FileDescriptor openSpool();
 
     Paths m_paths;
     int64_t m_rotateAt;
@@ -88,6 +92,8 @@ private:
     std::optional<Identity> m_currentIdentity;
     double m_retainRotatedFor { defaultRetainRotatedFor };
     std::function<void()> m_afterRenameHook;
+    std::function<void(std::string_view)> m_logHook;
+    bool m_skippingUnusableSpool { false };
 };
 
 }

@@ -1,6 +1,7 @@
 #include "PawletKit/SpoolWriter.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/RegularFile.hpp"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,19 +24,20 @@ std::string describe(SpoolWriter::Error::Kind kind, int32_t errorNumber, int64_t
         return "write: " + std::string(std::strerror(errorNumber)) + " (errno " + std::to_string(errorNumber) + ")";
     case SpoolWriter::Error::Kind::ShortWrite:
         return "short write: " + std::to_string(written) + " of " + std::to_string(expected) + " bytes";
+    case SpoolWriter::Error::Kind::NotRegularFile:
+        return "open: not a regular file";
     }
     return "unknown";
 }
 
 FileDescriptor openForAppending(std::filesystem::path const& url)
 {
-    int fd;
-    do
-        fd = ::open(url.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        throw SpoolWriter::Error::open(errno);
-    return FileDescriptor(fd);
+    auto opened = RegularFile::open(url, O_WRONLY | O_APPEND | O_CREAT, 0600);
+    if (opened.notRegular)
+        throw SpoolWriter::Error::notRegularFile();
+    if (!opened.file.isValid())
+        throw SpoolWriter::Error::open(opened.error);
+    return std::move(opened.file);
 }
 
 }
@@ -62,6 +64,11 @@ SpoolWriter::Error SpoolWriter::Error::write(int errorNumber)
 SpoolWriter::Error SpoolWriter::Error::shortWrite(int64_t written, int64_t expected)
 {
     return Error(Kind::ShortWrite, 0, written, expected);
+}
+
+SpoolWriter::Error SpoolWriter::Error::notRegularFile()
+{
+    return Error(Kind::NotRegularFile, 0, 0, 0);
 }
 
 bool SpoolWriter::Error::operator==(Error const& other) const

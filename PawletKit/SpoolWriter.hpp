@@ -12,7 +12,8 @@ namespace PawletKit {
 
 // Appends event lines to events.jsonl, one write call per line on a descriptor opened for appending, so
 // that any number of short-lived writer processes add whole lines while the reader follows and rotates
-// the file. No descriptor is held between lines.
+// the file. No descriptor is held between lines. Only a regular file is written: a symbolic link or a
+// FIFO planted at the path is an error, never followed or waited on.
 class SpoolWriter final {
 public:
     static constexpr int64_t defaultEmergencyRotateAt = 33554432;
@@ -23,11 +24,14 @@ public:
             Open,
             Write,
             ShortWrite,
+            // Something other than a regular file (a FIFO, a socket, a device) stands at the path.
+            NotRegularFile,
         };
 
         static Error open(int errorNumber);
         static Error write(int errorNumber);
         static Error shortWrite(int64_t written, int64_t expected);
+        static Error notRegularFile();
 
         Kind kind() const { return m_kind; }
         // Set for Open and Write.

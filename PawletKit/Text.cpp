@@ -113,6 +113,23 @@ std::string prefix(std::string_view utf8, size_t maxCharacters)
     return replacingInvalidUTF8(utf8.substr(0, end));
 }
 
+std::string prefixWithinBytes(std::string_view utf8, size_t maxCost, size_t (*byteCost)(unsigned char))
+{
+    std::string valid = replacingInvalidUTF8(utf8);
+    size_t cost = 0;
+    size_t end = 0;
+    forEachCluster(valid, [&](size_t clusterStart, size_t clusterEnd) {
+        for (size_t i = clusterStart; i < clusterEnd; ++i)
+            cost += byteCost ? byteCost(static_cast<unsigned char>(valid[i])) : 1;
+        if (cost > maxCost)
+            return false;
+        end = clusterEnd;
+        return true;
+    });
+    valid.resize(end);
+    return valid;
+}
+
 namespace {
 
 std::string mapped(std::string_view utf8, int options)

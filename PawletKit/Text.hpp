@@ -11,6 +11,10 @@ namespace PawletKit::Text {
 
 size_t characterCount(std::string_view utf8);
 std::string prefix(std::string_view utf8, size_t maxCharacters);
+// The longest prefix of whole characters (invalid bytes repaired first) whose bytes cost at most maxCost
+// in all, each byte costing byteCost(byte), or 1 without it. A first character that alone costs more
+// gives the empty text.
+std::string prefixWithinBytes(std::string_view utf8, size_t maxCost, size_t (*byteCost)(unsigned char) = nullptr);
 bool isValidUTF8(std::string_view bytes);
 std::string replacingInvalidUTF8(std::string_view bytes);
 // Canonical composition (NFC); invalid input is first repaired.

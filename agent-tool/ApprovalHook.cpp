@@ -4,6 +4,7 @@
 #include "agent-tool/OutputWriter.hpp"
 #include "agent-tool/TerminationSignals.hpp"
 
+#include "PawletKit/ApplicationLock.hpp"
 #include "PawletKit/ApprovalRequest.hpp"
 #include "PawletKit/ApprovalStore.hpp"
 #include "PawletKit/ApprovalSummary.hpp"
@@ -64,6 +65,26 @@ double ApprovalHook::waitSeconds(PawletKit::Environment const& environment)
     return std::min(milliseconds / 1000, maxWaitSeconds);
 }
 
+ApprovalHook::WaitOutcome ApprovalHook::awaitReply(int64_t deadlineMs, WaitSeams const& seams)
+{
+    WaitOutcome outcome;
+    for (;;) {
+        // A signal that came while the request was posted counts as much as one during a pause.
+        if (seams.pause(0)) {
+            outcome.interrupted = true;
+            return outcome;
+        }
+        int64_t const left = deadlineMs - seams.now();
+        if (left <= 0)
+            break;
+        if ((outcome.decision = seams.readReply()))
+            return outcome;
+        seams.pause(std::min(left, pollIntervalMs));
+    }
+    outcome.decision = seams.readReply();
+    return outcome;
+}
+
 bool ApprovalHook::isDisabled(PawletKit::Environment const& environment)
 {
     auto it = environment.find(std::string(disabledVariable));
@@ -79,7 +100,9 @@ bool ApprovalHook::isDisabled(PawletKit::Environment const& environment)
 int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& matcher) const
 {
     std::string const event(permissionRequestEvent);
-    if (isDisabled(m_context.environment())) {
+    // Without the application running nobody would answer: the coding agent asks the user at once
+    // rather than after the whole wait.
+    if (isDisabled(m_context.environment()) || !PawletKit::ApplicationLock::isHeldElsewhere(m_context.paths())) {
         m_context.appendEvent(event, matcher, &input);
         return 0;
     }
@@ -126,22 +149,12 @@ int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& match
     m_context.log().append("REQ " + request.id + " tool=" + request.tool + " wait=" + std::to_string(static_cast<int64_t>(wait)) + "s");
 
     int64_t const deadline = MonotonicClock::milliseconds() + static_cast<int64_t>(std::ceil(wait * 1000));
-    std::optional<PawletKit::ApprovalDecision> decision;
-    for (;;) {
-        if (signals.arrived()) {
-            store.remove(request.id);
-            return 0;
-        }
-        int64_t const left = deadline - MonotonicClock::milliseconds();
-        if (left <= 0)
-            break;
-        if ((decision = store.readReply(request.id)))
-            break;
-        signals.wait(std::min(left, pollIntervalMs));
-    }
-    if (!decision)
-        decision = store.readReply(request.id);
+    auto outcome = awaitReply(deadline,
+        { MonotonicClock::milliseconds, [&] { return store.readReply(request.id); }, [&](int64_t milliseconds) { return signals.wait(milliseconds); } });
     store.remove(request.id);
+    if (outcome.interrupted)
+        return 0;
+    auto const& decision = outcome.decision;
     if (!decision) {
         m_context.log().append("TIMEOUT " + request.id);
         return 0;

@@ -2,6 +2,7 @@
 
 #include "PawletKit/FileDescriptor.hpp"
 #include "agent-tool/MonotonicClock.hpp"
+#include "agent-tool/TerminationSignals.hpp"
 
 #include <algorithm>
 #include <array>
@@ -134,10 +135,11 @@ public:
         m_output.reset();
     }
 
-    // One wait of at most the timeout for the pipes or, when given, the command's exit descriptor.
-    void step(int64_t timeoutMs, int exitFd)
+    // One wait of at most the timeout for the pipes or, when given, the command's exit descriptor and
+    // the termination signals' descriptor.
+    void step(int64_t timeoutMs, int exitFd, int signalFd)
     {
-        std::array<pollfd, 3> entries {};
+        std::array<pollfd, 4> entries {};
         size_t count = 0;
         if (m_input.isValid())
             entries[count++] = { m_input.get(), POLLOUT, 0 };
@@ -145,6 +147,8 @@ public:
             entries[count++] = { m_output.get(), POLLIN, 0 };
         if (exitFd >= 0)
             entries[count++] = { exitFd, POLLIN, 0 };
+        if (signalFd >= 0)
+            entries[count++] = { signalFd, POLLIN, 0 };
         int timeout = static_cast<int>(std::clamp<int64_t>(timeoutMs, 0, 1 << 30));
         if (count == 0) {
             ::usleep(static_cast<useconds_t>(timeout) * 1000);
@@ -257,6 +261,8 @@ StatusLineForwarder::Outcome StatusLineForwarder::run(std::string const& command
     PawletKit::FileDescriptor outputWrite(outputPipe[1]);
 
     DefaultChildSignal defaultChildSignal;
+    // Held back from before the start, so that one arriving at any moment reaches the command's group.
+    TerminationSignals signals;
     pid_t pid = 0;
     {
         SpawnSetup setup(inputRead.get(), outputWrite.get());
@@ -277,30 +283,42 @@ StatusLineForwarder::Outcome StatusLineForwarder::run(std::string const& command
     int64_t const deadline = start + timeoutMs;
     auto stepTimeout = [&](int64_t until) {
         int64_t left = until - MonotonicClock::milliseconds();
-        return child.exitFd() >= 0 || child.exited() ? left : std::min(left, exitCheckMs);
+        bool const woken = (child.exitFd() >= 0 || child.exited()) && signals.descriptor() >= 0;
+        return woken ? left : std::min(left, exitCheckMs);
+    };
+    // Still unreaped, so the group id cannot have been reused: whatever of the group is left goes.
+    auto stopGroup = [&] {
+        exchange.close();
+        child.signalGroup(SIGTERM);
+        child.waitForExit(MonotonicClock::milliseconds() + terminateGraceMs);
+        child.signalGroup(SIGKILL);
+        if (child.waitForExit(MonotonicClock::milliseconds() + killGraceMs))
+            child.reap();
     };
 
-    while (!child.checkExited() && MonotonicClock::milliseconds() < deadline)
-        exchange.step(stepTimeout(deadline), child.exitFd());
+    while (!child.checkExited() && MonotonicClock::milliseconds() < deadline && !signals.arrived())
+        exchange.step(stepTimeout(deadline), child.exitFd(), signals.descriptor());
 
-    if (child.exited()) {
+    if (child.exited() && !signals.arrived()) {
         int64_t const outputDeadline = MonotonicClock::milliseconds() + outputGraceMs;
-        while (exchange.outputOpen() && MonotonicClock::milliseconds() < outputDeadline)
-            exchange.step(outputDeadline - MonotonicClock::milliseconds(), -1);
+        while (exchange.outputOpen() && MonotonicClock::milliseconds() < outputDeadline && !signals.arrived())
+            exchange.step(stepTimeout(outputDeadline), -1, signals.descriptor());
+    }
+    if (signals.arrived()) {
+        // The coding agent gave up on the status line; a background child may still hold the output.
+        outcome.result = Result::interrupted;
+        stopGroup();
+        return outcome;
+    }
+    if (child.exited()) {
         exchange.close();
         outcome.status = child.reap();
         outcome.output = exchange.takeOutput();
         return outcome;
     }
 
-    exchange.close();
     outcome.result = Result::timedOut;
-    child.signalGroup(SIGTERM);
-    child.waitForExit(MonotonicClock::milliseconds() + terminateGraceMs);
-    // Still unreaped, so the group id cannot have been reused: whatever of the group is left goes.
-    child.signalGroup(SIGKILL);
-    if (child.waitForExit(MonotonicClock::milliseconds() + killGraceMs))
-        child.reap();
+    stopGroup();
     return outcome;
 }
 

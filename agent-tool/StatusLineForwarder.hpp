@@ -9,13 +9,16 @@ namespace AgentTool {
 
 // Runs the user's own status-line command through "/bin/sh -c" in a process group of its own, feeds it
 // the status-line input and collects what it prints, all within a time limit. The caller ignores
-// SIGPIPE, so a command that closes its input early only ends the feeding.
+// SIGPIPE, so a command that closes its input early only ends the feeding. SIGTERM, SIGINT or SIGHUP
+// to this process while the command runs end the command's group too, instead of leaving it behind.
 class StatusLineForwarder final {
 public:
     enum class Result {
         finished,
         spawnFailed,
         timedOut,
+        // A termination signal arrived; the command's group was stopped.
+        interrupted,
     };
 
     struct Outcome {

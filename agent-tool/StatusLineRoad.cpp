@@ -78,6 +78,8 @@ int forward(AgentContext const& context, std::string const& command, std::string
     case StatusLineForwarder::Result::timedOut:
         context.log().append("forward timed out after " + std::to_string(timeoutMs) + " ms: " + PawletKit::Text::prefix(command, loggedCommandCharacters));
         return 0;
+    case StatusLineForwarder::Result::interrupted:
+        return 0;
     case StatusLineForwarder::Result::finished:
         break;
     }

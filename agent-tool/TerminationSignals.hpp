@@ -19,6 +19,8 @@ public:
     // Sleeps up to the given time; true as soon as one of the signals has arrived (and stays true).
     bool wait(int64_t milliseconds);
     bool arrived() { return wait(0); }
+    // Readable once one of the signals is pending; -1 when none could be made (then only wait sees them).
+    int descriptor() const { return m_signals.get(); }
 
 private:
     PawletKit::FileDescriptor m_signals;

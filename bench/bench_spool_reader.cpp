@@ -1,4 +1,4 @@
-// Reading a spool of 100,000 typical event lines in one poll.
+// Reading a spool of 100,000 typical event lines (about 36 MiB), in as many polls as the per-poll bound takes.
 #include "PawletKit/SpoolEvent.hpp"
 #include "PawletKit/SpoolReader.hpp"
 
@@ -45,10 +45,15 @@ void BM_SpoolReaderPoll(benchmark::State& state)
 
     for (auto _ : state) {
         SpoolReader reader(paths, std::numeric_limits<int64_t>::max());
-        auto events = reader.poll();
-        if (events.size() != lineCount)
+        size_t read = 0;
+        for (auto events = reader.poll(); !events.empty(); events = reader.poll()) {
+            read += events.size();
+            benchmark::DoNotOptimize(events.data());
+        }
+        if (read != lineCount) {
             state.SkipWithError("lines lost");
-        benchmark::DoNotOptimize(events.data());
+            break;
+        }
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
     state.counters["lines"] = benchmark::Counter(static_cast<double>(state.iterations()) * lineCount, benchmark::Counter::kIsRate);

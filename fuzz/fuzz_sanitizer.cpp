@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     for (std::string_view event : { "StopFailure", "PreToolUse" }) {
         checkSanitized(SpoolSanitizer::sanitize(input, event), event);
         std::string line = SpoolEvent::make(std::string(event), std::nullopt, &input, 1700000000.5).jsonLine();
-        require(line.back() == '\n' && line.find('\n') == line.size() - 1);
+        require(line.back() == '\n' && line.find('\n') == line.size() - 1 && line.size() <= SpoolEvent::maxLineBytes);
         auto written = SpoolEvent::fromJSON(JSON::parse(line));
         require(written.has_value());
         checkSanitized(written->data, event);

@@ -94,3 +94,18 @@ TEST(AgentLog, FailuresAreSilent)
     EXPECT_NO_THROW(atFolder.append("dropped"));
     EXPECT_TRUE(fs::is_directory(folder.path() / "agent.log"));
 }
+
+// A FIFO or link planted in place of the log neither holds the caller up nor receives the line.
+TEST(AgentLog, WritesOnlyARegularFile)
+{
+    TestSupport::TemporaryDirectory folder;
+    AgentLog log(folder.path() / "agent.log", 10);
+    fs::path target = folder.path() / "target";
+    TestSupport::writeFile(target, "");
+    ASSERT_EQ(::mkfifo(log.url.c_str(), 0600), 0);
+    log.append("dropped");
+    fs::remove(log.url);
+    fs::create_symlink(target, log.url);
+    log.append("dropped");
+    EXPECT_EQ(fs::file_size(target), 0u);
+}

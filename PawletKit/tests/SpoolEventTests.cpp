@@ -128,3 +128,53 @@ TEST(SpoolEvent, NotificationType)
     event.data = Value::object();
     EXPECT_EQ(event.notificationType(), std::nullopt);
 }
+
+// However long the session id, name or matcher, no line but the fallback reaches the line limit, so a
+// reader can tell a line still being written from a broken one by its length alone.
+TEST(SpoolEvent, OverlongFieldsAreCutToKeepTheLineBelowItsLimit)
+{
+    std::string const acute = "\xCC\x81";
+    auto repeated = [](std::string const& unit, size_t count) {
+        std::string text;
+        for (size_t i = 0; i < count; ++i)
+            text += unit;
+        return text;
+    };
+    // One character of 60 KB: a base letter and 30,000 combining marks.
+    std::string const hugeCharacter = "e" + repeated(acute, 30'000);
+    struct Case {
+        char const* name;
+        std::string event;
+        std::optional<std::string> matcher;
+        std::string sessionId;
+        std::optional<std::string> expectedSession;
+        std::string expectedEvent;
+        // The session id is in the data as well; only a short one leaves the data small enough to keep.
+        bool dataKept;
+    };
+    Case const cases[] = {
+        { "one overlong character as session id", "PreToolUse", std::nullopt, hugeCharacter, std::nullopt, "PreToolUse", false },
+        { "400 characters of 21 code points each", "PreToolUse", std::nullopt, repeated("e" + repeated(acute, 20), 400),
+            repeated("e" + repeated(acute, 20), 49), "PreToolUse", false },
+        { "huge event name and matcher", std::string(100'000, 'E'), std::string(100'000, 'M'), "s", "s", std::string(256, 'E'), true },
+        { "event name of one overlong character", hugeCharacter, std::nullopt, "s", "s", "invalid", true },
+        // 2048 bytes hold 341 of them, written as \u0001.
+        { "control characters count as their escapes", "PreToolUse", std::nullopt, std::string(399, '\x01') + hugeCharacter,
+            std::string(341, '\x01'), "PreToolUse", false },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Value input { { "session_id", c.sessionId }, { "cwd", "/w" } };
+        std::string line = SpoolEvent::make(c.event, c.matcher, &input, 1700000000.5).jsonLine();
+        EXPECT_LT(line.size(), SpoolEvent::maxLineBytes + 1);
+        EXPECT_EQ(line.find('\n'), line.size() - 1);
+        auto decoded = decode(std::string_view(line).substr(0, line.size() - 1));
+        ASSERT_TRUE(decoded);
+        EXPECT_EQ(decoded->ev, c.expectedEvent);
+        EXPECT_EQ(decoded->sid, c.expectedSession);
+        if (c.matcher) {
+            EXPECT_EQ(decoded->m, std::string(256, 'M'));
+        }
+        EXPECT_EQ(decoded->stringAt({ "cwd" }), c.dataKept ? std::optional<std::string>("/w") : std::nullopt);
+    }
+}

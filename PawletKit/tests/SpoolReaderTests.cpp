@@ -4,6 +4,8 @@
 #include "TestSupport.hpp"
 
 #include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <limits>
 #include <unistd.h>
@@ -321,4 +323,79 @@ TEST_F(SpoolReaderTest, AHugeBacklogIsReadInBoundedPollsWithoutLoss)
     EXPECT_EQ(second.front().ev, "e" + std::to_string(first.size()));
     EXPECT_EQ(reader.droppedLines(), 0);
     EXPECT_EQ(reader.offset(), backlog.size());
+}
+
+// A line caught half written by a poll is returned whole by the poll after its line feed, however
+// long a hostile hook input made its fields.
+TEST_F(SpoolReaderTest, WriterCaughtMidLineLosesNothing)
+{
+    std::string marks;
+    for (int i = 0; i < 30'000; ++i)
+        marks += "\xCC\x81";
+    struct Case {
+        char const* name;
+        std::string event;
+        std::string sessionId;
+    };
+    Case const cases[] = {
+        { "session id of one character and 60 KB", "PreToolUse", "e" + marks },
+        { "event name of 100 KB", std::string(100'000, 'E'), "s" },
+        { "data at the line limit", "PreToolUse", std::string(390, 's') },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(spool());
+        SpoolReader reader(paths);
+        JSON::Value input { { "session_id", c.sessionId }, { "cwd", std::string(400, 'c') }, { "model", { { "id", std::string(400, 'm') } } },
+            { "cost", { { "a", std::string(400, 'a') }, { "b", std::string(400, 'b') }, { "c", std::string(400, 'c') } } },
+            { "rate_limits", { { "a", std::string(400, 'a') }, { "b", std::string(400, 'b') }, { "c", std::string(400, 'c') } } } };
+        std::string whole = SpoolEvent::make(c.event, std::nullopt, &input, 1700000000.5).jsonLine();
+        for (size_t cut : { whole.size() / 2, whole.size() - 1 }) {
+            SCOPED_TRACE(cut);
+            append(whole.substr(0, cut));
+            EXPECT_EQ(names(reader.poll()), Names {});
+            append(whole.substr(cut));
+            auto events = reader.poll();
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0], *SpoolReader::decodeLine(std::string_view(whole).substr(0, whole.size() - 1)));
+            EXPECT_EQ(reader.droppedLines(), 0);
+        }
+    }
+}
+
+// Something other than a regular file at the path is skipped with one log line, and never blocks:
+// opening a FIFO for reading would wait for a writer forever.
+TEST_F(SpoolReaderTest, SkipsAFifoOrLinkAtThePathWithOneLogLine)
+{
+    struct Case {
+        char const* name;
+        std::function<void()> plant;
+    };
+    fs::path elsewhere = temporary.path() / "elsewhere.jsonl";
+    writeFile(elsewhere, line("elsewhere"));
+    Case const cases[] = {
+        { "FIFO", [&] { ASSERT_EQ(::mkfifo(spool().c_str(), 0600), 0); } },
+        { "symbolic link", [&] { fs::create_symlink(elsewhere, spool()); } },
+        { "folder", [&] { fs::create_directory(spool()); } },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(spool());
+        SpoolReader reader(paths);
+        std::vector<std::string> logged;
+        reader.setLogHook([&](std::string_view text) { logged.emplace_back(text); });
+        c.plant();
+
+        reader.skipToEnd();
+        EXPECT_EQ(names(reader.poll()), Names {});
+        EXPECT_EQ(names(reader.poll()), Names {});
+        EXPECT_EQ(logged, std::vector<std::string> { "spool: " + spool().string() + " is not a regular file; skipped" });
+
+        // A regular file in its place is read from its start.
+        fs::remove_all(spool());
+        append(line("a"));
+        EXPECT_EQ(names(reader.poll()), Names { "a" });
+        EXPECT_EQ(logged.size(), 1u);
+        EXPECT_EQ(reader.droppedLines(), 0);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -162,4 +163,37 @@ TEST(SpoolWriter, ShortAndFailedWritesAreErrors)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: not a short write, 3: no second error, 4: not EFBIG";
     EXPECT_EQ(readFile(url), std::string(89, 'x') + "\n" + std::string(10, 'y'));
+}
+
+// A FIFO planted at the path would hold every hook call in open for good; a link would send the lines
+// elsewhere. Neither is opened for writing.
+TEST(SpoolWriter, WritesOnlyARegularFile)
+{
+    TemporaryDirectory temporary;
+    fs::path url = temporary.path() / "events.jsonl";
+    fs::path target = temporary.path() / "target";
+    struct Case {
+        char const* name;
+        std::function<void()> plant;
+        SpoolWriter::Error expected;
+    };
+    Case const cases[] = {
+        { "FIFO", [&] { ASSERT_EQ(::mkfifo(url.c_str(), 0600), 0); }, SpoolWriter::Error::notRegularFile() },
+        { "link to a file", [&] { writeFile(target, ""); fs::create_symlink(target, url); }, SpoolWriter::Error::open(ELOOP) },
+        { "dangling link", [&] { fs::remove(target); fs::create_symlink(target, url); }, SpoolWriter::Error::open(ELOOP) },
+        { "device", [&] { fs::create_symlink("/dev/null", url); }, SpoolWriter::Error::open(ELOOP) },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(url);
+        c.plant();
+        try {
+            SpoolWriter::appendLine(event("Stop").jsonLine(), url, SpoolWriter::defaultEmergencyRotateAt);
+            ADD_FAILURE() << "no error";
+        } catch (SpoolWriter::Error const& error) {
+            EXPECT_EQ(error, c.expected) << error.what();
+        }
+        EXPECT_FALSE(fs::exists(target) && fs::file_size(target) > 0);
+    }
+    EXPECT_STREQ(SpoolWriter::Error::notRegularFile().what(), "open: not a regular file");
 }

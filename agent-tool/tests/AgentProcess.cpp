@@ -14,6 +14,9 @@ extern char** environ;
 
 namespace {
 
+// What a pipe may grow to without privileges, by default.
+constexpr size_t maxReadyInput = 1 << 20;
+
 void readUntilEnd(int fd, std::string& into, std::atomic<bool> const& stop)
 {
     char buffer[65'536];
@@ -35,6 +38,18 @@ void readUntilEnd(int fd, std::string& into, std::atomic<bool> const& stop)
 
 AgentProcess::AgentProcess(std::vector<std::string> const& arguments, std::filesystem::path const& supportDirectory,
     std::map<std::string, std::string> const& extraEnvironment)
+    : AgentProcess(arguments, supportDirectory, extraEnvironment, std::nullopt)
+{
+}
+
+std::unique_ptr<AgentProcess> AgentProcess::withInputReady(std::vector<std::string> const& arguments, std::string_view input,
+    std::filesystem::path const& supportDirectory, std::map<std::string, std::string> const& extraEnvironment)
+{
+    return std::unique_ptr<AgentProcess>(new AgentProcess(arguments, supportDirectory, extraEnvironment, input));
+}
+
+AgentProcess::AgentProcess(std::vector<std::string> const& arguments, std::filesystem::path const& supportDirectory,
+    std::map<std::string, std::string> const& extraEnvironment, std::optional<std::string_view> readyInput)
 {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry; ++entry)
@@ -58,6 +73,13 @@ AgentProcess::AgentProcess(std::vector<std::string> const& arguments, std::files
     int input[2], output[2], error[2];
     if (::pipe2(input, O_CLOEXEC) || ::pipe2(output, O_CLOEXEC) || ::pipe2(error, O_CLOEXEC))
         throw std::runtime_error("pipe failed");
+    if (readyInput) {
+        if (readyInput->size() > 65'536 && ::fcntl(input[1], F_SETPIPE_SZ, static_cast<int>(readyInput->size())) < 0)
+            throw std::runtime_error("input too large for a pipe");
+        ::fcntl(input[1], F_SETFL, O_NONBLOCK);
+        if (::write(input[1], readyInput->data(), readyInput->size()) != static_cast<ssize_t>(readyInput->size()))
+            throw std::runtime_error("input does not fit the pipe");
+    }
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, input[0], 0);
@@ -71,6 +93,8 @@ AgentProcess::AgentProcess(std::vector<std::string> const& arguments, std::files
     if (result != 0)
         throw std::runtime_error("cannot start " + argumentStrings[0]);
     m_input = input[1];
+    if (readyInput)
+        closeInput();
     m_outputReader = std::thread(readUntilEnd, output[0], std::ref(m_standardOutput), std::cref(m_stopReading));
     m_errorReader = std::thread(readUntilEnd, error[0], std::ref(m_standardError), std::cref(m_stopReading));
 }
@@ -161,6 +185,8 @@ AgentProcess::Outcome AgentProcess::finish(std::chrono::milliseconds timeout)
 AgentProcess::Outcome AgentProcess::run(std::vector<std::string> const& arguments, std::string_view input,
     std::filesystem::path const& supportDirectory, std::map<std::string, std::string> const& extraEnvironment)
 {
+    if (input.size() <= maxReadyInput)
+        return withInputReady(arguments, input, supportDirectory, extraEnvironment)->finish(std::chrono::seconds(60));
     AgentProcess process(arguments, supportDirectory, extraEnvironment);
     // Both outputs are drained by their readers, so this write only waits for the tool to read or exit.
     process.write(input);

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -24,6 +26,10 @@ public:
 
     AgentProcess(std::vector<std::string> const& arguments, std::filesystem::path const& supportDirectory,
         std::map<std::string, std::string> const& extraEnvironment = {});
+    // The whole input waits in the pipe, its end closed, before the tool starts, so that the tool's
+    // time limits never run out before the test gets to write (up to 1 MiB, the size a pipe can grow to).
+    static std::unique_ptr<AgentProcess> withInputReady(std::vector<std::string> const& arguments, std::string_view input,
+        std::filesystem::path const& supportDirectory, std::map<std::string, std::string> const& extraEnvironment = {});
     ~AgentProcess();
     AgentProcess(AgentProcess const&) = delete;
     AgentProcess& operator=(AgentProcess const&) = delete;
@@ -38,11 +44,14 @@ public:
     // after the exit).
     Outcome finish(std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-    // The tool with the whole input written at once.
+    // The tool with the whole input written at once, ready before it starts when it fits a pipe.
     static Outcome run(std::vector<std::string> const& arguments, std::string_view input,
         std::filesystem::path const& supportDirectory, std::map<std::string, std::string> const& extraEnvironment = {});
 
 private:
+    AgentProcess(std::vector<std::string> const& arguments, std::filesystem::path const& supportDirectory,
+        std::map<std::string, std::string> const& extraEnvironment, std::optional<std::string_view> readyInput);
+
     pid_t m_pid { -1 };
     int m_input { -1 };
     bool m_exited { false };

@@ -3,6 +3,8 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
+#include <vector>
 
 using namespace AgentTool;
 
@@ -64,4 +66,65 @@ TEST(TerminationSignalsDeathTest, SignalIsHeldForTheWait)
             std::exit(signals.wait(1000) ? 7 : 1);
         },
         testing::ExitedWithCode(7), "");
+}
+
+namespace {
+
+// The wait on a clock of its own: pauses move the clock, and the reply turns up at a chosen time.
+struct ScriptedWait {
+    int64_t clock { 0 };
+    std::optional<int64_t> replyAt;
+    std::optional<int64_t> signalAt;
+    std::vector<int64_t> reads;
+
+    ApprovalHook::WaitSeams seams()
+    {
+        return {
+            [this] { return clock; },
+            [this]() -> std::optional<PawletKit::ApprovalDecision> {
+                reads.push_back(clock);
+                if (replyAt && clock >= *replyAt)
+                    return PawletKit::ApprovalDecision::allow;
+                return std::nullopt;
+            },
+            [this](int64_t milliseconds) {
+                clock += milliseconds;
+                return signalAt && clock >= *signalAt;
+            },
+        };
+    }
+};
+
+}
+
+TEST(ApprovalHook, ReplyWait)
+{
+    using Decision = PawletKit::ApprovalDecision;
+    struct Case {
+        char const* name;
+        int64_t deadline;
+        std::optional<int64_t> replyAt;
+        std::optional<int64_t> signalAt;
+        std::optional<Decision> expected;
+        bool interrupted;
+        std::vector<int64_t> reads;
+    };
+    Case const cases[] = {
+        { "reply before the first poll", 1000, 0, std::nullopt, Decision::allow, false, { 0 } },
+        { "reply between two polls", 1000, 150, std::nullopt, Decision::allow, false, { 0, 100, 200 } },
+        // Written after the last poll, before the deadline passed: the final look still finds it.
+        { "reply after the last poll", 250, 240, std::nullopt, Decision::allow, false, { 0, 100, 200, 250 } },
+        { "no reply", 250, std::nullopt, std::nullopt, std::nullopt, false, { 0, 100, 200, 250 } },
+        { "no wait at all", 0, 0, std::nullopt, Decision::allow, false, { 0 } },
+        { "signal during a pause", 1000, 500, 150, std::nullopt, true, { 0, 100 } },
+        { "signal before the first poll", 1000, 0, 0, std::nullopt, true, {} },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedWait wait { 0, c.replyAt, c.signalAt, {} };
+        auto outcome = ApprovalHook::awaitReply(c.deadline, wait.seams());
+        EXPECT_EQ(outcome.decision, c.expected);
+        EXPECT_EQ(outcome.interrupted, c.interrupted);
+        EXPECT_EQ(wait.reads, c.reads);
+    }
 }

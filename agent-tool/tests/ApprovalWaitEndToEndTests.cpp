@@ -2,13 +2,16 @@
 #include "SupportFiles.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
 
+#include "PawletKit/ApplicationLock.hpp"
 #include "PawletKit/ApprovalSummary.hpp"
 
 #include <csignal>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -26,7 +29,14 @@ std::string const permissionInput = R"({"session_id":"s-perm","transcript_path":
 
 class ApprovalWait : public testing::Test {
 protected:
-    void SetUp() override { fs::create_directories(approvals()); }
+    // The application runs: the mailbox is there and its lock is held, here by the test.
+    void SetUp() override
+    {
+        fs::create_directories(approvals());
+        m_application = PawletKit::ApplicationLock::acquire(PawletKit::Paths::withBase(support()));
+        ASSERT_TRUE(m_application);
+    }
+    void quitApplication() { m_application.reset(); }
 
     fs::path support() const { return m_directory.path() / "support"; }
     fs::path approvals() const { return support() / "approvals"; }
@@ -74,6 +84,7 @@ protected:
 
 private:
     TemporaryDirectory m_directory;
+    std::optional<PawletKit::ApplicationLock> m_application;
 };
 
 }
@@ -133,6 +144,8 @@ TEST_F(ApprovalWait, UnreadableReplyIsNoReply)
     auto request = awaitRequest(*process);
     ASSERT_TRUE(request);
     std::string id = (*request)["id"];
+    // The application sweeps requests by it, so it must tell when the tool stops waiting.
+    EXPECT_NEAR((*request)["expiresAt"].get<double>() - (*request)["createdAt"].get<double>(), 1.5, 0.001);
     SupportFiles::writeAtomically(approvals() / (id + ".reply"), "maybe");
     auto outcome = process->finish();
     EXPECT_EQ(outcome.standardOutput, "");
@@ -251,4 +264,40 @@ TEST_F(ApprovalWait, DeeplyNestedRequestIsStillPosted)
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_TRUE(messages[0].ends_with(" tool=Mystery wait=0s")) << messages[0];
     EXPECT_EQ(SupportFiles::fileNames(approvals()), std::vector<std::string> {});
+}
+
+TEST_F(ApprovalWait, WithoutTheApplicationTheRequestIsOnlyRecorded)
+{
+    // The mailbox is left from an earlier run; nobody would answer, so the tool must not wait the
+    // default 115 s (the process would then miss its 30 s to finish).
+    struct Case {
+        char const* name;
+        std::function<void(fs::path const&)> prepareLockFile;
+    };
+    Case const cases[] = {
+        { "lock file left behind", [](fs::path const&) {} },
+        { "no lock file", [](fs::path const& lock) { fs::remove(lock); } },
+        { "FIFO planted at the lock file", [](fs::path const& lock) {
+             fs::remove(lock);
+             ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+         } },
+    };
+    quitApplication();
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(support() / "events.jsonl");
+        c.prepareLockFile(support() / "Pupnik.lock");
+        auto process = start(permissionInput);
+        auto outcome = process->finish(30s);
+        EXPECT_TRUE(outcome.exited);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.standardOutput, "");
+        EXPECT_EQ(SupportFiles::fileNames(approvals()), std::vector<std::string> {});
+        EXPECT_FALSE(fs::exists(support() / "agent.log"));
+        auto events = SupportFiles::events(support());
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0]["ev"], "PermissionRequest");
+        EXPECT_EQ(events[0]["data"]["tool_name"], "Bash");
+        EXPECT_FALSE(events[0]["data"].contains("approvalId"));
+    }
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -170,7 +171,10 @@ TEST_F(HookRoad, InputPastTheCapIsCutSalvagedAndDrained)
     ASSERT_EQ(input.size(), 70'000u);
     ASSERT_TRUE(json::accept(input));
 
-    auto cut = onlyEvent(run({ "hook", "PreToolUse" }, input));
+    // Written as the coding agent writes it, while the tool runs: every byte is taken, none refused.
+    AgentProcess process({ "hook", "PreToolUse" }, support());
+    EXPECT_TRUE(process.write(input));
+    auto cut = onlyEvent(process.finish());
     json data = cut["data"];
     expectOwnProcessChain(data);
     data.erase("proc");
@@ -206,19 +210,18 @@ TEST_F(HookRoad, UnwritableEventFileIsLoggedAndTheHookStillSucceeds)
 TEST_F(HookRoad, ConcurrentHooksLandWholeLines)
 {
     constexpr int count = 32;
-    // Lines of a few kilobytes each, so that interleaved or torn writes would show.
+    // Lines of a few kilobytes each, so that interleaved or torn writes would show. Each input is ready
+    // before its tool starts: a tool kept from its first byte past the first-byte limit (the machine
+    // busy starting the other 31) rightly records an event without a session.
     std::vector<std::unique_ptr<AgentProcess>> processes;
     std::set<std::string> expected;
     for (int i = 0; i < count; ++i) {
         std::string session = "session-" + std::to_string(i);
         expected.insert(session);
-        processes.push_back(std::make_unique<AgentProcess>(std::vector<std::string> { "hook", "PreToolUse" }, support()));
-    }
-    for (int i = 0; i < count; ++i) {
-        json input = { { "session_id", "session-" + std::to_string(i) }, { "tool_name", "Bash" }, { "cwd", "/" + std::string(390, 'a' + i % 26) },
+        json input = { { "session_id", session }, { "tool_name", "Bash" }, { "cwd", "/" + std::string(390, 'a' + i % 26) },
             { "model", { { "display_name", std::string(390, 'm') }, { "id", std::string(390, 'i') } } },
             { "cost", { { "a", std::string(390, 'c') }, { "b", std::string(390, 'c') }, { "c", std::string(390, 'c') } } } };
-        ASSERT_TRUE(processes[i]->write(input.dump()));
+        processes.push_back(AgentProcess::withInputReady({ "hook", "PreToolUse" }, input.dump(), support()));
     }
     for (auto& process : processes) {
         auto outcome = process->finish();
@@ -249,4 +252,50 @@ TEST_F(HookRoad, SelfTestRecordsItsEventAndPrintsTheEventFile)
     EXPECT_EQ(events[1]["sid"], "selftest");
     EXPECT_EQ(events[1]["m"], nullptr);
     EXPECT_EQ(events[1]["data"], json({ { "session_id", "selftest" }, { "hook_event_name", "selftest" } }));
+}
+
+// A FIFO planted at the event file or the log would hold every hook call in open for good.
+TEST_F(HookRoad, PlantedFifosNeverHoldAHook)
+{
+    struct Case {
+        char const* name;
+        std::vector<std::string> fifos;
+        bool recorded;
+        std::vector<std::string> logged;
+    };
+    Case const cases[] = {
+        { "at the event file", { "events.jsonl" }, false, { "append(PreToolUse) failed: open: not a regular file" } },
+        { "at the log", { "agent.log" }, true, {} },
+        { "at both", { "events.jsonl", "agent.log" }, false, {} },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(support());
+        fs::create_directories(support());
+        for (auto const& name : c.fifos)
+            ASSERT_EQ(::mkfifo((support() / name).c_str(), 0600), 0);
+
+        auto outcome = run({ "hook", "PreToolUse" }, R"({"session_id":"s"})");
+        EXPECT_TRUE(outcome.exited);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.standardOutput + outcome.standardError, "");
+        auto selfTest = run({ "selftest" }, "");
+        EXPECT_TRUE(selfTest.exited);
+        EXPECT_EQ(selfTest.standardOutput, (support() / "events.jsonl").string() + "\n");
+
+        if (c.recorded) {
+            auto events = SupportFiles::events(support());
+            ASSERT_EQ(events.size(), 2u);
+            EXPECT_EQ(events[0]["sid"], "s");
+            EXPECT_EQ(events[1]["ev"], "selftest");
+        } else {
+            EXPECT_EQ(fs::status(support() / "events.jsonl").type(), fs::file_type::fifo);
+        }
+        if (fs::is_regular_file(support() / "agent.log")) {
+            auto expected = c.logged;
+            if (!expected.empty())
+                expected.push_back("append(selftest) failed: open: not a regular file");
+            EXPECT_EQ(SupportFiles::logMessages(support()), expected);
+        }
+    }
 }

@@ -4,6 +4,7 @@
 
 #include "agent-tool/StatusLineRoad.hpp"
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -145,6 +146,43 @@ TEST_F(StatusLine, HangingCommandAndItsChildrenAreStopped)
     pid_t grandchild = 0;
     ASSERT_TRUE(stream >> grandchild);
     EXPECT_TRUE(processIsGone(grandchild));
+}
+
+// The coding agent gave up on the status line (or its session ended) while the command ran: the
+// command and whatever it started end with the tool, which prints nothing.
+TEST_F(StatusLine, TerminationSignalStopsTheForwardedCommand)
+{
+    fs::path shellFile = scratch() / "shell.pid";
+    fs::path childFile = scratch() / "child.pid";
+    // The shell ignores SIGTERM, so stopping it takes the forced stop as well.
+    std::string command = "trap '' TERM; echo $$ > '" + shellFile.string() + "'; (sh -c 'echo $PPID' > '" + childFile.string()
+        + ".tmp'; mv '" + childFile.string() + ".tmp' '" + childFile.string() + "'; while :; do sleep 1; done) & while :; do sleep 1; done";
+    configure(command);
+    for (int signal : { SIGTERM, SIGINT, SIGHUP }) {
+        SCOPED_TRACE(signal);
+        fs::remove(support() / "events.jsonl");
+        fs::remove(childFile);
+        AgentProcess process({ "statusline" }, support(), { { "PUPNIK_FORWARD_TIMEOUT_MS", "600000" } });
+        process.write(statusInput);
+        process.closeInput();
+        for (int waited = 0; waited < 2000 && !fs::exists(childFile); ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        pid_t shell = 0, child = 0;
+        std::ifstream(shellFile) >> shell;
+        std::ifstream(childFile) >> child;
+        ASSERT_GT(shell, 0);
+        ASSERT_GT(child, 0);
+
+        process.signal(signal);
+        auto outcome = process.finish();
+        EXPECT_TRUE(outcome.exited);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.standardOutput, "");
+        EXPECT_TRUE(processIsGone(shell));
+        EXPECT_TRUE(processIsGone(child));
+        expectRecorded();
+        ::kill(-shell, SIGKILL);
+    }
 }
 
 TEST(StatusLineTimeout, ReadsWholePositiveNumbersOnly)

@@ -1,0 +1,308 @@
+#include "Choreographer.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace SpriteArt {
+
+namespace {
+
+constexpr double pi = std::numbers::pi;
+constexpr double tau = 2 * std::numbers::pi;
+constexpr double standingAnkleY = groundY - ankleHeight;
+
+double fraction(double value)
+{
+    return value - std::floor(value);
+}
+
+// A smooth hump centred on `centre` that is 1 there and 0 beyond `halfWidth`, measured around the
+// loop so it can sit across the seam.
+double bump(double phase, double centre, double halfWidth)
+{
+    double distance = std::abs(fraction(phase - centre + 0.5) - 0.5);
+    if (distance >= halfWidth)
+        return 0;
+    return 0.5 + 0.5 * std::cos(pi * distance / halfWidth);
+}
+
+// Eyes: open except for a blink of a few frames around `centre`.
+double blink(double phase, double centre, double halfWidth)
+{
+    return 1 - bump(phase, centre, halfWidth);
+}
+
+double restX(Leg leg)
+{
+    Pose const neutral;
+    double root = isHind(leg) ? neutral.hip.x() : neutral.shoulder.x();
+    return root + 2 + (isFar(leg) ? farLegOffset.x() : 0);
+}
+
+// Standing still, the far paws stand a little apart from the near ones so all four show.
+void standSquare(Pose& pose)
+{
+    for (Leg leg : allLegs)
+        pose.paws[leg] = { restX(leg), standingAnkleY };
+    pose.paws[farHind] += QPointF(6, 0);
+    pose.paws[farFore] += QPointF(-9, 0);
+}
+
+// When each paw touches down (as a fraction of the loop), for how much of the loop it carries the
+// dog, and how high it swings.
+struct GaitPlan {
+    std::array<double, 4> touchdown;
+    double duty;
+    double lift;
+    std::array<double, 4> reach {}; // moves the middle of a paw's stride forward
+};
+
+// Four beats, one foot after the other: near hind, near fore, far hind, far fore.
+constexpr GaitPlan strollPlan { { 0.5, 0.75, 0.0, 0.25 }, 0.72, 9 };
+// Trot: diagonal pairs together.
+constexpr GaitPlan walkPlan { { 0.0, 0.5, 0.5, 0.0 }, 0.52, 13 };
+// Gallop: the hind legs land well under the body and push off nearly together, the forelegs
+// reach out ahead and follow, then all four fly.
+constexpr GaitPlan runPlan { { 0.0, 0.32, 0.08, 0.42 }, 0.28, 22, { 6, 10, 6, 10 } };
+
+GaitPlan const* planFor(ClipSpec const& clip)
+{
+    if (clip.name == "stroll")
+        return &strollPlan;
+    if (clip.name == "walk")
+        return &walkPlan;
+    if (clip.name == "run")
+        return &runPlan;
+    return nullptr;
+}
+
+// A paw on the ground stays where it was put while the ground slides back under the moving pet;
+// in the air it swings forward again, easing out and in.
+QPointF gaitPaw(ClipSpec const& clip, GaitPlan const& plan, Leg leg, double phase)
+{
+    double const sweep = clip.groundSpeed() * clip.duration() * plan.duty;
+    double const centre = restX(leg) + plan.reach[leg];
+    double const local = fraction(phase - plan.touchdown[leg]);
+    if (local < plan.duty) {
+        double const progress = local / plan.duty;
+        return { centre + sweep * (0.5 - progress), standingAnkleY };
+    }
+    double const progress = (local - plan.duty) / (1 - plan.duty);
+    double const eased = progress - std::sin(tau * progress) / tau;
+    double lift = plan.lift * std::sin(pi * progress);
+    return { centre + sweep * (eased - 0.5), standingAnkleY - lift };
+}
+
+void placeGaitPaws(Pose& pose, ClipSpec const& clip, GaitPlan const& plan, double phase)
+{
+    for (Leg leg : allLegs)
+        pose.paws[leg] = gaitPaw(clip, plan, leg, phase);
+}
+
+void moveBody(Pose& pose, double dx, double dy)
+{
+    pose.hip += QPointF(dx, dy);
+    pose.shoulder += QPointF(dx, dy);
+    pose.head += QPointF(dx, dy);
+}
+
+Pose stroll(ClipSpec const& clip, double phase)
+{
+    Pose pose;
+    placeGaitPaws(pose, clip, strollPlan, phase);
+    // Two soft dips a stride, the head nodding with each forefoot.
+    moveBody(pose, 0, 1.2 * std::cos(2 * tau * (phase - 0.36)));
+    pose.head += QPointF(0, 2.5 * std::cos(2 * tau * (phase - 0.45)));
+    pose.headTilt = 0.05 * std::cos(2 * tau * (phase - 0.45));
+    pose.tailLift = 0.8 + 0.12 * std::sin(tau * phase);
+    pose.earBack = 0.08 * std::sin(2 * tau * phase);
+    return pose;
+}
+
+Pose walk(ClipSpec const& clip, double phase)
+{
+    Pose pose;
+    placeGaitPaws(pose, clip, walkPlan, phase);
+    // The back stays level; the whole dog dips a little in the middle of each diagonal's stance.
+    moveBody(pose, 0, 1 + 1.6 * std::cos(2 * tau * (phase - 0.26)));
+    pose.head += QPointF(3, 1.5 * std::cos(2 * tau * (phase - 0.32)));
+    pose.tailLift = 0.55 + 0.1 * std::sin(2 * tau * phase);
+    pose.tailCurl = 0.35;
+    pose.earBack = 0.2 + 0.12 * std::sin(2 * tau * (phase - 0.1));
+    pose.mouthOpen = 0.3;
+    return pose;
+}
+
+Pose run(ClipSpec const& clip, double phase)
+{
+    Pose pose;
+    placeGaitPaws(pose, clip, runPlan, phase);
+    // The back gathers in the flight after the forelegs leave and stretches while they carry.
+    double const gather = std::cos(tau * (phase - 0.9));
+    pose.hip += QPointF(8 * gather, 0);
+    pose.shoulder += QPointF(-5 * gather, 0);
+    pose.arch = 7 * gather;
+    moveBody(pose, 0, -4 * std::cos(tau * (phase - 0.85)));
+    pose.head += QPointF(5 - 3 * gather, 8 + 2 * std::cos(tau * (phase - 0.5)));
+    pose.headTilt = 0.12;
+    pose.earBack = 0.75 + 0.15 * std::sin(tau * (phase - 0.2));
+    pose.tailLift = 0.2 + 0.15 * gather;
+    pose.tailCurl = 0.1;
+    pose.mouthOpen = 0.55;
+    return pose;
+}
+
+Pose idle(double phase)
+{
+    Pose pose;
+    standSquare(pose);
+    double const breath = std::sin(tau * phase);
+    pose.swell = 1 + 0.04 * breath;
+    pose.shoulder += QPointF(0, -1.2 * breath);
+    pose.head += QPointF(0, -1.5 * breath);
+    pose.eyeOpen = blink(phase, 0.72, 0.045);
+    pose.earBack = 0.35 * bump(phase, 0.3, 0.05);
+    pose.tailLift = 0.8 + 0.14 * std::sin(tau * phase);
+    return pose;
+}
+
+Pose hungry(double phase)
+{
+    Pose pose;
+    standSquare(pose);
+    double const breath = std::sin(tau * phase);
+    pose.swell = 1 + 0.03 * breath;
+    pose.bellyTuck = 1;
+    pose.shoulder += QPointF(0, 3);
+    pose.arch = 4;
+    pose.head = QPointF(221, 102 - 1.2 * breath);
+    pose.headTilt = 0.3;
+    pose.earDroop = 0.95;
+    pose.eyeOpen = 0.75 * blink(phase, 0.2, 0.05);
+    // A whimper now and then.
+    pose.mouthOpen = 0.45 * bump(phase, 0.62, 0.12);
+    pose.tailLift = -0.35 + 0.15 * std::sin(tau * phase);
+    pose.tailCurl = 0.2;
+    return pose;
+}
+
+Pose happy(double phase)
+{
+    Pose pose;
+    standSquare(pose);
+    // In the air for the first part of the loop, then a crouch on landing that is also the take-off.
+    constexpr double airborne = 0.55;
+    double lift = 0;
+    double crouch = 0;
+    double stretch = 0;
+    if (phase < airborne) {
+        double const air = phase / airborne;
+        lift = 16 * std::sin(pi * air);
+        stretch = std::sin(pi * air);
+        // The forepaws tuck up in flight.
+        for (Leg leg : allLegs) {
+            double tuck = isHind(leg) ? 1.0 : 5.0;
+            pose.paws[leg] += QPointF(isHind(leg) ? 1.0 : -3.0 * stretch, -lift - tuck * stretch);
+        }
+    } else {
+        crouch = std::sin(pi * (phase - airborne) / (1 - airborne));
+    }
+    moveBody(pose, 0, -lift + 7 * crouch);
+    pose.head += QPointF(0, 2 * crouch);
+    pose.squash = 0.07 * crouch - 0.04 * stretch;
+    // Ears and tail follow the body a moment late.
+    pose.earBack = 0.3 * std::sin(tau * (phase - 0.15));
+    pose.earDroop = std::clamp(0.2 + 0.2 * std::sin(tau * (phase - 0.25)), 0.0, 1.0);
+    pose.tailLift = 0.95 + 0.5 * std::sin(3 * tau * phase);
+    pose.tailCurl = 0.6;
+    pose.mouthOpen = 1;
+    return pose;
+}
+
+Pose poop(double phase)
+{
+    Pose pose;
+    standSquare(pose);
+    double const strain = bump(phase, 0.45, 0.17);
+    pose.hip = QPointF(101, 160 + 2 * strain);
+    pose.shoulder = QPointF(170, 133);
+    pose.arch = 9;
+    pose.bellyTuck = 0.3;
+    pose.paws[nearHind] = { 115, standingAnkleY };
+    pose.paws[farHind] = { 119, standingAnkleY };
+    pose.jointBack[nearHind] = pose.jointBack[farHind] = true;
+    pose.head = QPointF(216, 80 + 1.5 * strain);
+    pose.headTilt = -0.08;
+    pose.earDroop = 0.2;
+    pose.eyeOpen = 1 - 0.65 * strain;
+    pose.tailLift = 1.35 + 0.06 * std::sin(3 * tau * phase);
+    pose.tailCurl = 0.15;
+    pose.pile = true;
+    // One more drops onto the pile, so the pile itself never has to change.
+    constexpr double dropStart = 0.44;
+    constexpr double dropEnd = 0.6;
+    if (phase >= dropStart && phase < dropEnd) {
+        double const fall = (phase - dropStart) / (dropEnd - dropStart);
+        QPointF const from(pose.hip.x() - 30, pose.hip.y() + 2);
+        QPointF const to(58, groundY - 24);
+        pose.dropping = QPointF(from.x() + (to.x() - from.x()) * fall, from.y() + (to.y() - from.y()) * fall * fall);
+    }
+    return pose;
+}
+
+Pose sick(double phase)
+{
+    Pose pose;
+    pose.hip = QPointF(100, 168);
+    pose.shoulder = QPointF(170, 164);
+    double const breath = std::sin(tau * phase);
+    pose.swell = 1 + 0.03 * breath;
+    pose.head = QPointF(214, 150 - 1.0 * breath);
+    pose.headTilt = 0.15;
+    pose.earDroop = 0.9;
+    pose.eyeOpen = 0.35 * blink(phase, 0.88, 0.08);
+    pose.tailLift = -0.45;
+    pose.tailCurl = 0.5;
+    pose.paws[nearFore] = { 222, standingAnkleY };
+    pose.paws[farFore] = { 230, standingAnkleY - 1 };
+    pose.paws[nearHind] = { 145, standingAnkleY };
+    pose.paws[farHind] = { 151, standingAnkleY - 1 };
+    pose.jointBack[nearHind] = pose.jointBack[farHind] = false;
+    // Bursts of a one-pixel tremor, every frame to the other side.
+    if (phase >= 0.25 && phase < 0.7)
+        pose.shiverX = 2 * std::cos(36 * pi * phase);
+    return pose;
+}
+
+}
+
+Pose Choreographer::pose(ClipSpec const& clip, double phase)
+{
+    phase = fraction(phase);
+    if (clip.name == "run")
+        return run(clip, phase);
+    if (clip.name == "walk")
+        return walk(clip, phase);
+    if (clip.name == "stroll")
+        return stroll(clip, phase);
+    if (clip.name == "hungry")
+        return hungry(phase);
+    if (clip.name == "happy")
+        return happy(phase);
+    if (clip.name == "poop")
+        return poop(phase);
+    if (clip.name == "sick")
+        return sick(phase);
+    return idle(phase);
+}
+
+bool Choreographer::carries(ClipSpec const& clip, Leg leg, double phase)
+{
+    GaitPlan const* plan = planFor(clip);
+    if (!plan)
+        return false;
+    return fraction(fraction(phase) - plan->touchdown[leg]) < plan->duty;
+}
+
+}

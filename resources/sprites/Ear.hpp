@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QPointF>
+
+namespace SpriteArt {
+
+// An ear: where its root meets the skull, and its tip.
+struct Ear {
+    QPointF base1;
+    QPointF base2;
+    QPointF tip;
+};
+
+}
