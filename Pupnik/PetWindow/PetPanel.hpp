@@ -31,11 +31,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyDesktopHints();
 
     PetView* m_view;
+    bool m_usesWindowManagerHints;
+    bool m_watchingExposure { false };
     bool m_keptAbove { true };
 };
 
