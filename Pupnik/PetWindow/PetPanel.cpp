@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWindow>
 
 namespace Pupnik {
@@ -82,6 +83,29 @@ void PetPanel::setKeptAbove(bool above)
 
 void PetPanel::orderFront()
 {
+    m_wantsShown = true;
+    m_withdrawalChecks = 0;
+    showWhenWithdrawn();
+}
+
+void PetPanel::orderOut()
+{
+    m_wantsShown = false;
+    hide();
+}
+
+void PetPanel::showWhenWithdrawn()
+{
+    if (!m_wantsShown)
+        return;
+    // Shown again right after being hidden, the window waits until the window manager has finished
+    // hiding it; a bounded wait, after which it is shown regardless.
+    if (m_usesWindowManagerHints && !isVisible() && windowHandle() && !Platform::X11WindowHints::isWithdrawn(windowHandle())
+        && m_withdrawalChecks < maxWithdrawalChecks) {
+        ++m_withdrawalChecks;
+        QTimer::singleShot(withdrawalCheckInterval, this, [this] { showWhenWithdrawn(); });
+        return;
+    }
     show();
     raise();
 }

@@ -183,6 +183,28 @@ bool isKeptAbove(QWindow* window)
     return std::find(states.begin(), states.end(), atom(target->display, "_NET_WM_STATE_ABOVE")) != states.end();
 }
 
+bool isWithdrawn(QWindow* window)
+{
+    auto target = targetOf(window);
+    if (!target)
+        return true;
+    constexpr long withdrawnState = 0;
+    Atom const wmState = atom(target->display, "WM_STATE");
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    bool withdrawn = true;
+    if (XGetWindowProperty(target->display, target->window, wmState, 0, 2, False, wmState, &type, &format, &count, &remaining, &data) == Success
+        && data) {
+        if (type == wmState && format == 32 && count >= 1)
+            withdrawn = reinterpret_cast<long const*>(data)[0] == withdrawnState;
+        XFree(data);
+    }
+    return withdrawn;
+}
+
 bool hasCompositingManager(QWindow* window)
 {
     auto target = targetOf(window);

@@ -30,6 +30,11 @@ Outcome showOnAllDesktopsUnlisted(QWindow* window);
 Outcome setKeptAbove(QWindow* window, bool above);
 bool isKeptAbove(QWindow* window);
 
+// Whether the window manager has let go of a hidden window (its WM_STATE is gone or withdrawn).
+// Mapping a window again before that races the window manager's own withdrawal, which some
+// (icewm) finish after the new map, leaving the window unmapped. True without X11.
+bool isWithdrawn(QWindow* window);
+
 // Whether a compositing manager draws the screen, so translucent windows blend with what is below;
 // without one their transparent pixels show black. False without X11.
 bool hasCompositingManager(QWindow* window);
