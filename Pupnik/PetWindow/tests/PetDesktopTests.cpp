@@ -78,11 +78,13 @@ TEST(PetOnTheDesktop, WalksInItsOwnWindowThatStaysOutOfTheWay)
 
     pet.setAlwaysOnTop(false);
     EXPECT_TRUE(panel->isVisible());
-    if (x11)
+    if (x11) {
         EXPECT_TRUE(processEventsUntil([&] { return !hasState(*panel, "_NET_WM_STATE_ABOVE"); }));
+    }
     pet.setAlwaysOnTop(true);
-    if (x11)
+    if (x11) {
         EXPECT_TRUE(processEventsUntil([&] { return hasState(*panel, "_NET_WM_STATE_ABOVE"); }));
+    }
 
     // Hidden and shown again at once, the window ends up on screen (not lost to the window manager's
     // late withdrawal of the hidden one) and keeps its place among the desktops.
