@@ -7,6 +7,11 @@
 
 namespace PupnikCore {
 
+bool PetSettings::isHeightPreset(double height)
+{
+    return std::find(heightPresets.begin(), heightPresets.end(), height) != heightPresets.end();
+}
+
 namespace {
 
     std::optional<double> finiteNumber(Platform::DefaultsStore const& store, std::string_view key)
@@ -41,7 +46,7 @@ PetSettings PetSettings::load(Platform::DefaultsStore const& store)
     settings.x = finiteNumber(store, Key::x);
     settings.groundY = finiteNumber(store, Key::groundY);
     loadBoolean(store, Key::pinned, settings.pinned);
-    if (auto height = store.number(Key::height); height && std::find(heightPresets.begin(), heightPresets.end(), *height) != heightPresets.end())
+    if (auto height = store.number(Key::height); height && isHeightPreset(*height))
         settings.height = *height;
     if (auto raw = store.string(Key::skin))
         settings.skin = skinFromRawValue(*raw).value_or(Skin::soft);

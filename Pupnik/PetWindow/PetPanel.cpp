@@ -1,0 +1,172 @@
+#include "Pupnik/PetWindow/PetPanel.hpp"
+
+#include "platform/Desktop/X11WindowHints.hpp"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QShowEvent>
+#include <QTimer>
+#include <QWindow>
+
+namespace Pupnik {
+
+namespace {
+
+constexpr Qt::WindowFlags panelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
+
+bool onX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+}
+
+// On X11 the window manager is asked to keep the pet above once it is shown, instead of Qt's flag:
+// a state a window is mapped with cannot be taken back under some window managers.
+PetPanel::PetPanel()
+    : QWidget(nullptr, onX11() ? panelFlags : panelFlags | Qt::WindowStaysOnTopHint)
+    , m_view(new PetView(this))
+    , m_usesWindowManagerHints(onX11())
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11DoNotAcceptFocus);
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(QStringLiteral("Pupnik"));
+    m_view->onDragBegan = [this] {
+        if (onDragBegan)
+            onDragBegan();
+    };
+    m_view->onDragEnded = [this](QRect const& frame) {
+        if (onDragEnded)
+            onDragEnded(frame);
+    };
+    m_view->onClick = [this](QMouseEvent const& event) {
+        if (onClick)
+            onClick(event);
+    };
+    m_view->onRightClick = [this](QMouseEvent const& event) {
+        if (onRightClick)
+            onRightClick(event);
+    };
+}
+
+void PetPanel::setFrame(QRect const& frame, bool redisplay)
+{
+    bool const resized = frame.size() != size();
+    setGeometry(frame);
+    if (resized || redisplay)
+        m_view->setGeometry(0, 0, frame.width(), frame.height());
+    if (redisplay)
+        m_view->update();
+}
+
+void PetPanel::setKeptAbove(bool above)
+{
+    if (above == m_keptAbove)
+        return;
+    m_keptAbove = above;
+    if (m_usesWindowManagerHints) {
+        // A hidden window gets it when it is exposed next.
+        if (windowHandle())
+            Platform::X11WindowHints::setKeptAbove(windowHandle(), above);
+        return;
+    }
+    bool const wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, above);
+    if (wasVisible)
+        show();
+}
+
+void PetPanel::orderFront()
+{
+    m_wantsShown = true;
+    m_withdrawalChecks = 0;
+    showWhenWithdrawn();
+}
+
+void PetPanel::orderOut()
+{
+    m_wantsShown = false;
+    hide();
+}
+
+void PetPanel::showWhenWithdrawn()
+{
+    if (!m_wantsShown)
+        return;
+    // Shown again right after being hidden, the window waits until the window manager has finished
+    // hiding it; a bounded wait, after which it is shown regardless.
+    if (m_usesWindowManagerHints && !isVisible() && windowHandle() && !Platform::X11WindowHints::isWithdrawn(windowHandle())
+        && m_withdrawalChecks < maxWithdrawalChecks) {
+        ++m_withdrawalChecks;
+        QTimer::singleShot(withdrawalCheckInterval, this, [this] { showWhenWithdrawn(); });
+        return;
+    }
+    show();
+    raise();
+}
+
+void PetPanel::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_usesWindowManagerHints || !windowHandle())
+        return;
+    if (!m_watchingExposure) {
+        windowHandle()->installEventFilter(this);
+        m_watchingExposure = true;
+    }
+    // Not mapped yet: these become the window's initial properties.
+    Platform::X11WindowHints::showOnAllDesktopsUnlisted(windowHandle());
+}
+
+bool PetPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
+        applyDesktopHints();
+    return QWidget::eventFilter(watched, event);
+}
+
+void PetPanel::applyDesktopHints()
+{
+    // A window manager may have dropped the hints while the pet was hidden, even after it was
+    // shown again; what is missing is asked for again. Nothing is sent when all is in place.
+    QWindow* window = windowHandle();
+    Platform::X11WindowHints::showOnAllDesktopsUnlisted(window);
+    m_view->setShapedToFrame(!Platform::X11WindowHints::hasCompositingManager(window));
+    if (Platform::X11WindowHints::isKeptAbove(window) != m_keptAbove)
+        Platform::X11WindowHints::setKeptAbove(window, m_keptAbove);
+}
+
+std::optional<std::string> PetPanel::toolTip() const
+{
+    QString const text = m_view->toolTip();
+    if (text.isEmpty())
+        return std::nullopt;
+    return text.toStdString();
+}
+
+void PetPanel::setToolTip(std::optional<std::string> const& text)
+{
+    m_view->setToolTip(text ? QString::fromStdString(*text) : QString());
+}
+
+uint64_t PetPanel::windowId() const
+{
+    if (!testAttribute(Qt::WA_WState_Created))
+        return 0;
+    return uint64_t(effectiveWinId());
+}
+
+std::optional<QImage> PetPanel::grabWindow()
+{
+    QPixmap pixmap = grab();
+    if (pixmap.isNull())
+        return std::nullopt;
+    return pixmap.toImage();
+}
+
+}
