@@ -44,6 +44,12 @@ int MessageBoxAlertPresenter::run(Alert const& alert)
     box.setInformativeText(QString::fromStdString(alert.text));
     if (auto informative = box.findChild<QLabel*>("qt_msgbox_informativelabel"))
         informative->setTextFormat(Qt::PlainText);
+    // The title leads, as it does in an alert; the box itself sets it in the body's font.
+    if (auto title = box.findChild<QLabel*>("qt_msgbox_label")) {
+        auto font = title->font();
+        font.setBold(true);
+        title->setFont(font);
+    }
 
     auto titles = alert.buttons.empty() ? std::vector<std::string> { PupnikCore::localized("ok") } : alert.buttons;
     std::vector<QPushButton*> buttons;

@@ -104,20 +104,19 @@ std::optional<std::string> AutostartEntry::execValue(std::filesystem::path const
     auto const& path = program.native();
     if (!program.is_absolute())
         return std::nullopt;
-    // Quoting rules of the Exec key: inside double quotes, '"', '`', '$' and '\' take a backslash;
-    // '%' is doubled wherever it stands. The value as a whole is then a string value, whose escaping
-    // is undone first, so every one of those backslashes is written twice.
+    // Quoting rules of the Exec key: inside double quotes, '"', '`', '$' and '\' take a backslash.
+    // The value as a whole is then a string value, whose escaping is undone first, so every one of
+    // those backslashes is written twice. A '%' would have to be doubled, and GLib then looks for
+    // the program under the doubled name and drops the entry: such a path is refused.
     std::string quoted = "\"";
     for (char c : path) {
         auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F)
+        if (byte < 0x20 || byte == 0x7F || c == '%')
             return std::nullopt;
         if (c == '"' || c == '`' || c == '$')
             quoted += "\\\\";
         if (c == '\\')
             quoted += "\\\\\\";
-        if (c == '%')
-            quoted += '%';
         quoted += c;
     }
     quoted += '"';

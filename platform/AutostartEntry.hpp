@@ -40,7 +40,7 @@ public:
     void disable() const;
 
     // The whole entry for the program; nothing for a path that is not absolute or holds control
-    // characters, which a desktop entry cannot carry.
+    // characters or '%', which desktop entries cannot carry reliably.
     static std::optional<std::string> contents(std::filesystem::path const& program);
     // The Exec value that runs the program with no arguments: the path as one quoted argument.
     static std::optional<std::string> execValue(std::filesystem::path const& program);
