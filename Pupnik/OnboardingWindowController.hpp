@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Pupnik/OnboardingWindow.hpp"
+
 #include <QPointer>
 
 #include <functional>
@@ -7,8 +9,6 @@
 #include <optional>
 
 namespace Pupnik {
-
-class OnboardingWindow;
 
 // The first-run welcome window that offers the hook connection. One controller lives as long as
 // the application; the window is made when first shown and dropped when a button is used. Main
