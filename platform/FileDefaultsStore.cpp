@@ -4,6 +4,7 @@
 #include "PawletKit/Paths.hpp"
 #include "PawletKit/RegularFile.hpp"
 #include "platform/AtomicFile.hpp"
+#include "platform/ConfigHome.hpp"
 #include "platform/Log.hpp"
 
 #include <system_error>
@@ -12,15 +13,7 @@ namespace Platform {
 
 std::filesystem::path FileDefaultsStore::defaultFolder(PawletKit::Environment const& environment)
 {
-    if (auto found = environment.find("XDG_CONFIG_HOME"); found != environment.end()) {
-        std::filesystem::path configHome(found->second);
-        if (configHome.is_absolute())
-            return configHome / "Pupnik";
-    }
-    std::filesystem::path home = "/";
-    if (auto found = environment.find("HOME"); found != environment.end() && !found->second.empty())
-        home = found->second;
-    return home / ".config" / "Pupnik";
+    return configHome(environment) / "Pupnik";
 }
 
 std::optional<std::filesystem::path> FileDefaultsStore::fileFor(std::filesystem::path const& folder, std::string_view suite)

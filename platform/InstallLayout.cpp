@@ -25,4 +25,12 @@ InstallLayout InstallLayout::aroundExecutable(std::filesystem::path const& execu
     return layout;
 }
 
+bool InstallLayout::isInstallation() const
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(desktopEntry(), error))
+        return false;
+    return !std::filesystem::exists(m_prefix / "CMakeCache.txt", error) && !error;
+}
+
 }

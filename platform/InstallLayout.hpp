@@ -20,6 +20,12 @@ public:
     std::filesystem::path binDirectory() const { return m_prefix / "bin"; }
     std::filesystem::path libexecDirectory() const { return m_prefix / "libexec" / "pupnik"; }
     std::filesystem::path shareDirectory() const { return m_prefix / "share" / "pupnik"; }
+    // Where an installation registers the program with the desktop.
+    std::filesystem::path desktopEntry() const { return m_prefix / "share" / "applications" / "pupnik.desktop"; }
+
+    // An installed copy, one the desktop can start by itself: its desktop entry is in place and the
+    // prefix is no CMake build tree (which has the same layout but goes away with a clean build).
+    bool isInstallation() const;
 
 private:
     std::filesystem::path m_executable;

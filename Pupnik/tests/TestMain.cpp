@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-// The pet window, its view and the sprite drawing need a QApplication; tests run on the offscreen platform unless a display is given.
+// Windows, alerts and sprite drawing need a QApplication; tests run on the offscreen platform unless a display is given.
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,68 @@
+#include "Pupnik/ConnectionActions.hpp"
+
+#include "app-core/Localized.hpp"
+
+namespace Pupnik {
+
+using PupnikCore::localized;
+using PupnikCore::localizedFormat;
+
+ConnectionActions::ConnectionActions(PupnikCore::ClaudeConnector const& connector, PawletKit::Paths paths, std::function<void()> tick,
+    AlertPresenter& alerts)
+    : m_connector(connector)
+    , m_paths(std::move(paths))
+    , m_tick(std::move(tick))
+    , m_alerts(alerts)
+{
+}
+
+void ConnectionActions::connect()
+{
+    auto report = install();
+    if (!report)
+        return;
+    m_alerts.run(Alert::notice(localized("connect.done.title"),
+        localizedFormat("connect.done.body", { report->settingsPath, report->backupPath }), Alert::Style::informational));
+}
+
+void ConnectionActions::updateHooks()
+{
+    auto report = install();
+    if (!report)
+        return;
+    m_alerts.run(Alert::notice(localized("update.done.title"),
+        localizedFormat("update.done.body", { std::int64_t(approvalWaitSeconds), report->backupPath }), Alert::Style::informational));
+}
+
+std::optional<PupnikCore::ClaudeConnector::InstallReport> ConnectionActions::install()
+{
+    std::optional<PupnikCore::ClaudeConnector::InstallReport> report;
+    try {
+        report = m_connector.install();
+    } catch (std::exception const& error) {
+        m_alerts.run(Alert::error(localized("connect.fail.title"), error));
+        return std::nullopt;
+    }
+    if (m_tick)
+        m_tick();
+    return report;
+}
+
+void ConnectionActions::disconnect()
+{
+    auto answer = m_alerts.run(Alert { localized("disconnect.title"), localizedFormat("disconnect.body", { m_paths.base().string() }),
+        Alert::Style::warning, { localized("disconnect.keep"), localized("disconnect.delete"), localized("disconnect.cancel") } });
+    if (answer != Alert::firstButton && answer != Alert::secondButton)
+        return;
+    try {
+        // Deleting takes only what we and the agent tool made: the folder may be one the user
+        // named through PUPNIK_SUPPORT_DIR and hold files of theirs.
+        m_connector.uninstall(answer == Alert::secondButton);
+    } catch (std::exception const& error) {
+        m_alerts.run(Alert::error(localized("disconnect.fail.title"), error));
+        return;
+    }
+    m_alerts.run(Alert::notice(localized("disconnect.done.title"), localized("disconnect.done.body"), Alert::Style::informational));
+}
+
+}
