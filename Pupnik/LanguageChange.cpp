@@ -1,0 +1,23 @@
+#include "Pupnik/LanguageChange.hpp"
+
+namespace Pupnik {
+
+void LanguageChange::apply(std::optional<PupnikCore::Language> language) const
+{
+    if (storeChoice)
+        storeChoice(language ? std::optional<std::string>(std::string(language->rawValue())) : std::nullopt);
+    PupnikCore::Localizer& shared = localizer ? *localizer : PupnikCore::Localizer::shared();
+    shared.setChoice(language, preferredLanguages);
+    if (menuBar) {
+        menuBar->rebuildMenu();
+        menuBar->updateTooltip();
+        if (makeMenuModel)
+            menuBar->update(makeMenuModel());
+    }
+    if (refreshPetTooltip)
+        refreshPetTooltip();
+    if (relocalizeOnboarding)
+        relocalizeOnboarding();
+}
+
+}
