@@ -8,7 +8,7 @@
 namespace Pupnik {
 
 // The body of a menu usage row: the bar image and, beside it, the usage text in a small,
-// subdued font.
+// subdued font. The row carries no action, yet its bar keeps its colours.
 class QuotaBarWidget final : public QWidget {
     Q_OBJECT
 
@@ -22,8 +22,11 @@ public:
     QString text() const { return m_text->text(); }
 
 private:
+    // Draws the bar itself: a label would grey it out in the disabled row.
+    class Bar;
+
     QImage m_bar;
-    QLabel* m_image;
+    QWidget* m_image;
     QLabel* m_text;
 };
 
