@@ -18,7 +18,8 @@ struct LanguageChange {
     // The pet stores the code (nothing follows the system) in its settings and saves them.
     std::function<void(std::optional<std::string> code)> storeChoice;
     PupnikCore::Localizer* localizer { nullptr };
-    std::vector<std::string> preferredLanguages;
+    // The system's preferred languages when absent.
+    std::optional<std::vector<std::string>> preferredLanguages;
     MenuBarController* menuBar { nullptr };
     std::function<PupnikCore::MenuModel()> makeMenuModel;
     std::function<void()> refreshPetTooltip;

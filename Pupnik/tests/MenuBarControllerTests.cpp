@@ -495,6 +495,7 @@ TEST(MenuBarController, ALanguageChangeRebuildsEveryRowInTheNewLanguage)
     LanguageChange change;
     change.storeChoice = [&](std::optional<std::string> code) { steps.push_back("store " + code.value_or("none")); };
     change.localizer = &f.localizer;
+    change.preferredLanguages = std::vector<std::string> { "en-US" };
     change.menuBar = f.controller.get();
     change.makeMenuModel = [&] {
         steps.push_back("model");
@@ -516,4 +517,10 @@ TEST(MenuBarController, ALanguageChangeRebuildsEveryRowInTheNewLanguage)
     EXPECT_EQ(steps.front(), "store none");
     EXPECT_EQ(f.localizer.choice(), std::nullopt);
     EXPECT_EQ(f.rows().size->text().toStdString(), "Size");
+
+    // Following the system means following its preferred languages.
+    change.preferredLanguages = std::vector<std::string> { "de-AT" };
+    change.apply(std::nullopt);
+    EXPECT_EQ(f.rows().size->text().toStdString(), "Größe");
+    EXPECT_EQ(MenuFixture::checkedTitles(f.submenu(f.rows().language)), std::vector<std::string> { "language.system" });
 }
