@@ -80,7 +80,8 @@ QImage silhouette(std::optional<QImage> const& sprite, bool badge, int scale)
 
 // Shows the tray icon and opens the menu on a real display for a person to look at; run by hand
 // under a window manager with a tray. PUPNIK_PREVIEW_LANG picks the language, PUPNIK_PREVIEW_SHOT
-// names a PNG of the whole screen to write, PUPNIK_PREVIEW_SUBMENU opens the sources submenu too.
+// names a PNG of the whole screen to write, PUPNIK_PREVIEW_SUBMENU (sources, sync,
+// language or demo) opens that submenu too.
 TEST(MenuPreview, DISABLED_ShowsTheTrayIconAndTheOpenMenu)
 {
     auto const language = PupnikCore::Language::fromCode(qEnvironmentVariable("PUPNIK_PREVIEW_LANG", "en").toStdString());
@@ -110,15 +111,21 @@ TEST(MenuPreview, DISABLED_ShowsTheTrayIconAndTheOpenMenu)
     controller.setActions(actions);
     controller.setBadge(true);
 
-    bool const submenu = qEnvironmentVariableIsSet("PUPNIK_PREVIEW_SUBMENU");
+    QString const which = qEnvironmentVariable("PUPNIK_PREVIEW_SUBMENU");
+    auto const& rows = controller.rows();
+    QAction* const submenu = which == "sources" ? rows.sources
+        : which == "sync"                      ? rows.sync
+        : which == "language"                  ? rows.language
+        : which == "demo"                      ? rows.demo
+                                               : nullptr;
     QTimer::singleShot(1500, [&] {
         QRect const screen = QGuiApplication::primaryScreen()->geometry();
         controller.menu()->popup(QPoint(screen.right() - 40, screen.bottom() - 40));
         if (submenu)
             QTimer::singleShot(500, [&] {
-                controller.menu()->setActiveAction(controller.rows().sources);
-                controller.rows().sources->menu()->popup(controller.menu()->actionGeometry(controller.rows().sources).topLeft()
-                    + controller.menu()->pos() + QPoint(controller.menu()->width() - 4, 0));
+                controller.menu()->setActiveAction(submenu);
+                submenu->menu()->popup(controller.menu()->actionGeometry(submenu).topLeft() + controller.menu()->pos()
+                    + QPoint(controller.menu()->width() - 4, 0));
             });
     });
     QTimer::singleShot(3500, [&] {
