@@ -29,4 +29,10 @@ std::string quotaSummary(std::string_view source, PawletKit::QuotaInfo const& qu
         + "/resets:" + figure("%.0f", reset);
 }
 
+std::string quotaSummary(std::string_view source, PawletKit::PawletState const& state)
+{
+    auto const found = state.quotaBySource.find(std::string(source));
+    return quotaSummary(source, found == state.quotaBySource.end() ? PawletKit::QuotaInfo {} : found->second);
+}
+
 }

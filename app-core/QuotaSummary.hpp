@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PawletKit/PawletState.hpp"
 #include "PawletKit/QuotaInfo.hpp"
 
 #include <string>
@@ -9,5 +10,7 @@ namespace PupnikCore {
 
 // "claude=5h:42%/7d:-/resets:-": one source's usage reading on one line, for the status report.
 std::string quotaSummary(std::string_view source, PawletKit::QuotaInfo const& quota);
+// The same for the state's reading of that source; a source without one reads as all missing.
+std::string quotaSummary(std::string_view source, PawletKit::PawletState const& state);
 
 }

@@ -32,3 +32,13 @@ TEST(QuotaSummary, OneLinePerSourceWithDashesForWhatIsMissing)
     for (auto const& c : cases)
         EXPECT_EQ(quotaSummary(c.source, c.quota), c.line);
 }
+
+TEST(QuotaSummary, ReadsTheSourcesEntryOfTheState)
+{
+    PawletKit::PawletState state;
+    state.quotaBySource["codex"].sevenDayUsed = 7;
+    state.quotaBySource["claude"].fiveHourUsed = 50;
+    EXPECT_EQ(quotaSummary("codex", state), "codex=5h:-/7d:7%/resets:-");
+    EXPECT_EQ(quotaSummary("claude", state), "claude=5h:50%/7d:-/resets:-");
+    EXPECT_EQ(quotaSummary("process", state), "process=5h:-/7d:-/resets:-");
+}
