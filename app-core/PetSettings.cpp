@@ -34,13 +34,18 @@ namespace {
 
 }
 
+bool PetSettings::isHeightPreset(double height)
+{
+    return std::find(heightPresets.begin(), heightPresets.end(), height) != heightPresets.end();
+}
+
 PetSettings PetSettings::load(Platform::DefaultsStore const& store)
 {
     PetSettings settings;
     settings.x = finiteNumber(store, Key::x);
     settings.groundY = finiteNumber(store, Key::groundY);
     loadBoolean(store, Key::pinned, settings.pinned);
-    if (auto height = store.number(Key::height); height && std::find(heightPresets.begin(), heightPresets.end(), *height) != heightPresets.end())
+    if (auto height = store.number(Key::height); height && isHeightPreset(*height))
         settings.height = *height;
     if (auto raw = store.string(Key::skin))
         settings.skin = skinFromRawValue(*raw).value_or(Skin::soft);

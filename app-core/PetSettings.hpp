@@ -32,6 +32,7 @@ struct PetSettings {
 
     // The menu's small, medium and large sizes, in points; no other height is ever loaded.
     static constexpr std::array<double, 3> heightPresets { 72, 96, 128 };
+    static bool isHeightPreset(double height);
 
     // The pet window's saved left and bottom edges in screen points; absent lets the pet place itself.
     std::optional<double> x;

@@ -1,0 +1,354 @@
+#include "Pupnik/PetController.hpp"
+
+#include "app-core/Localized.hpp"
+#include "platform/AtomicFile.hpp"
+#include "platform/Log.hpp"
+
+#include <QApplication>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+namespace Pupnik {
+
+using PupnikCore::Clip;
+using Platform::ScreenRect;
+
+namespace {
+
+std::string formatted(char const* format, auto... values)
+{
+    char buffer[512];
+    int length = std::snprintf(buffer, sizeof buffer, format, values...);
+    if (length < 0)
+        return {};
+    return std::string(buffer, size_t(std::min<int>(length, sizeof buffer - 1)));
+}
+
+void writePNG(std::optional<QImage> const& image, std::filesystem::path const& path)
+{
+    if (image && !image->isNull())
+        image->save(QString::fromStdString(path.string()), "PNG");
+}
+
+}
+
+PetController::PetController(SpriteStore& sprites, PupnikCore::PetSettings settings, Platform::DefaultsStore& defaults,
+    std::optional<std::filesystem::path> debugFrameFile, std::unique_ptr<PetSurface> panel, Environment environment)
+    : m_sprites(sprites)
+    , m_settings(std::move(settings))
+    , m_defaults(defaults)
+    , m_debugFrameFile(std::move(debugFrameFile))
+    , m_screens(environment.screens)
+    , m_scheduler(environment.scheduler)
+    , m_clock(environment.clock)
+    , m_panel(std::move(panel))
+{
+    m_lastTick = m_clock.monotonic();
+
+    std::optional<Platform::Screens::Screen> reference = m_screens.main();
+    if (!reference) {
+        auto screens = m_screens.all();
+        if (!screens.empty())
+            reference = screens.front();
+    }
+    ScreenRect const visible = reference ? reference->visibleFrame : fallbackFrame;
+
+    double const height = m_settings.height;
+    double const width = std::nearbyint(height * aspect());
+    double const x = m_settings.x.value_or(visible.minX() + visible.width * 0.25);
+    double const groundY = m_settings.groundY.value_or(visible.minY());
+    m_roamer = PupnikCore::Roamer::make(x, groundY, width, height, 1);
+    m_roamer.clamp(roamBounds(roamerRect()));
+
+    m_panel->setFrame(m_screens.toTopLeft(roamerRect()), true);
+    m_panel->setKeptAbove(m_settings.alwaysOnTop);
+    m_panel->setPixelated(m_settings.skin == PupnikCore::Skin::pixel);
+
+    m_panel->onDragBegan = [this] { m_dragging = true; };
+    m_panel->onDragEnded = [this](QRect const& frame) { dragEnded(frame); };
+    m_panel->onRightClick = [this](QMouseEvent const& event) {
+        if (onRightClick)
+            onRightClick(event);
+    };
+    m_panel->onClick = [this](QMouseEvent const& event) {
+        if (onClick)
+            onClick(event);
+    };
+
+    showFacing();
+    apply({ Clip::idle, 1.0 });
+    if (m_settings.visible)
+        m_panel->orderFront();
+    m_screens.setOnChange([this] { screenParametersChanged(); });
+    startTimer();
+    writeFrameLine(true);
+}
+
+PetController::~PetController()
+{
+    m_timer.reset();
+    m_screens.setOnChange(nullptr);
+    m_panel->onDragBegan = nullptr;
+    m_panel->onDragEnded = nullptr;
+    m_panel->onClick = nullptr;
+    m_panel->onRightClick = nullptr;
+}
+
+double PetController::aspect() const
+{
+    return m_sprites.manifest().aspect();
+}
+
+ScreenRect PetController::roamerRect() const
+{
+    return { m_roamer.x, m_roamer.groundY, m_roamer.width, m_roamer.height };
+}
+
+PupnikCore::RoamBounds PetController::roamBounds(ScreenRect const& rect) const
+{
+    auto const screens = m_screens.all();
+    std::optional<Platform::Screens::Screen> chosen;
+    for (auto const& screen : screens)
+        if (screen.frame.contains(rect.midX(), rect.midY())) {
+            chosen = screen;
+            break;
+        }
+    if (!chosen)
+        for (auto const& screen : screens)
+            if (screen.frame.intersects(rect)) {
+                chosen = screen;
+                break;
+            }
+    if (!chosen)
+        chosen = m_screens.main();
+    if (!chosen && !screens.empty())
+        chosen = screens.front();
+    ScreenRect const visible = chosen ? chosen->visibleFrame : fallbackFrame;
+    return { visible.minX(), visible.maxX(), visible.minY(), visible.maxY() };
+}
+
+void PetController::startTimer()
+{
+    m_lastTick = m_clock.monotonic();
+    m_timer = m_scheduler.repeating(tickInterval, [this] { tick(); });
+}
+
+void PetController::tick()
+{
+    double const now = m_clock.monotonic();
+    double dt = now - m_lastTick;
+    m_lastTick = now;
+    if (!(dt > 0))
+        return;
+    dt = std::min(dt, maxStep);
+    if (!m_settings.visible)
+        return;
+
+    double const advance = dt * m_fps * m_choice.rate;
+    // A rate that is not a number must not poison the phase, which picks the frame.
+    if (std::isfinite(advance) && advance > 0)
+        m_phase += advance;
+    showCurrentFrame();
+
+    double const speed = PupnikCore::speed(m_choice.clip);
+    if (!(speed > 0))
+        return;
+    if (m_settings.pinned || m_dragging || movementPaused)
+        return;
+    bool const turned = m_roamer.step(dt, speed, roamBounds(roamerRect()));
+    if (turned)
+        showFacing();
+    syncPanelFrame(false);
+    writeFrameLine(false);
+    if (now - m_lastPersist > persistInterval)
+        persist();
+}
+
+void PetController::showCurrentFrame()
+{
+    if (m_frames.empty())
+        return;
+    double const count = double(m_frames.size());
+    if (m_phase >= 1024 * count)
+        m_phase = std::fmod(m_phase, count);
+    int64_t const index = int64_t(m_phase) % int64_t(m_frames.size());
+    if (index == m_lastFrameIndex)
+        return;
+    m_lastFrameIndex = index;
+    m_panel->showImage(m_frames[size_t(index)]);
+}
+
+void PetController::showFacing()
+{
+    m_panel->setMirrored(m_roamer.facing < 0);
+}
+
+void PetController::syncPanelFrame(bool redisplay)
+{
+    QRect const wanted = m_screens.toTopLeft(roamerRect());
+    if (m_panel->frame() != wanted)
+        m_panel->setFrame(wanted, redisplay);
+}
+
+void PetController::apply(PupnikCore::ClipChoice choice)
+{
+    m_choice = choice;
+    m_frames = m_sprites.frames(m_settings.skin, choice.clip);
+    double const fps = m_sprites.fps(choice.clip);
+    m_fps = std::isnan(fps) ? 1.0 : std::max(fps, 1.0);
+    m_lastFrameIndex = -1;
+    showCurrentFrame();
+    writeFrameLine(true);
+}
+
+void PetController::updateTooltip(bool waiting, bool approval)
+{
+    std::optional<std::string> wanted;
+    if (waiting && !m_settings.discreet)
+        wanted = PupnikCore::localized(approval ? "pet.tooltip.approval" : "pet.tooltip.waiting");
+    if (wanted != m_panel->toolTip())
+        m_panel->setToolTip(wanted);
+}
+
+void PetController::persist()
+{
+    m_settings.x = m_roamer.x;
+    m_settings.groundY = m_roamer.groundY;
+    m_settings.save(m_defaults);
+    m_lastPersist = m_clock.monotonic();
+}
+
+void PetController::setVisible(bool visible)
+{
+    m_settings.visible = visible;
+    if (visible)
+        m_panel->orderFront();
+    else
+        m_panel->orderOut();
+    persist();
+}
+
+void PetController::setAlwaysOnTop(bool alwaysOnTop)
+{
+    m_settings.alwaysOnTop = alwaysOnTop;
+    m_panel->setKeptAbove(alwaysOnTop);
+    persist();
+}
+
+void PetController::setHeight(double height)
+{
+    if (!PupnikCore::PetSettings::isHeightPreset(height))
+        return;
+    m_settings.height = height;
+    m_roamer.resize(std::nearbyint(height * aspect()), height);
+    m_roamer.clamp(roamBounds(roamerRect()));
+    m_panel->setFrame(m_screens.toTopLeft(roamerRect()), true);
+    writeFrameLine(true);
+    persist();
+}
+
+void PetController::setSkin(PupnikCore::Skin skin)
+{
+    m_settings.skin = skin;
+    m_panel->setPixelated(skin == PupnikCore::Skin::pixel);
+    apply(m_choice);
+    persist();
+}
+
+void PetController::setLanguage(std::optional<PupnikCore::Language> language)
+{
+    if (language)
+        m_settings.language = std::string(language->rawValue());
+    else
+        m_settings.language.reset();
+    persist();
+}
+
+void PetController::dragEnded(QRect const& frame)
+{
+    m_dragging = false;
+    ScreenRect const dropped = m_screens.fromTopLeft(frame);
+    // A dropped pet stays at the height it was dropped at.
+    m_roamer.x = dropped.x;
+    m_roamer.groundY = dropped.y;
+    m_roamer.clamp(roamBounds(dropped));
+    syncPanelFrame(false);
+    writeFrameLine(false);
+    persist();
+}
+
+void PetController::screenParametersChanged()
+{
+    reclamp();
+}
+
+void PetController::reclamp()
+{
+    m_roamer.clamp(roamBounds(roamerRect()));
+    syncPanelFrame(false);
+    writeFrameLine(false);
+    persist();
+}
+
+void PetController::writeFrameLine(bool force)
+{
+    if (!m_debugFrameFile)
+        return;
+    double const now = m_clock.monotonic();
+    if (!force && now - m_lastDebugWrite < frameLineInterval)
+        return;
+    m_lastDebugWrite = now;
+    auto const screens = m_screens.all();
+    if (screens.empty())
+        return;
+    ScreenRect const rect = roamerRect();
+    std::string line = formatted("%.0f,%.0f,%.0f,%.0f facing=%d clip=%s\n", rect.minX(), screens.front().frame.maxY() - rect.maxY(),
+        rect.width, rect.height, int(m_roamer.facing), std::string(rawValue(m_choice.clip)).c_str());
+    try {
+        Platform::AtomicFile::write(*m_debugFrameFile, line, 0644);
+    } catch (std::exception const&) {
+        // A debug aid; the pet goes on without it.
+    }
+}
+
+void PetController::writeSnapshot(std::filesystem::path const& directory, std::string const& label)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(directory, ignored);
+    if (m_panel->windowId() == 0) {
+        Platform::Log::line("snapshot: window has no id");
+        return;
+    }
+    auto const screens = m_screens.all();
+    if (screens.empty())
+        return;
+    ScreenRect const rect = roamerRect();
+    ScreenRect const around { rect.x - 40, rect.y - 24, rect.width + 80, rect.height + 48 };
+
+    auto window = m_panel->grabWindow();
+    if (!window)
+        Platform::Log::line("snapshot: window capture failed");
+    writePNG(window, directory / (label + "-window.png"));
+    writePNG(m_screens.grab(around), directory / (label + "-desktop.png"));
+    ScreenRect const first = screens.front().frame;
+    writePNG(m_screens.grab(first), directory / (label + "-screen.png"));
+
+    std::string report;
+    for (QWidget const* widget : QApplication::topLevelWidgets()) {
+        if (!widget->testAttribute(Qt::WA_WState_Created))
+            continue;
+        QRect const bounds = widget->geometry();
+        int const layer = widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint) ? 3 : 0;
+        report += formatted("window id=%llu layer=%d bounds={{%d, %d}, {%d, %d}} name=%s\n", static_cast<unsigned long long>(widget->winId()),
+            layer, bounds.x(), bounds.y(), bounds.width(), bounds.height(), widget->windowTitle().toStdString().c_str());
+    }
+    report += formatted("frame=%.0f,%.0f,%.0f,%.0f facing=%d clip=%s rate=%.2f\n", rect.minX(), rect.minY(), rect.width, rect.height,
+        int(m_roamer.facing), std::string(rawValue(m_choice.clip)).c_str(), m_choice.rate);
+    std::ofstream out(directory / (label + ".txt"), std::ios::binary | std::ios::trunc);
+    out << report;
+}
+
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Pupnik/PetWindow/PetSurface.hpp"
+#include "Pupnik/PetWindow/PetView.hpp"
+
+#include <QWidget>
+
+namespace Pupnik {
+
+// The pet's own window: frameless, transparent but for the dog, above ordinary windows, on every
+// desktop, never focused or activated, listed in no taskbar or pager. Its one child is the view.
+class PetPanel final : public QWidget, public PetSurface {
+public:
+    PetPanel();
+
+    QRect frame() const override { return geometry(); }
+    void setFrame(QRect const& frame, bool redisplay) override;
+    void showImage(QImage const& image) override { m_view->setImage(image); }
+    void setMirrored(bool mirrored) override { m_view->setMirrored(mirrored); }
+    void setPixelated(bool pixelated) override { m_view->setPixelated(pixelated); }
+    void setKeptAbove(bool above) override;
+    void orderFront() override;
+    void orderOut() override { hide(); }
+    std::optional<std::string> toolTip() const override;
+    void setToolTip(std::optional<std::string> const& text) override;
+    uint64_t windowId() const override;
+    std::optional<QImage> grabWindow() override;
+    PetView* view() override { return m_view; }
+
+    bool isKeptAbove() const { return m_keptAbove; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void applyDesktopHints();
+
+    PetView* m_view;
+    bool m_keptAbove { true };
+};
+
+}

@@ -1,0 +1,13 @@
+#include <QApplication>
+#include <gtest/gtest.h>
+
+// The pet window, its view and the sprite drawing need a QApplication; tests run on the offscreen platform unless a display is given.
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    // Test discovery runs this program without the test environment; a display is never assumed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}

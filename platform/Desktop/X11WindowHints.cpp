@@ -1,0 +1,163 @@
+#include "platform/Desktop/X11WindowHints.hpp"
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <optional>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <vector>
+
+namespace Platform::X11WindowHints {
+
+namespace {
+
+// _NET_WM_STATE client message actions.
+constexpr long stateRemove = 0;
+constexpr long stateAdd = 1;
+constexpr unsigned long allDesktops = 0xFFFFFFFF;
+// Tells the window manager the request comes from an ordinary application.
+constexpr long sourceApplication = 1;
+
+struct Target {
+    Display* display { nullptr };
+    ::Window window { 0 };
+};
+
+std::optional<Target> targetOf(QWindow* window)
+{
+    if (!window || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return std::nullopt;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display())
+        return std::nullopt;
+    ::Window id = ::Window(window->winId());
+    if (!id)
+        return std::nullopt;
+    return Target { x11->display(), id };
+}
+
+Atom atom(Display* display, char const* name)
+{
+    return XInternAtom(display, name, False);
+}
+
+std::vector<Atom> currentStates(Target const& target)
+{
+    std::vector<Atom> states;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    // 64 states is far more than any window carries; a longer list is cut, never overrun.
+    if (XGetWindowProperty(target.display, target.window, atom(target.display, "_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type,
+            &format, &count, &remaining, &data)
+            == Success
+        && data) {
+        if (type == XA_ATOM && format == 32) {
+            auto const* atoms = reinterpret_cast<Atom const*>(data);
+            states.assign(atoms, atoms + count);
+        }
+        XFree(data);
+    }
+    return states;
+}
+
+void writeStates(Target const& target, std::vector<Atom> const& states)
+{
+    XChangeProperty(target.display, target.window, atom(target.display, "_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+        reinterpret_cast<unsigned char const*>(states.data()), int(states.size()));
+}
+
+void sendToWindowManager(Target const& target, Atom type, long l0, long l1, long l2, long l3)
+{
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = target.window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[2] = l2;
+    event.xclient.data.l[3] = l3;
+    XSendEvent(target.display, DefaultRootWindow(target.display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+}
+
+// Before mapping the client owns the properties; afterwards the window manager does and is asked.
+bool isMapped(Target const& target)
+{
+    XWindowAttributes attributes {};
+    return XGetWindowAttributes(target.display, target.window, &attributes) && attributes.map_state != IsUnmapped;
+}
+
+void changeStates(Target const& target, std::vector<Atom> const& wanted, bool add)
+{
+    if (!isMapped(target)) {
+        std::vector<Atom> states = currentStates(target);
+        for (Atom state : wanted) {
+            auto found = std::find(states.begin(), states.end(), state);
+            if (add && found == states.end())
+                states.push_back(state);
+            if (!add && found != states.end())
+                states.erase(found);
+        }
+        writeStates(target, states);
+        return;
+    }
+    Atom const netState = atom(target.display, "_NET_WM_STATE");
+    // The message carries two states at a time.
+    for (size_t i = 0; i < wanted.size(); i += 2) {
+        long second = i + 1 < wanted.size() ? long(wanted[i + 1]) : 0;
+        sendToWindowManager(target, netState, add ? stateAdd : stateRemove, long(wanted[i]), second, sourceApplication);
+    }
+}
+
+}
+
+Outcome showOnAllDesktopsUnlisted(QWindow* window)
+{
+    auto target = targetOf(window);
+    if (!target)
+        return Outcome::unsupported;
+    Display* display = target->display;
+    changeStates(*target,
+        { atom(display, "_NET_WM_STATE_STICKY"), atom(display, "_NET_WM_STATE_SKIP_TASKBAR"), atom(display, "_NET_WM_STATE_SKIP_PAGER") },
+        true);
+    Atom const desktop = atom(display, "_NET_WM_DESKTOP");
+    if (isMapped(*target)) {
+        sendToWindowManager(*target, desktop, long(allDesktops), sourceApplication, 0, 0);
+    } else {
+        unsigned long const every = allDesktops;
+        XChangeProperty(display, target->window, desktop, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char const*>(&every), 1);
+    }
+    XFlush(display);
+    return Outcome::applied;
+}
+
+Outcome setKeptAbove(QWindow* window, bool above)
+{
+    auto target = targetOf(window);
+    if (!target)
+        return Outcome::unsupported;
+    changeStates(*target, { atom(target->display, "_NET_WM_STATE_ABOVE") }, above);
+    XFlush(target->display);
+    return Outcome::applied;
+}
+
+std::vector<QByteArray> states(QWindow* window)
+{
+    std::vector<QByteArray> names;
+    auto target = targetOf(window);
+    if (!target)
+        return names;
+    for (Atom state : currentStates(*target)) {
+        char* name = XGetAtomName(target->display, state);
+        if (name) {
+            names.emplace_back(name);
+            XFree(name);
+        }
+    }
+    return names;
+}
+
+}
