@@ -4,6 +4,8 @@
 #include "platform/AtomicFile.hpp"
 #include "platform/Log.hpp"
 
+#include "Pupnik/PetWindow/PetView.hpp"
+
 #include <QApplication>
 #include <QWidget>
 #include <algorithm>
@@ -341,7 +343,10 @@ void PetController::writeSnapshot(std::filesystem::path const& directory, std::s
         if (!widget->testAttribute(Qt::WA_WState_Created))
             continue;
         QRect const bounds = widget->geometry();
-        int const layer = widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint) ? 3 : 0;
+        // The pet is kept above by the window manager on X11, not by Qt's flag.
+        bool const isPet = view() && view()->window() == widget;
+        bool const above = isPet ? m_settings.alwaysOnTop : widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        int const layer = above ? 3 : 0;
         report += formatted("window id=%llu layer=%d bounds={{%d, %d}, {%d, %d}} name=%s\n", static_cast<unsigned long long>(widget->winId()),
             layer, bounds.x(), bounds.y(), bounds.width(), bounds.height(), widget->windowTitle().toStdString().c_str());
     }

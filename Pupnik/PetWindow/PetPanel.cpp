@@ -2,8 +2,10 @@
 
 #include "platform/Desktop/X11WindowHints.hpp"
 
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QShowEvent>
+#include <QTimer>
 #include <QWindow>
 
 namespace Pupnik {
@@ -12,11 +14,19 @@ namespace {
 
 constexpr Qt::WindowFlags panelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint;
 
+bool onX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
+}
+
+// On X11 the window manager is asked to keep the pet above once it is shown, instead of Qt's flag:
+// a state a window is mapped with cannot be taken back under some window managers.
 PetPanel::PetPanel()
-    : QWidget(nullptr, panelFlags | Qt::WindowStaysOnTopHint)
+    : QWidget(nullptr, onX11() ? panelFlags : panelFlags | Qt::WindowStaysOnTopHint)
     , m_view(new PetView(this))
+    , m_usesWindowManagerHints(onX11())
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -59,24 +69,43 @@ void PetPanel::setKeptAbove(bool above)
     if (above == m_keptAbove)
         return;
     m_keptAbove = above;
-    if (!isVisible()) {
-        // Qt writes the state into the window when it is shown next.
-        setWindowFlag(Qt::WindowStaysOnTopHint, above);
+    if (m_usesWindowManagerHints) {
+        // A hidden window gets it when it is exposed next.
+        if (windowHandle())
+            Platform::X11WindowHints::setKeptAbove(windowHandle(), above);
         return;
     }
-    // Changing Qt's flags would unmap and remap the window; the window manager is asked instead,
-    // and Qt's flag follows in place so a later show keeps the choice.
-    if (Platform::X11WindowHints::setKeptAbove(windowHandle(), above) == Platform::X11WindowHints::Outcome::applied) {
-        windowHandle()->setFlag(Qt::WindowStaysOnTopHint, above);
-        overrideWindowFlags(windowHandle()->flags());
-    } else {
-        setWindowFlag(Qt::WindowStaysOnTopHint, above);
+    bool const wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, above);
+    if (wasVisible)
         show();
-    }
 }
 
 void PetPanel::orderFront()
 {
+    m_wantsShown = true;
+    m_withdrawalChecks = 0;
+    showWhenWithdrawn();
+}
+
+void PetPanel::orderOut()
+{
+    m_wantsShown = false;
+    hide();
+}
+
+void PetPanel::showWhenWithdrawn()
+{
+    if (!m_wantsShown)
+        return;
+    // Shown again right after being hidden, the window waits until the window manager has finished
+    // hiding it; a bounded wait, after which it is shown regardless.
+    if (m_usesWindowManagerHints && !isVisible() && windowHandle() && !Platform::X11WindowHints::isWithdrawn(windowHandle())
+        && m_withdrawalChecks < maxWithdrawalChecks) {
+        ++m_withdrawalChecks;
+        QTimer::singleShot(withdrawalCheckInterval, this, [this] { showWhenWithdrawn(); });
+        return;
+    }
     show();
     raise();
 }
@@ -84,14 +113,32 @@ void PetPanel::orderFront()
 void PetPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    applyDesktopHints();
+    if (!m_usesWindowManagerHints || !windowHandle())
+        return;
+    if (!m_watchingExposure) {
+        windowHandle()->installEventFilter(this);
+        m_watchingExposure = true;
+    }
+    // Not mapped yet: these become the window's initial properties.
+    Platform::X11WindowHints::showOnAllDesktopsUnlisted(windowHandle());
+}
+
+bool PetPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
+        applyDesktopHints();
+    return QWidget::eventFilter(watched, event);
 }
 
 void PetPanel::applyDesktopHints()
 {
-    // Before the window is mapped these are its initial properties; a window manager that dropped
-    // them when the pet was hidden gets them again on every show.
-    Platform::X11WindowHints::showOnAllDesktopsUnlisted(windowHandle());
+    // A window manager may have dropped the hints while the pet was hidden, even after it was
+    // shown again; what is missing is asked for again. Nothing is sent when all is in place.
+    QWindow* window = windowHandle();
+    Platform::X11WindowHints::showOnAllDesktopsUnlisted(window);
+    m_view->setShapedToFrame(!Platform::X11WindowHints::hasCompositingManager(window));
+    if (Platform::X11WindowHints::isKeptAbove(window) != m_keptAbove)
+        Platform::X11WindowHints::setKeptAbove(window, m_keptAbove);
 }
 
 std::optional<std::string> PetPanel::toolTip() const

@@ -20,7 +20,7 @@ public:
     void setPixelated(bool pixelated) override { m_view->setPixelated(pixelated); }
     void setKeptAbove(bool above) override;
     void orderFront() override;
-    void orderOut() override { hide(); }
+    void orderOut() override;
     std::optional<std::string> toolTip() const override;
     void setToolTip(std::optional<std::string> const& text) override;
     uint64_t windowId() const override;
@@ -31,12 +31,21 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyDesktopHints();
+    void showWhenWithdrawn();
+
+    static constexpr int withdrawalCheckInterval = 20;
+    static constexpr int maxWithdrawalChecks = 50;
 
     PetView* m_view;
+    bool m_usesWindowManagerHints;
+    bool m_watchingExposure { false };
     bool m_keptAbove { true };
+    bool m_wantsShown { false };
+    int m_withdrawalChecks { 0 };
 };
 
 }

@@ -2,6 +2,7 @@
 
 #include "app-core/ClickClassifier.hpp"
 
+#include <QBitmap>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
@@ -34,6 +35,7 @@ void PetView::setImage(QImage const& image)
     if (image.cacheKey() == m_image.cacheKey())
         return;
     m_image = image;
+    updateShape();
     repaint();
 }
 
@@ -42,7 +44,64 @@ void PetView::setMirrored(bool mirrored)
     if (mirrored == m_mirrored)
         return;
     m_mirrored = mirrored;
+    updateShape();
     repaint();
+}
+
+void PetView::setShapedToFrame(bool shaped)
+{
+    if (shaped == m_shapedToFrame)
+        return;
+    m_shapedToFrame = shaped;
+    if (shaped)
+        updateShape();
+    else if (window())
+        window()->clearMask();
+}
+
+QRectF PetView::frameTarget() const
+{
+    // The frame keeps its proportions, centred in the view.
+    QSizeF const fitted = QSizeF(m_image.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
+    return QRectF((width() - fitted.width()) / 2, (height() - fitted.height()) / 2, fitted.width(), fitted.height());
+}
+
+QRegion PetView::frameShape() const
+{
+    if (m_image.isNull() || width() <= 0 || height() <= 0)
+        return {};
+    auto const key = std::make_tuple(m_image.cacheKey(), m_mirrored, width(), height());
+    if (auto found = m_shapes.find(key); found != m_shapes.end())
+        return found->second;
+    QImage drawn(size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QPainter painter(&drawn);
+    if (m_mirrored) {
+        painter.translate(width(), 0);
+        painter.scale(-1, 1);
+    }
+    painter.drawImage(frameTarget(), m_image);
+    painter.end();
+    // Pixels at least half opaque belong to the pet.
+    QRegion shape(QBitmap::fromImage(drawn.createAlphaMask(Qt::ThresholdAlphaDither)));
+    // A clip has tens of frames; the table is only emptied if frames keep coming (skins, sizes).
+    if (m_shapes.size() >= 512)
+        m_shapes.clear();
+    m_shapes.emplace(key, shape);
+    return shape;
+}
+
+void PetView::updateShape()
+{
+    if (!m_shapedToFrame || !window())
+        return;
+    window()->setMask(frameShape());
+}
+
+void PetView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    updateShape();
 }
 
 void PetView::setPixelated(bool pixelated)
@@ -62,9 +121,7 @@ void PetView::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, !m_pixelated);
-    // The frame keeps its proportions, centred in the view.
-    QSizeF const fitted = QSizeF(m_image.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
-    QRectF const target((width() - fitted.width()) / 2, (height() - fitted.height()) / 2, fitted.width(), fitted.height());
+    QRectF const target = frameTarget();
     if (m_mirrored) {
         painter.translate(width(), 0);
         painter.scale(-1, 1);

@@ -2,8 +2,11 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRegion>
 #include <QWidget>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <optional>
 
 namespace Pupnik {
@@ -21,6 +24,11 @@ public:
     bool isMirrored() const { return m_mirrored; }
     void setPixelated(bool pixelated);
     bool isPixelated() const { return m_pixelated; }
+    // Without a compositing manager the window is cut to the frame's opaque pixels instead of blended.
+    void setShapedToFrame(bool shaped);
+    bool isShapedToFrame() const { return m_shapedToFrame; }
+    // The part of the view the current frame covers, as drawn (fitted and mirrored).
+    QRegion frameShape() const;
     // How many paints asked for, for checks of what triggers one.
     int repaintRequests() const { return m_repaintRequests; }
 
@@ -31,6 +39,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -38,11 +47,16 @@ protected:
 private:
     bool pressIsClick(QMouseEvent const& event) const;
     void repaint();
+    QRectF frameTarget() const;
+    void updateShape();
 
     QImage m_image;
     bool m_mirrored { false };
     bool m_pixelated { false };
     int m_repaintRequests { 0 };
+    bool m_shapedToFrame { false };
+    // Shapes of frames already seen, by frame, facing and size: a walk cycle is cut once.
+    mutable std::map<std::tuple<qint64, bool, int, int>, QRegion> m_shapes;
     // Pointer minus window origin at the press, present from press to release.
     std::optional<QPointF> m_dragOffset;
     bool m_dragMoved { false };

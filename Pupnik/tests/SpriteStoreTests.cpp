@@ -307,3 +307,23 @@ TEST(SpriteStore, IconPictureShowsTheIconOnALightAndADarkGround)
     EXPECT_LT(at(12 + 8, 3 + 11).red(), 20);
     EXPECT_GT(at(56 + 8, 3 + 11).red(), 235);
 }
+
+TEST(SpriteStore, TheGeneratedSpritesLoadWithoutPlaceholders)
+{
+    std::filesystem::path const folder = std::filesystem::path(PUPNIK_SHARE_DIR) / "Sprites";
+    if (!std::filesystem::exists(folder))
+        GTEST_SKIP() << "the build has not generated " << folder;
+    SpriteStore store(folder);
+    ASSERT_TRUE(store.baseURL());
+    for (Skin skin : PupnikCore::allSkins)
+        for (Clip clip : PupnikCore::allClips) {
+            auto frames = store.frames(skin, clip);
+            ASSERT_FALSE(frames.empty());
+            EXPECT_EQ(int64_t(frames.size()), store.manifest().timing(clip == Clip::sick && !store.manifest().states.contains("sick") ? Clip::hungry : clip).frames)
+                << rawValue(skin) << "/" << rawValue(clip);
+            for (QImage const& frame : frames)
+                EXPECT_EQ(frame.format(), QImage::Format_ARGB32_Premultiplied);
+        }
+    EXPECT_FALSE(store.usingPlaceholders());
+    EXPECT_TRUE(store.frame(Skin::geo, Clip::idle, 0));
+}

@@ -63,6 +63,25 @@ std::vector<Atom> currentStates(Target const& target)
     return states;
 }
 
+std::optional<unsigned long> desktopOf(Target const& target)
+{
+    std::optional<unsigned long> desktop;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(target.display, target.window, atom(target.display, "_NET_WM_DESKTOP"), 0, 1, False, XA_CARDINAL, &type,
+            &format, &count, &remaining, &data)
+            == Success
+        && data) {
+        if (type == XA_CARDINAL && format == 32 && count == 1)
+            desktop = *reinterpret_cast<unsigned long const*>(data) & 0xFFFFFFFFul;
+        XFree(data);
+    }
+    return desktop;
+}
+
 void writeStates(Target const& target, std::vector<Atom> const& states)
 {
     XChangeProperty(target.display, target.window, atom(target.display, "_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
@@ -92,23 +111,30 @@ bool isMapped(Target const& target)
 
 void changeStates(Target const& target, std::vector<Atom> const& wanted, bool add)
 {
+    std::vector<Atom> states = currentStates(target);
+    std::vector<Atom> changes;
+    for (Atom state : wanted) {
+        bool const present = std::find(states.begin(), states.end(), state) != states.end();
+        if (present != add)
+            changes.push_back(state);
+    }
+    if (changes.empty())
+        return;
     if (!isMapped(target)) {
-        std::vector<Atom> states = currentStates(target);
-        for (Atom state : wanted) {
-            auto found = std::find(states.begin(), states.end(), state);
-            if (add && found == states.end())
+        for (Atom state : changes) {
+            if (add)
                 states.push_back(state);
-            if (!add && found != states.end())
-                states.erase(found);
+            else
+                std::erase(states, state);
         }
         writeStates(target, states);
         return;
     }
     Atom const netState = atom(target.display, "_NET_WM_STATE");
     // The message carries two states at a time.
-    for (size_t i = 0; i < wanted.size(); i += 2) {
-        long second = i + 1 < wanted.size() ? long(wanted[i + 1]) : 0;
-        sendToWindowManager(target, netState, add ? stateAdd : stateRemove, long(wanted[i]), second, sourceApplication);
+    for (size_t i = 0; i < changes.size(); i += 2) {
+        long second = i + 1 < changes.size() ? long(changes[i + 1]) : 0;
+        sendToWindowManager(target, netState, add ? stateAdd : stateRemove, long(changes[i]), second, sourceApplication);
     }
 }
 
@@ -124,7 +150,9 @@ Outcome showOnAllDesktopsUnlisted(QWindow* window)
         { atom(display, "_NET_WM_STATE_STICKY"), atom(display, "_NET_WM_STATE_SKIP_TASKBAR"), atom(display, "_NET_WM_STATE_SKIP_PAGER") },
         true);
     Atom const desktop = atom(display, "_NET_WM_DESKTOP");
-    if (isMapped(*target)) {
+    if (desktopOf(*target) == allDesktops) {
+        // Already everywhere.
+    } else if (isMapped(*target)) {
         sendToWindowManager(*target, desktop, long(allDesktops), sourceApplication, 0, 0);
     } else {
         unsigned long const every = allDesktops;
@@ -139,9 +167,51 @@ Outcome setKeptAbove(QWindow* window, bool above)
     auto target = targetOf(window);
     if (!target)
         return Outcome::unsupported;
+    if (!isMapped(*target))
+        return Outcome::notShown;
     changeStates(*target, { atom(target->display, "_NET_WM_STATE_ABOVE") }, above);
     XFlush(target->display);
     return Outcome::applied;
+}
+
+bool isKeptAbove(QWindow* window)
+{
+    auto target = targetOf(window);
+    if (!target)
+        return false;
+    auto states = currentStates(*target);
+    return std::find(states.begin(), states.end(), atom(target->display, "_NET_WM_STATE_ABOVE")) != states.end();
+}
+
+bool isWithdrawn(QWindow* window)
+{
+    auto target = targetOf(window);
+    if (!target)
+        return true;
+    constexpr long withdrawnState = 0;
+    Atom const wmState = atom(target->display, "WM_STATE");
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    bool withdrawn = true;
+    if (XGetWindowProperty(target->display, target->window, wmState, 0, 2, False, wmState, &type, &format, &count, &remaining, &data) == Success
+        && data) {
+        if (type == wmState && format == 32 && count >= 1)
+            withdrawn = reinterpret_cast<long const*>(data)[0] == withdrawnState;
+        XFree(data);
+    }
+    return withdrawn;
+}
+
+bool hasCompositingManager(QWindow* window)
+{
+    auto target = targetOf(window);
+    if (!target)
+        return false;
+    QByteArray const selection = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(target->display));
+    return XGetSelectionOwner(target->display, atom(target->display, selection.constData())) != None;
 }
 
 std::vector<QByteArray> states(QWindow* window)
