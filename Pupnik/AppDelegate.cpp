@@ -108,14 +108,15 @@ void AppDelegate::applicationDidFinishLaunching()
             self->handlePetClick(event);
     };
 
-    // The approval popover's answers, the terminal jumper's explanation, the status-bar menu, the
-    // cloud publisher and the debug timers are wired here, in this order, by their owners.
+    // The approval popover's answers and the terminal jumper's explanation are wired here.
 
     m_connector = std::make_unique<PupnikCore::ClaudeConnector>(
         m_options.claudeSettingsURL, m_options.paths, PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment);
 
+    // The status-bar menu comes here, then the cloud publisher unless it is switched off.
     if (m_options.noCloud)
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
+    // The debug timers of the cloud status and the focus check come here.
 
     if (m_options.demoClip) {
         m_demoClip = m_options.demoClip;
@@ -124,11 +125,13 @@ void AppDelegate::applicationDidFinishLaunching()
         startDriver();
     }
 
-    // Onboarding is offered here when it is not skipped, no demo plays and the hooks are not connected.
+    // The approval debug timer starts here; then onboarding is offered when it is not skipped, no
+    // demo plays and the hooks are not connected.
 
     auto const queued = m_urlQueue.markReady();
     if (!queued.empty())
         Platform::Log::line("url: draining " + std::to_string(queued.size()) + " URL(s) queued during launch");
+    // The URL handler takes the queued URLs here, in their order.
 }
 
 void AppDelegate::installSignalSources()
@@ -163,8 +166,9 @@ void AppDelegate::showError(std::string const& title, std::exception const& erro
     QMessageBox alert(QMessageBox::Critical, QString::fromStdString(title), QString::fromStdString(title));
     alert.setInformativeText(QString::fromStdString(text));
     alert.addButton(QString::fromStdString(PupnikCore::localized("ok")), QMessageBox::AcceptRole);
-    alert.activateWindow();
-    alert.raise();
+    // In front of every other application's windows, as the alert of an application without a
+    // window of its own must be to be seen.
+    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
     alert.exec();
 }
 
