@@ -34,7 +34,8 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
 {
     Desktop desktop;
     desktop.clock = std::make_unique<Platform::SystemClock>();
-    desktop.scheduler = std::make_unique<Platform::QtScheduler>(nullptr);
+    // Work posted to the event loop needs an object that lives as long as the loop.
+    desktop.scheduler = std::make_unique<Platform::QtScheduler>(QCoreApplication::instance());
     desktop.screens = std::make_unique<Platform::QtScreens>();
     desktop.makePanel = [] { return std::make_unique<PetPanel>(); };
     desktop.signalWatcher = std::make_unique<Platform::SignalWatcher>();
