@@ -2,7 +2,8 @@
 # The whole application on an X11 desktop with a window manager (run inside scripts/with-desktop.sh):
 # the real agent tool moves the pet, the window manager keeps the pet above, sticky and out of the
 # taskbar and never activates it, a drag moves it, SIGTERM saves its place, a permission request
-# outlives a restart of the application, and the agent tool waits for answers only while it runs.
+# outlives a restart of the application, a second instance leaves the first alone, the signals are
+# caught as they should be, and the agent tool waits for answers only while the application runs.
 # Usage: PupnikOnTheDesktop.sh <Pupnik> <pupnik-agent>
 set -uo pipefail
 pupnik=$1
@@ -187,9 +188,24 @@ else
 fi
 alive "$pupnik_pid" || fail "the first instance ended when the second started"
 
-# 9. With Pupnik quit a permission request is not kept waiting.
+# 9. SIGUSR1 is Pupnik's own; SIGUSR2 is only caught with a snapshot folder, else it ends Pupnik.
+kill -USR1 "$pupnik_pid"
+sleep 0.5
+alive "$pupnik_pid" && pass "SIGUSR1 caught" || fail "SIGUSR1 ended Pupnik"
+kill -USR2 "$pupnik_pid"
+if wait_for 20 dead "$pupnik_pid"; then pass "SIGUSR2 without a snapshot folder ended Pupnik"; else fail "SIGUSR2 was caught without a snapshot folder"; fi
+{ wait "$pupnik_pid"; } 2>/dev/null
+export PUPNIK_DEBUG_SNAPSHOT_DIR=$work/snapshots
+start_pupnik third
+wait_for 20 started third || fail "Pupnik with a snapshot folder did not start"
+kill -USR2 "$pupnik_pid"
+sleep 0.5
+alive "$pupnik_pid" && pass "SIGUSR2 caught with a snapshot folder" || fail "SIGUSR2 ended Pupnik despite a snapshot folder"
+unset PUPNIK_DEBUG_SNAPSHOT_DIR
+
+# 10. With Pupnik quit a permission request is not kept waiting.
 kill -TERM "$pupnik_pid"
-wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on the second SIGTERM"
+wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
 sent=$(milliseconds)
 hook PermissionRequest '{"session_id":"desk-3","cwd":"/tmp","tool_name":"Bash","tool_input":{"command":"ls"}}' >/dev/null &
 quick_agent=$!
