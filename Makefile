@@ -1,8 +1,14 @@
-# The two commands of the README.
-.PHONY: test run deps
+# The two commands of the README, and installing what they build (PREFIX=/usr/local by default).
+PREFIX ?= /usr/local
+.PHONY: test run deps install
 test:
 	bash scripts/test.sh
 run:
 	bash scripts/run.sh
 deps:
 	bash scripts/install-deps.sh
+install:
+	bash scripts/install-deps.sh
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build
+	cmake --install build --prefix "$(PREFIX)"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds everything and starts the main program (the agent tool's self-test until the application exists).
+# Builds everything and starts Pupnik from the build tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <pthread.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -20,6 +21,15 @@ SignalWatcher::~SignalWatcher()
     for (auto const& [signal, handler] : m_handlers)
         sigaddset(&set, signal);
     ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void SignalWatcher::blockInThisThread(std::initializer_list<int> signalNumbers)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : signalNumbers)
+        sigaddset(&set, signal);
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 bool SignalWatcher::watch(int signal, std::function<void()> handler)

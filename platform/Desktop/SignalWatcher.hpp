@@ -19,6 +19,10 @@ public:
     explicit SignalWatcher(QObject* parent = nullptr);
     ~SignalWatcher() override;
 
+    // Blocks the signals in the calling thread, so that threads started later (Qt starts some with
+    // its application object) inherit the mask and never take a signal meant for the watcher.
+    static void blockInThisThread(std::initializer_list<int> signalNumbers);
+
     // Starts catching the signal; false when the signalfd cannot be made.
     bool watch(int signal, std::function<void()> handler);
     bool isWatching(int signal) const { return m_handlers.contains(signal); }

@@ -1,0 +1,285 @@
+#include "Pupnik/AppDelegate.hpp"
+
+#include "Pupnik/PetWindow/PetPanel.hpp"
+#include "app-core/ClipSelector.hpp"
+#include "app-core/Language.hpp"
+#include "app-core/Localized.hpp"
+#include "app-core/Localizer.hpp"
+#include "app-core/PetSettings.hpp"
+#include "app-core/PreferredLanguages.hpp"
+#include "app-core/ResourceLocations.hpp"
+#include "platform/Desktop/QtScheduler.hpp"
+#include "platform/Desktop/QtScreens.hpp"
+#include "platform/FileDefaultsStore.hpp"
+#include "platform/InstallLayout.hpp"
+#include "platform/Log.hpp"
+#include "platform/MemoryDefaultsStore.hpp"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <csignal>
+
+namespace Pupnik {
+
+namespace {
+
+std::unique_ptr<Platform::DefaultsStore> openSuite(PawletKit::Environment const& environment, std::string_view suite)
+{
+    return Platform::FileDefaultsStore::open(Platform::FileDefaultsStore::defaultFolder(environment), suite);
+}
+
+}
+
+AppDelegate::Desktop AppDelegate::Desktop::real()
+{
+    Desktop desktop;
+    desktop.clock = std::make_unique<Platform::SystemClock>();
+    // Work posted to the event loop needs an object that lives as long as the loop.
+    desktop.scheduler = std::make_unique<Platform::QtScheduler>(QCoreApplication::instance());
+    desktop.screens = std::make_unique<Platform::QtScreens>();
+    desktop.makePanel = [] { return std::make_unique<PetPanel>(); };
+    desktop.signalWatcher = std::make_unique<Platform::SignalWatcher>();
+    return desktop;
+}
+
+AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environment, Desktop desktop, QObject* parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+    , m_environment(std::move(environment))
+    , m_desktop(std::move(desktop))
+    , m_defaults(openSuite(m_environment, standardSuite))
+{
+    // The standard suite's name is fixed and valid; a store in memory only keeps the pet going should
+    // the folder ever be unusable.
+    if (!m_defaults)
+        m_defaults = std::make_unique<Platform::MemoryDefaultsStore>();
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The driver and the pet call back into members that go before them otherwise.
+    m_driver.reset();
+    m_pet.reset();
+}
+
+void AppDelegate::applicationWillFinishLaunching()
+{
+    if (m_options.defaultsSuite)
+        if (auto suite = openSuite(m_environment, *m_options.defaultsSuite))
+            m_defaults = std::move(suite);
+
+    auto const settings = PupnikCore::PetSettings::load(*m_defaults);
+    std::optional<PupnikCore::Language> choice;
+    if (settings.language)
+        choice = PupnikCore::Language::fromCode(*settings.language);
+    PupnikCore::Localizer::shared().configure(choice, m_options.language, PupnikCore::PreferredLanguages::fromEnvironment(m_environment));
+}
+
+std::optional<std::filesystem::path> AppDelegate::spriteDirectory() const
+{
+    std::optional<std::filesystem::path> directory = m_options.spritesDir;
+    if (!directory)
+        if (auto const& bundle = PupnikCore::resourceBundle())
+            directory = *bundle / "Sprites";
+    std::error_code error;
+    if (directory && !std::filesystem::exists(*directory, error))
+        directory.reset();
+    return directory;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    installSignalSources();
+
+    m_sprites = std::make_unique<SpriteStore>(spriteDirectory());
+
+    auto settings = PupnikCore::PetSettings::load(*m_defaults);
+    if (m_options.demoSkin)
+        settings.skin = *m_options.demoSkin;
+
+    m_pet = std::make_unique<PetController>(*m_sprites, std::move(settings), *m_defaults, m_options.debugFrameFile, m_desktop.makePanel(),
+        PetController::Environment { *m_desktop.screens, *m_desktop.scheduler, *m_desktop.clock });
+    QPointer<AppDelegate> self(this);
+    m_pet->onRightClick = [self](QMouseEvent const& event) {
+        if (self)
+            self->showPetContextMenu(event);
+    };
+    m_pet->onClick = [self](QMouseEvent const& event) {
+        if (self)
+            self->handlePetClick(event);
+    };
+
+    // The approval popover's answers and the terminal jumper's explanation are wired here.
+
+    m_connector = std::make_unique<PupnikCore::ClaudeConnector>(
+        m_options.claudeSettingsURL, m_options.paths, PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment);
+
+    // The status-bar menu comes here, then the cloud publisher unless it is switched off.
+    if (m_options.noCloud)
+        Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
+    // The debug timers of the cloud status and the focus check come here.
+
+    if (m_options.demoClip) {
+        m_demoClip = m_options.demoClip;
+        applyDemo(*m_demoClip);
+    } else {
+        startDriver();
+    }
+
+    // The approval debug timer starts here; then onboarding is offered when it is not skipped, no
+    // demo plays and the hooks are not connected.
+
+    auto const queued = m_urlQueue.markReady();
+    if (!queued.empty())
+        Platform::Log::line("url: draining " + std::to_string(queued.size()) + " URL(s) queued during launch");
+    // The URL handler takes the queued URLs here, in their order.
+}
+
+void AppDelegate::installSignalSources()
+{
+    auto* watcher = m_desktop.signalWatcher.get();
+    if (!watcher)
+        return;
+    // Termination goes through the application's quit, so the orderly shutdown always runs.
+    watcher->watch(SIGTERM, [] { QCoreApplication::quit(); });
+    // The status dump and the snapshots answer these; until then they are caught and ignored.
+    watcher->watch(SIGUSR1, [] {});
+    if (m_options.snapshotDir)
+        watcher->watch(SIGUSR2, [] {});
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_driver)
+        m_driver->stop();
+    if (m_pet)
+        m_pet->persist();
+    // Every change reaches the suite's file when it is made; nothing is left to flush.
+}
+
+void AppDelegate::showError(std::string const& title, std::exception const& error)
+{
+    std::string text = error.what();
+    if (auto const* failure = dynamic_cast<PupnikCore::ClaudeConnector::Failure const*>(&error)) {
+        std::vector<PawletShared::TemplateArgument> arguments(failure->strings().begin(), failure->strings().end());
+        text = PupnikCore::localizedFormat(failure->localizationKey(), arguments);
+    }
+    QMessageBox alert(QMessageBox::Critical, QString::fromStdString(title), QString::fromStdString(title));
+    alert.setInformativeText(QString::fromStdString(text));
+    alert.addButton(QString::fromStdString(PupnikCore::localized("ok")), QMessageBox::AcceptRole);
+    // In front of every other application's windows, as the alert of an application without a
+    // window of its own must be to be seen.
+    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
+    alert.exec();
+}
+
+void AppDelegate::startDriver()
+{
+    EngineDriver::Sources sources;
+    sources.codexSessionsDir = m_options.codexSessionsDir;
+    auto driver = std::make_unique<EngineDriver>(m_options.paths, std::move(sources), *m_desktop.scheduler, *m_desktop.clock);
+    if (m_pet) {
+        driver->codexEnabled = m_pet->settings().sourceCodex;
+        driver->processEnabled = m_pet->settings().sourceProcess;
+    }
+    QPointer<AppDelegate> self(this);
+    driver->claudeHooksInstalled = [self] { return self && self->m_connector && self->m_connector->isConnected(); };
+    driver->onState = [self](PawletKit::PawletState const& state) {
+        if (self)
+            self->handleState(state);
+    };
+    // The approval popover takes the pending list here.
+    driver->start();
+    m_driver = std::move(driver);
+}
+
+void AppDelegate::handleState(PawletKit::PawletState const& state)
+{
+    m_sawFirstState = true;
+    m_lastState = state;
+    if (!m_pet)
+        return;
+
+    // The sound player takes the change of mood here (not for the first state, not during a demo),
+    // then the cloud publisher every state.
+
+    if (!m_demoClip) {
+        auto const choice = PupnikCore::ClipSelector::choice(state);
+        auto const& current = m_pet->choice();
+        if (current.clip != choice.clip || current.rate != choice.rate || m_pet->frames().empty())
+            m_pet->apply(choice);
+        m_pet->updateTooltip(state.mood == PawletKit::Mood::poop, !pendingApprovals().empty());
+        // The pet stands still while the approval popover is shown; there is none yet.
+        m_pet->movementPaused = false;
+    }
+    // The status-bar icon's badge follows the mood here.
+}
+
+AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const&)
+{
+    // A pending request wins: the approval popover opens over the pet.
+    if (!pendingApprovals().empty())
+        return ClickRoad::approvalPopover;
+    // Then the session focuser tries waitingTargets() and takes sessionFocus when it places one;
+    // otherwise the status menu pops up at the click.
+    return ClickRoad::menu;
+}
+
+void AppDelegate::showPetContextMenu(QMouseEvent const&)
+{
+    // The status-bar menu shows here, refreshed, over the pet.
+}
+
+std::vector<PawletKit::SessionTarget> AppDelegate::waitingTargets() const
+{
+    std::vector<PawletKit::SessionTarget> targets;
+    if (m_options.debugWaitingTarget)
+        targets.push_back(*m_options.debugWaitingTarget);
+    if (m_demoClip || !m_driver)
+        return targets;
+    for (auto& target : m_driver->engine().sessionTargets(PawletKit::Date::fromSeconds(m_desktop.clock->now())))
+        targets.push_back(std::move(target));
+    return targets;
+}
+
+std::vector<PawletKit::ApprovalRequest> AppDelegate::pendingApprovals() const
+{
+    if (m_demoClip || !m_driver)
+        return {};
+    return m_driver->pendingApprovals();
+}
+
+void AppDelegate::answerApproval(std::string const& id, PawletKit::ApprovalDecision decision)
+{
+    if (m_driver && m_driver->answer(id, decision))
+        return;
+    Platform::Log::line("approval: " + id + " could not be answered (already gone?)");
+}
+
+std::vector<PawletKit::SessionTarget> AppDelegate::terminalTargets(PawletKit::ApprovalRequest const& request) const
+{
+    auto targets = waitingTargets();
+    std::erase_if(targets, [&](auto const& target) { return target.sid != request.sessionId; });
+    if (targets.empty())
+        targets = waitingTargets();
+    return targets;
+}
+
+void AppDelegate::openTerminal(PawletKit::ApprovalRequest const&)
+{
+    // The session focuser brings terminalTargets(request) forward.
+}
+
+void AppDelegate::applyDemo(PupnikCore::Clip clip)
+{
+    if (!m_pet)
+        return;
+    PupnikCore::ClipChoice const choice = clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 }
+                                                                         : PupnikCore::ClipSelector::choice(PupnikCore::ClipSelector::demoState(clip));
+    auto const& current = m_pet->choice();
+    if (current.clip != choice.clip || current.rate != choice.rate || m_pet->frames().empty())
+        m_pet->apply(choice);
+    m_pet->updateTooltip(false, false);
+}
+
+}

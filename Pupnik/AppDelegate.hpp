@@ -1,0 +1,114 @@
+#pragma once
+
+#include "PawletKit/ApprovalDecision.hpp"
+#include "PawletKit/ApprovalRequest.hpp"
+#include "PawletKit/Environment.hpp"
+#include "PawletKit/PawletState.hpp"
+#include "PawletKit/SessionTarget.hpp"
+#include "Pupnik/EngineDriver.hpp"
+#include "Pupnik/LaunchOptions.hpp"
+#include "Pupnik/PetController.hpp"
+#include "Pupnik/SpriteStore.hpp"
+#include "app-core/ClaudeConnector.hpp"
+#include "app-core/Clip.hpp"
+#include "app-core/LaunchURLQueue.hpp"
+#include "platform/Clock.hpp"
+#include "platform/DefaultsStore.hpp"
+#include "platform/Desktop/Screens.hpp"
+#include "platform/Desktop/SignalWatcher.hpp"
+#include "platform/Scheduler.hpp"
+
+#include <QObject>
+#include <QPointer>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QMouseEvent;
+
+namespace Pupnik {
+
+// The application's hub: builds and owns every long-lived object in a fixed order at launch, hands
+// each engine state to what shows it, decides what a click on the pet does and shuts down in order.
+// Every callback it hands out holds it weakly. Main thread only.
+class AppDelegate final : public QObject {
+public:
+    // The suite the user's settings live in unless a launch option names another.
+    static constexpr std::string_view standardSuite = "com.ardlow.pupnik";
+
+    // What the delegate runs on: the real desktop in the program, fakes in tests.
+    struct Desktop {
+        std::unique_ptr<Platform::Clock> clock;
+        std::unique_ptr<Platform::Scheduler> scheduler;
+        std::unique_ptr<Platform::Screens> screens;
+        std::function<std::unique_ptr<PetSurface>()> makePanel;
+        // Receives the signals; none leaves them alone (tests).
+        std::unique_ptr<Platform::SignalWatcher> signalWatcher;
+
+        static Desktop real();
+    };
+
+    // Which of the click's roads was taken; a road whose owner is not built yet does nothing.
+    enum class ClickRoad {
+        approvalPopover,
+        sessionFocus,
+        menu,
+    };
+
+    // The environment is the process's: the defaults folder and the hook connector read it.
+    AppDelegate(LaunchOptions options, PawletKit::Environment environment, Desktop desktop, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    void installSignalSources();
+    // The one modal error alert: critical, the title, the error's text, one "ok" button.
+    static void showError(std::string const& title, std::exception const& error);
+
+    void startDriver();
+    void handleState(PawletKit::PawletState const& state);
+    ClickRoad handlePetClick(QMouseEvent const& event);
+    void showPetContextMenu(QMouseEvent const& event);
+    std::vector<PawletKit::SessionTarget> waitingTargets() const;
+    std::vector<PawletKit::ApprovalRequest> pendingApprovals() const;
+    void answerApproval(std::string const& id, PawletKit::ApprovalDecision decision);
+    void openTerminal(PawletKit::ApprovalRequest const& request);
+    // The waiting sessions of the request's session, else all of them.
+    std::vector<PawletKit::SessionTarget> terminalTargets(PawletKit::ApprovalRequest const& request) const;
+    // Shows a fixed clip instead of the live state.
+    void applyDemo(PupnikCore::Clip clip);
+
+    LaunchOptions const& options() const { return m_options; }
+    Platform::DefaultsStore& defaults() { return *m_defaults; }
+    SpriteStore* sprites() { return m_sprites.get(); }
+    PetController* pet() { return m_pet.get(); }
+    EngineDriver* driver() { return m_driver.get(); }
+    PupnikCore::ClaudeConnector* connector() { return m_connector.get(); }
+    bool sawFirstState() const { return m_sawFirstState; }
+    PawletKit::PawletState const& lastState() const { return m_lastState; }
+    std::optional<PupnikCore::Clip> demoClip() const { return m_demoClip; }
+    PupnikCore::LaunchURLQueue const& urlQueue() const { return m_urlQueue; }
+
+private:
+    std::optional<std::filesystem::path> spriteDirectory() const;
+
+    LaunchOptions m_options;
+    PawletKit::Environment m_environment;
+    Desktop m_desktop;
+    std::unique_ptr<Platform::DefaultsStore> m_defaults;
+    std::unique_ptr<SpriteStore> m_sprites;
+    std::unique_ptr<PetController> m_pet;
+    std::unique_ptr<EngineDriver> m_driver;
+    std::unique_ptr<PupnikCore::ClaudeConnector> m_connector;
+    bool m_sawFirstState { false };
+    PawletKit::PawletState m_lastState;
+    std::optional<PupnikCore::Clip> m_demoClip;
+    PupnikCore::LaunchURLQueue m_urlQueue;
+};
+
+}

@@ -1,0 +1,333 @@
+#include "PawletKit/ApprovalStore.hpp"
+#include "PawletKit/SpoolEvent.hpp"
+#include "PawletKit/tests/TestSupport.hpp"
+#include "Pupnik/AppDelegate.hpp"
+#include "app-core/Localized.hpp"
+#include "platform/Desktop/FakeScreens.hpp"
+#include "platform/ManualScheduler.hpp"
+
+#include <QMouseEvent>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace Pupnik;
+using PawletKit::Gait;
+using PawletKit::Mood;
+using PawletKit::PawletState;
+using PupnikCore::Clip;
+
+namespace {
+
+// Remembers what the delegate's pet shows.
+class RecordingSurface final : public PetSurface {
+public:
+    QRect frame() const override { return m_frame; }
+    void setFrame(QRect const& frame, bool) override { m_frame = frame; }
+    void showImage(QImage const&) override { ++imagesShown; }
+    void setMirrored(bool) override { }
+    void setPixelated(bool) override { }
+    void setKeptAbove(bool) override { }
+    void orderFront() override { }
+    void orderOut() override { }
+    std::optional<std::string> toolTip() const override { return tip; }
+    void setToolTip(std::optional<std::string> const& text) override { tip = text; }
+    uint64_t windowId() const override { return 0; }
+    std::optional<QImage> grabWindow() override { return std::nullopt; }
+    PetView* view() override { return nullptr; }
+
+    QRect m_frame;
+    int imagesShown = 0;
+    std::optional<std::string> tip;
+};
+
+PawletState stateOf(Gait gait, Mood mood)
+{
+    PawletState state;
+    state.gait = gait;
+    state.mood = mood;
+    return state;
+}
+
+// A delegate launched on fakes in a folder of its own: settings, support folder and coding agent's
+// settings all inside it; the clock is the real time of day, so the mailbox's age limits apply.
+class Launch {
+public:
+    explicit Launch(PawletKit::Environment extra = {}, nlohmann::json storedSettings = nlohmann::json::object())
+    {
+        environment = {
+            { "HOME", (folder.path() / "home").string() },
+            { "XDG_CONFIG_HOME", (folder.path() / "config").string() },
+            { "PUPNIK_SUPPORT_DIR", (folder.path() / "support").string() },
+            { "PUPNIK_CLAUDE_SETTINGS", (folder.path() / "claude.json").string() },
+            { "PUPNIK_CODEX_SESSIONS_DIR", (folder.path() / "codex").string() },
+            { "PUPNIK_SKIP_ONBOARDING", "1" },
+            { "PUPNIK_NO_CLOUD", "1" },
+        };
+        for (auto const& [name, value] : extra)
+            environment[name] = value;
+        // The machine's own agent processes must not move this pet.
+        storedSettings["pet.sourceProcess"] = false;
+        std::string suite = environment.contains("PUPNIK_DEFAULTS_SUITE") ? environment["PUPNIK_DEFAULTS_SUITE"] : std::string(AppDelegate::standardSuite);
+        std::filesystem::create_directories(folder.path() / "config" / "Pupnik");
+        TestSupport::writeFile(folder.path() / "config" / "Pupnik" / (suite + ".json"), storedSettings.dump());
+
+        AppDelegate::Desktop desktop;
+        auto ownedClock = std::make_unique<Platform::ManualClock>(PawletKit::Date::now().secondsSince1970);
+        clock = ownedClock.get();
+        desktop.clock = std::move(ownedClock);
+        auto ownedScheduler = std::make_unique<Platform::ManualScheduler>();
+        scheduler = ownedScheduler.get();
+        desktop.scheduler = std::move(ownedScheduler);
+        desktop.screens = std::make_unique<Platform::FakeScreens>(
+            std::vector<Platform::Screens::Screen> { { { 0, 0, 1280, 800 }, { 0, 40, 1280, 760 } } });
+        desktop.makePanel = [this] {
+            auto owned = std::make_unique<RecordingSurface>();
+            surface = owned.get();
+            return owned;
+        };
+        LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
+        delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
+        delegate->applicationWillFinishLaunching();
+        delegate->applicationDidFinishLaunching();
+    }
+
+    std::filesystem::path support() const { return folder.path() / "support"; }
+
+    // A request of this session from a live process (the test itself), so no sweep takes it.
+    std::string postRequest(std::string const& sessionId)
+    {
+        PawletKit::ApprovalRequest request;
+        request.id = PawletKit::ApprovalStore::newId();
+        request.tool = "Bash";
+        request.sessionId = sessionId;
+        request.hookPid = ::getpid();
+        request.createdAt = clock->now();
+        request.expiresAt = clock->now() + 100;
+        EXPECT_TRUE(PawletKit::ApprovalStore(support() / "approvals").write(request));
+        return request.id;
+    }
+
+    void appendEvent(std::string const& name, std::string const& sessionId, std::optional<std::string> matcher = std::nullopt)
+    {
+        PawletKit::JSON::Value input = PawletKit::JSON::Object { { "session_id", sessionId }, { "cwd", "/tmp/project" } };
+        std::ofstream(support() / "events.jsonl", std::ios::app) << PawletKit::SpoolEvent::make(name, matcher, &input, clock->now()).jsonLine();
+    }
+
+    void tick()
+    {
+        clock->advance(EngineDriver::tickInterval);
+        scheduler->advance(EngineDriver::tickInterval);
+    }
+
+    TestSupport::TemporaryDirectory folder;
+    PawletKit::Environment environment;
+    Platform::ManualClock* clock = nullptr;
+    Platform::ManualScheduler* scheduler = nullptr;
+    RecordingSurface* surface = nullptr;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+QMouseEvent click()
+{
+    return QMouseEvent(QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+}
+
+}
+
+TEST(AppDelegateLaunch, LiveLaunchRunsTheDriverAndShowsItsFirstState)
+{
+    Launch launch;
+    ASSERT_NE(launch.delegate->pet(), nullptr);
+    ASSERT_NE(launch.delegate->driver(), nullptr);
+    EXPECT_TRUE(launch.delegate->driver()->isRunning());
+    EXPECT_FALSE(launch.delegate->driver()->processEnabled);
+    EXPECT_TRUE(launch.delegate->sawFirstState());
+    // Nothing has happened yet: the pet sleeps, which is idle at half speed.
+    EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::idle);
+    EXPECT_EQ(launch.delegate->pet()->choice().rate, 0.5);
+    EXPECT_TRUE(launch.delegate->urlQueue().isReady());
+    ASSERT_NE(launch.delegate->connector(), nullptr);
+    EXPECT_EQ(launch.delegate->connector()->settingsFile(), launch.folder.path() / "claude.json");
+}
+
+TEST(AppDelegateLaunch, DemoClipPlaysWithoutDriver)
+{
+    struct Case {
+        char const* name;
+        Clip clip;
+    };
+    for (auto const& [name, clip] : { Case { "walk", Clip::walk }, Case { "sick", Clip::sick }, Case { "poop", Clip::poop } }) {
+        SCOPED_TRACE(name);
+        Launch launch(PawletKit::Environment { { "PUPNIK_DEMO_STATE", name } });
+        EXPECT_EQ(launch.delegate->driver(), nullptr);
+        EXPECT_EQ(launch.delegate->demoClip(), clip);
+        EXPECT_EQ(launch.delegate->pet()->choice().clip, clip);
+        EXPECT_EQ(launch.delegate->pet()->choice().rate, 1.0);
+        EXPECT_FALSE(launch.surface->tip) << "a demo of a waiting pet says nothing about waiting";
+    }
+}
+
+TEST(AppDelegateLaunch, SettingsComeFromTheSuiteAndTheDemoSkinIsNotSaved)
+{
+    Launch launch({ { "PUPNIK_DEFAULTS_SUITE", "try.out" }, { "PUPNIK_DEMO_SKIN", "ink" } }, { { "pet.height", 128 }, { "pet.skin", "pixel" } });
+    EXPECT_EQ(launch.delegate->pet()->settings().height, 128);
+    EXPECT_EQ(launch.delegate->pet()->settings().skin, PupnikCore::Skin::ink);
+    EXPECT_EQ(launch.delegate->defaults().string(PupnikCore::PetSettings::Key::skin), "pixel");
+    EXPECT_FALSE(std::filesystem::exists(launch.folder.path() / "config" / "Pupnik" / "com.ardlow.pupnik.json"));
+}
+
+TEST(AppDelegateLaunch, ShutdownStopsTheDriverAndSavesThePlace)
+{
+    Launch launch;
+    launch.delegate->defaults().remove(PupnikCore::PetSettings::Key::x);
+    launch.delegate->applicationWillTerminate();
+    EXPECT_FALSE(launch.delegate->driver()->isRunning());
+    EXPECT_EQ(launch.delegate->defaults().number(PupnikCore::PetSettings::Key::x), launch.delegate->pet()->roamer().x);
+}
+
+TEST(AppDelegateStates, EachStateSetsTheClipOnlyWhenClipOrRateChanges)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    struct Step {
+        PawletState state;
+        Clip clip;
+        double rate;
+        bool applied;
+    };
+    std::vector<Step> const steps {
+        { stateOf(Gait::sleep, Mood::normal), Clip::idle, 0.5, false },
+        { stateOf(Gait::idle, Mood::normal), Clip::idle, 1.0, true },
+        { stateOf(Gait::idle, Mood::normal), Clip::idle, 1.0, false },
+        { stateOf(Gait::walk, Mood::normal), Clip::walk, 1.0, true },
+        { stateOf(Gait::run, Mood::hungry), Clip::hungry, 1.0, true },
+        { stateOf(Gait::idle, Mood::poop), Clip::poop, 1.0, true },
+    };
+    for (size_t i = 0; i < steps.size(); ++i) {
+        SCOPED_TRACE(i);
+        int const shownBefore = launch.surface->imagesShown;
+        delegate.handleState(steps[i].state);
+        EXPECT_EQ(delegate.lastState(), steps[i].state);
+        EXPECT_EQ(delegate.pet()->choice().clip, steps[i].clip);
+        EXPECT_EQ(delegate.pet()->choice().rate, steps[i].rate);
+        EXPECT_EQ(launch.surface->imagesShown > shownBefore, steps[i].applied);
+        EXPECT_FALSE(delegate.pet()->movementPaused);
+    }
+}
+
+TEST(AppDelegateStates, DemoKeepsItsClipWhileLiveStatesAreRemembered)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEMO_STATE", "happy" } });
+    auto const walking = stateOf(Gait::walk, Mood::poop);
+    launch.delegate->handleState(walking);
+    EXPECT_EQ(launch.delegate->lastState(), walking);
+    EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::happy);
+    EXPECT_FALSE(launch.surface->tip);
+}
+
+TEST(AppDelegateStates, TooltipTellsWaitingFromApprovalOutsideDiscreetMode)
+{
+    struct Case {
+        char const* name;
+        bool discreet;
+        bool request;
+        std::optional<std::string> key;
+    };
+    for (auto const& [name, discreet, request, key] : {
+             Case { "waiting", false, false, "pet.tooltip.waiting" },
+             Case { "approval", false, true, "pet.tooltip.approval" },
+             Case { "discreet", true, true, std::nullopt },
+         }) {
+        SCOPED_TRACE(name);
+        Launch launch({}, { { "pet.discreet", discreet } });
+        if (request)
+            launch.postRequest("session-a");
+        else
+            launch.appendEvent("Notification", "session-a", "permission_prompt");
+        launch.tick();
+        EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::poop);
+        EXPECT_EQ(launch.surface->tip, key ? std::optional(PupnikCore::localized(*key)) : std::nullopt);
+    }
+}
+
+TEST(AppDelegateClicks, PendingRequestWinsOverWaitingSessionsExceptInDemo)
+{
+    struct Case {
+        char const* name;
+        PawletKit::Environment environment;
+        bool request;
+        bool waitingSession;
+        AppDelegate::ClickRoad road;
+    };
+    for (auto const& [name, environment, request, waitingSession, road] : {
+             Case { "request and waiting session", {}, true, true, AppDelegate::ClickRoad::approvalPopover },
+             Case { "nothing placeable", {}, false, true, AppDelegate::ClickRoad::menu },
+             Case { "nothing at all", {}, false, false, AppDelegate::ClickRoad::menu },
+             Case { "request during a demo", { { "PUPNIK_DEMO_STATE", "walk" } }, true, false, AppDelegate::ClickRoad::menu },
+         }) {
+        SCOPED_TRACE(name);
+        Launch launch(environment);
+        if (request)
+            launch.postRequest("session-a");
+        if (waitingSession)
+            launch.appendEvent("Notification", "session-b", "permission_prompt");
+        launch.tick();
+        auto event = click();
+        EXPECT_EQ(launch.delegate->handlePetClick(event), road);
+    }
+}
+
+TEST(AppDelegateClicks, WaitingTargetsPutTheDebugTargetFirstAndLeaveTheEngineOutOfDemos)
+{
+    PawletKit::Environment const debugTarget { { "PUPNIK_DEBUG_WAITING_SID", "debug-session" } };
+    struct Case {
+        char const* name;
+        PawletKit::Environment environment;
+        std::vector<std::string> sids;
+    };
+    auto withDemo = debugTarget;
+    withDemo["PUPNIK_DEMO_STATE"] = "idle";
+    for (auto const& [name, environment, sids] : {
+             Case { "live", {}, { "waiting" } },
+             Case { "live with a debug target", debugTarget, { "debug-session", "waiting" } },
+             Case { "demo", withDemo, { "debug-session" } },
+         }) {
+        SCOPED_TRACE(name);
+        Launch launch(environment);
+        launch.appendEvent("UserPromptSubmit", "busy");
+        launch.appendEvent("Notification", "waiting", "permission_prompt");
+        launch.tick();
+        std::vector<std::string> found;
+        for (auto const& target : launch.delegate->waitingTargets())
+            found.push_back(target.sid);
+        EXPECT_EQ(found, sids);
+    }
+}
+
+TEST(AppDelegateApprovals, AnswerReachesTheMailboxOnceAndTheTerminalGoesToTheRequestsSession)
+{
+    Launch launch;
+    launch.appendEvent("Notification", "other", "permission_prompt");
+    launch.appendEvent("Notification", "asking", "permission_prompt");
+    std::string const id = launch.postRequest("asking");
+    launch.tick();
+    ASSERT_EQ(launch.delegate->pendingApprovals().size(), 1u);
+
+    PawletKit::ApprovalRequest request = launch.delegate->pendingApprovals().front();
+    auto targets = launch.delegate->terminalTargets(request);
+    ASSERT_EQ(targets.size(), 1u);
+    EXPECT_EQ(targets.front().sid, "asking");
+    request.sessionId = "gone";
+    EXPECT_EQ(launch.delegate->terminalTargets(request).size(), 2u);
+
+    PawletKit::ApprovalStore store(launch.support() / "approvals");
+    launch.delegate->answerApproval(id, PawletKit::ApprovalDecision::deny);
+    EXPECT_EQ(store.readReply(id), PawletKit::ApprovalDecision::deny);
+    EXPECT_TRUE(launch.delegate->pendingApprovals().empty());
+
+    // A second answer for a request that is gone changes nothing.
+    store.remove(id);
+    launch.delegate->answerApproval(id, PawletKit::ApprovalDecision::allow);
+    EXPECT_FALSE(store.readReply(id));
+}

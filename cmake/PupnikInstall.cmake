@@ -1,0 +1,13 @@
+# `cmake --install` lays out what the build tree stages: bin/Pupnik, libexec/pupnik/pupnik-agent,
+# share/pupnik/... and share/applications/pupnik.desktop, under any prefix.
+if(TARGET Pupnik)
+  install(TARGETS Pupnik RUNTIME DESTINATION bin)
+endif()
+install(TARGETS pupnik-agent RUNTIME DESTINATION libexec/pupnik)
+install(DIRECTORY ${PUPNIK_SHARE_DIR}/ DESTINATION share/pupnik)
+# The entry names the installed program, whose prefix is only known when installing.
+install(CODE "
+  set(PUPNIK_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/bin/Pupnik\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/resources/desktop/pupnik.desktop.in\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/applications/pupnik.desktop\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/applications/pupnik.desktop\")
+")
