@@ -20,24 +20,6 @@ namespace {
     throw std::system_error(error, std::generic_category(), what);
 }
 
-// Every byte, past short writes and interruptions; false with errno set on failure.
-bool writeAll(FileDescriptor const& file, std::string_view bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t written = ::write(file.get(), bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
 }
 
 std::optional<AgentConfig> AgentConfig::fromJSON(JSON::Value const* value)
@@ -109,7 +91,7 @@ void AgentConfig::save(std::filesystem::path const& url) const
         ::unlink(temporary.c_str());
         throwErrno(error, what);
     };
-    if (!writeAll(file, *bytes))
+    if (!file.writeAll(*bytes))
         discardTemporary(errno, "write " + temporary.string());
     // The creation mode passes through the umask; the file must end up exactly 0600.
     if (::fchmod(file.get(), 0600) != 0)

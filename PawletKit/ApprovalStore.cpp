@@ -37,20 +37,6 @@ void unlinkIgnoringFailure(fs::path const& path)
     ::unlink(path.c_str());
 }
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 }
 
 ApprovalStore::ApprovalStore(fs::path dir)
@@ -108,7 +94,7 @@ bool ApprovalStore::writeAtomically(std::string_view bytes, fs::path const& targ
         if (!fd.isValid())
             return false;
         // The umask could have narrowed the mode, never widened it; set it exactly.
-        bool written = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), bytes);
+        bool written = ::fchmod(fd.get(), 0600) == 0 && fd.writeAll(bytes);
         written = fd.reset() && written;
         if (!written) {
             unlinkIgnoringFailure(temp);

@@ -1,7 +1,8 @@
 #include "PawletKit/CodexRecordTranslator.hpp"
 
+#include "PawletKit/ASCII.hpp"
+
 #include <algorithm>
-#include <cctype>
 
 namespace PawletKit::CodexRecordTranslator {
 
@@ -9,8 +10,7 @@ bool looksLikeApproval(std::string_view payloadType)
 {
     // A plain case-insensitive substring search: std::regex recurses per character and a hostile
     // transcript can hold a payload type of megabytes.
-    std::string lower(payloadType);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string const lower = ASCII::lowercased(payloadType);
     for (std::string_view word : { "approval", "permission", "request_user", "elicitation" })
         if (lower.find(word) != std::string::npos)
             return true;

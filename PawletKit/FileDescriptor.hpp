@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string_view>
 #include <utility>
 
 namespace PawletKit {
@@ -31,6 +32,8 @@ public:
     int get() const { return m_fd; }
     bool isValid() const { return m_fd >= 0; }
     int release() { return std::exchange(m_fd, -1); }
+    // Every byte, past short writes and interruptions; false with errno set on failure.
+    bool writeAll(std::string_view bytes) const;
     // Closes now; returns false when close reports an error (a write may not have reached the file).
     bool reset();
 

@@ -1,5 +1,6 @@
 #include "PawletKit/PawletEngine.hpp"
 
+#include "PawletKit/ASCII.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/SessionSource.hpp"
 
@@ -33,14 +34,6 @@ void raise(std::optional<double>& value, double ts)
 bool isWaitingMatcher(std::string_view matcher)
 {
     return std::find(waitingMatchers.begin(), waitingMatchers.end(), matcher) != waitingMatchers.end();
-}
-
-std::string asciiLowercase(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 // Orders quota readings: the most recent hook event first (none last), then the newest reading.
@@ -278,7 +271,7 @@ bool PawletEngine::isRateLimitFailure(SpoolEvent const& event)
         auto text = JSON::toString(JSON::member(&event.data, key));
         if (!text)
             continue;
-        std::string lowered = asciiLowercase(std::move(*text));
+        std::string lowered = ASCII::lowercased(*text);
         if (lowered.find("rate_limit") != std::string::npos || lowered.find("rate limit") != std::string::npos
             || lowered.find("usage limit") != std::string::npos)
             return true;

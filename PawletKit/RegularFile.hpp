@@ -15,6 +15,26 @@ namespace PawletKit::RegularFile {
 // are read whatever size the file claims, so a file that grows past the cap gives nothing too.
 std::optional<std::string> read(std::filesystem::path const& path, size_t maxBytes);
 
+// The outcome of readWithOutcome, for callers that tell the reasons apart.
+struct Reading {
+    enum class Outcome {
+        read,
+        // Nothing at the path (a dangling link included).
+        missing,
+        // A folder, FIFO, device or socket: never opened for reading, so never blocks.
+        notRegular,
+        tooLarge,
+        // It exists but cannot be read; `error` holds the errno.
+        unreadable,
+    };
+    Outcome outcome { Outcome::missing };
+    std::string bytes;
+    int error { 0 };
+};
+
+// As read, through any links, but saying why nothing was read.
+Reading readWithOutcome(std::filesystem::path const& path, size_t maxBytes);
+
 // A descriptor of a regular file, or why there is none.
 struct Opened {
     FileDescriptor file;

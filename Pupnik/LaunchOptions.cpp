@@ -1,5 +1,6 @@
 #include "Pupnik/LaunchOptions.hpp"
 
+#include "PawletKit/ASCII.hpp"
 #include "PawletKit/CharacterSets.hpp"
 
 #include <algorithm>
@@ -16,13 +17,6 @@ std::string_view valueOf(PawletKit::Environment const& environment, std::string_
 {
     auto found = environment.find(std::string(name));
     return found == environment.end() ? std::string_view {} : std::string_view(found->second);
-}
-
-std::string lowercasedASCII(std::string_view text)
-{
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return result;
 }
 
 std::optional<int32_t> parseInt32(std::string_view text)
@@ -95,7 +89,7 @@ std::optional<std::filesystem::path> LaunchOptions::path(std::string_view value,
 
 bool LaunchOptions::flag(std::string_view value)
 {
-    auto lowered = lowercasedASCII(value);
+    auto lowered = PawletKit::ASCII::lowercased(value);
     return lowered == "1" || lowered == "true" || lowered == "yes";
 }
 
@@ -131,7 +125,7 @@ std::vector<std::string> LaunchOptions::list(std::string_view value)
         size_t comma = value.find(',', start);
         auto piece = PawletKit::CharacterSets::trimmingWhitespace(value.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
         if (!piece.empty())
-            result.push_back(lowercasedASCII(piece));
+            result.push_back(PawletKit::ASCII::lowercased(piece));
         if (comma == std::string_view::npos)
             break;
         start = comma + 1;
@@ -141,7 +135,7 @@ std::vector<std::string> LaunchOptions::list(std::string_view value)
 
 std::optional<PawletKit::ApprovalDecision> LaunchOptions::decision(std::string_view value)
 {
-    return PawletKit::ApprovalDecision::fromRawValue(lowercasedASCII(PawletKit::CharacterSets::trimmingWhitespace(value)));
+    return PawletKit::ApprovalDecision::fromRawValue(PawletKit::ASCII::lowercased(PawletKit::CharacterSets::trimmingWhitespace(value)));
 }
 
 std::optional<PupnikCore::Language> LaunchOptions::languageNamed(std::string_view value)
@@ -163,8 +157,8 @@ LaunchOptions::LaunchOptions(PawletKit::Environment const& environment, PawletKi
     language = languageNamed(get("PUPNIK_LANG"));
     debugFocusOnLaunch = delayOrFlag(get("PUPNIK_DEBUG_FOCUS_ON_LAUNCH"));
     debugWaitingTarget = waitingTarget(environment, now);
-    demoClip = PupnikCore::clipFromRawValue(lowercasedASCII(get("PUPNIK_DEMO_STATE")));
-    demoSkin = PupnikCore::skinFromRawValue(lowercasedASCII(get("PUPNIK_DEMO_SKIN")));
+    demoClip = PupnikCore::clipFromRawValue(PawletKit::ASCII::lowercased(get("PUPNIK_DEMO_STATE")));
+    demoSkin = PupnikCore::skinFromRawValue(PawletKit::ASCII::lowercased(get("PUPNIK_DEMO_SKIN")));
     skipOnboarding = flag(get("PUPNIK_SKIP_ONBOARDING"));
     spritesDir = pathOf("PUPNIK_SPRITES_DIR");
     if (auto suite = get("PUPNIK_DEFAULTS_SUITE"); !suite.empty())

@@ -4,6 +4,7 @@
 #include "agent-tool/OutputWriter.hpp"
 #include "agent-tool/TerminationSignals.hpp"
 
+#include "PawletKit/ASCII.hpp"
 #include "PawletKit/ApplicationLock.hpp"
 #include "PawletKit/ApprovalRequest.hpp"
 #include "PawletKit/ApprovalStore.hpp"
@@ -90,10 +91,7 @@ bool ApprovalHook::isDisabled(PawletKit::Environment const& environment)
     auto it = environment.find(std::string(disabledVariable));
     if (it == environment.end())
         return false;
-    std::string value = it->second;
-    for (char& c : value)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    std::string const value = PawletKit::ASCII::lowercased(it->second);
     return value == "1" || value == "true" || value == "yes";
 }
 

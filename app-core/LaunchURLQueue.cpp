@@ -1,5 +1,7 @@
 #include "app-core/LaunchURLQueue.hpp"
 
+#include "PawletKit/ASCII.hpp"
+
 #include <algorithm>
 #include <utility>
 
@@ -9,9 +11,7 @@ namespace {
 
     bool hasOurScheme(URL const& url)
     {
-        auto const& candidate = url.scheme();
-        return std::equal(candidate.begin(), candidate.end(), LaunchURLQueue::scheme.begin(), LaunchURLQueue::scheme.end(),
-            [](char a, char b) { return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b; });
+        return PawletKit::ASCII::equalIgnoringCase(url.scheme(), LaunchURLQueue::scheme);
     }
 
 }

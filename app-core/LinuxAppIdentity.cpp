@@ -1,5 +1,7 @@
 #include "app-core/LinuxAppIdentity.hpp"
 
+#include "PawletKit/ASCII.hpp"
+
 #include <array>
 
 namespace PupnikCore {
@@ -43,21 +45,6 @@ constexpr std::array<KnownApp, 11> table { {
     { "com.todesktop.230313mzl4w4u92", "Cursor", cursorClasses, cursorExecutables },
 } };
 
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalIgnoringASCIICase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
-}
-
 template<typename Matches>
 std::optional<KnownApp> firstRow(Matches matches)
 {
@@ -73,7 +60,7 @@ std::optional<KnownApp> byClassName(std::optional<std::string> const& name)
         return std::nullopt;
     return firstRow([&](KnownApp const& row) {
         for (auto known : row.wmClasses)
-            if (equalIgnoringASCIICase(known, *name))
+            if (PawletKit::ASCII::equalIgnoringCase(known, *name))
                 return true;
         return false;
     });

@@ -1,9 +1,9 @@
 #include "app-core/Localizer.hpp"
 
 #include "PawletKit/CharacterSets.hpp"
-#include "PawletKit/JSON.hpp"
 #include "PawletKit/RegularFile.hpp"
 #include "app-core/PreferredLanguages.hpp"
+#include "shared/Localizer.hpp"
 #include "shared/TemplateFormatter.hpp"
 
 namespace PupnikCore {
@@ -17,25 +17,6 @@ namespace {
     {
         std::error_code error;
         return std::filesystem::exists(path, error);
-    }
-
-    std::optional<Localizer::Table> parseTable(std::string const& bytes)
-    {
-        PawletKit::JSON::Value document;
-        try {
-            document = PawletKit::JSON::parse(bytes);
-        } catch (nlohmann::json::exception const&) {
-            return std::nullopt;
-        }
-        if (!document.is_object())
-            return std::nullopt;
-        Localizer::Table table;
-        for (auto const& [key, value] : document.items()) {
-            if (!value.is_string())
-                return std::nullopt;
-            table.emplace(key, value.get<std::string>());
-        }
-        return table;
     }
 
     bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
@@ -151,7 +132,7 @@ std::shared_ptr<Localizer::Table const> Localizer::load(Language language) const
     std::optional<Table> table;
     if (path)
         if (auto bytes = PawletKit::RegularFile::read(*path, maxTableBytes))
-            table = parseTable(*bytes);
+            table = PawletShared::Localizer::parseTable(*bytes);
     return std::make_shared<Table const>(table ? std::move(*table) : Table());
 }
 

@@ -1,15 +1,10 @@
 #include "app-core/Roamer.hpp"
 
+#include "shared/Roamer.hpp"
+
 #include <algorithm>
-#include <cmath>
 
 namespace PupnikCore {
-
-namespace {
-
-constexpr int maxReflections = 64;
-
-}
 
 Roamer Roamer::make(double x, double groundY, double width, double height, int64_t facing)
 {
@@ -38,37 +33,12 @@ void Roamer::resize(double newWidth, double newHeight)
 bool Roamer::step(double dt, double speed, RoamBounds const& bounds)
 {
     clamp(bounds);
-    int64_t const before = facing;
-    double const hi = maxX(bounds);
-    if (!std::isfinite(dt) || !(dt > 0) || !std::isfinite(speed) || !(speed > 0) || !(bounds.minX < hi))
-        return false;
-    double d = dt * speed;
-    if (!(d > 0))
-        return false;
-    for (int reflections = 0;;) {
-        if (facing >= 1) {
-            double room = hi - x;
-            if (d <= room) {
-                x += d;
-                break;
-            }
-            x = hi;
-            d -= room;
-            facing = -1;
-        } else {
-            double room = x - bounds.minX;
-            if (d <= room) {
-                x -= d;
-                break;
-            }
-            x = bounds.minX;
-            d -= room;
-            facing = 1;
-        }
-        if (!(d > 0) || ++reflections == maxReflections)
-            break;
-    }
-    return facing != before;
+    // The window walks as the pet on a band does; only the vertical clamp is its own.
+    PawletShared::Roamer band { x, width, facing };
+    bool const turned = band.step(dt, speed, { bounds.minX, bounds.maxX });
+    x = band.x;
+    facing = band.facing;
+    return turned;
 }
 
 }

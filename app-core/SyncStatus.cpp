@@ -1,5 +1,6 @@
 #include "app-core/SyncStatus.hpp"
 
+#include "PawletKit/ASCII.hpp"
 #include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/Text.hpp"
 #include "platform/ClockText.hpp"
@@ -36,16 +37,9 @@ namespace {
         return result;
     }
 
-    char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
     bool matchesIgnoringCase(std::string_view text, size_t at, std::string_view name)
     {
-        if (text.size() - at < name.size())
-            return false;
-        for (size_t i = 0; i < name.size(); ++i)
-            if (asciiLower(text[at + i]) != asciiLower(name[i]))
-                return false;
-        return true;
+        return PawletKit::ASCII::equalIgnoringCase(text.substr(at, name.size()), name);
     }
 
     // The names are ASCII, so a match can never begin or end inside a multi-byte character.

@@ -21,26 +21,9 @@ namespace {
     throw std::system_error(error, std::generic_category(), what);
 }
 
-bool writeAll(int fd, std::string_view bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // Fills a fresh temporary file through `fill` (false with errno set on failure) and renames it over
 // the target.
-void replace(std::filesystem::path const& path, mode_t mode, std::function<bool(int)> const& fill)
+void replace(std::filesystem::path const& path, mode_t mode, std::function<bool(PawletKit::FileDescriptor const&)> const& fill)
 {
     auto folder = path.parent_path();
     if (folder.empty())
@@ -59,7 +42,7 @@ void replace(std::filesystem::path const& path, mode_t mode, std::function<bool(
         ::unlink(temporary.c_str());
         throwErrno(error, what);
     };
-    if (!fill(file.get()))
+    if (!fill(file))
         discard(errno, "write " + temporary.string());
     // The creation mode passes through the umask; the file must end up with exactly this mode.
     if (::fchmod(file.get(), mode) != 0)
@@ -79,7 +62,7 @@ void replace(std::filesystem::path const& path, mode_t mode, std::function<bool(
 
 void write(std::filesystem::path const& path, std::string_view bytes, mode_t mode)
 {
-    replace(path, mode, [&](int fd) { return writeAll(fd, bytes); });
+    replace(path, mode, [&](PawletKit::FileDescriptor const& file) { return file.writeAll(bytes); });
 }
 
 void copy(std::filesystem::path const& source, std::filesystem::path const& path, mode_t mode)
@@ -93,7 +76,7 @@ void copy(std::filesystem::path const& source, std::filesystem::path const& path
         throwErrno(errno, "stat " + source.string());
     if (!S_ISREG(info.st_mode))
         throwErrno(EINVAL, "not a regular file: " + source.string());
-    replace(path, mode, [&](int fd) {
+    replace(path, mode, [&](PawletKit::FileDescriptor const& file) {
         std::array<char, 64 * 1024> buffer {};
         for (;;) {
             ssize_t got = ::read(input.get(), buffer.data(), buffer.size());
@@ -103,7 +86,7 @@ void copy(std::filesystem::path const& source, std::filesystem::path const& path
                 return false;
             if (got == 0)
                 return true;
-            if (!writeAll(fd, std::string_view(buffer.data(), static_cast<size_t>(got))))
+            if (!file.writeAll(std::string_view(buffer.data(), static_cast<size_t>(got))))
                 return false;
         }
     });

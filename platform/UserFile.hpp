@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PawletKit/RegularFile.hpp"
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -11,21 +13,7 @@
 // the link stays a link, and the target keeps its mode.
 namespace Platform::UserFile {
 
-struct Reading {
-    enum class Outcome {
-        read,
-        // Nothing at the path (a dangling link included).
-        missing,
-        // A folder, FIFO, device or socket: never opened for reading, so never blocks.
-        notRegular,
-        tooLarge,
-        // It exists but cannot be read; `error` holds the errno.
-        unreadable,
-    };
-    Outcome outcome { Outcome::missing };
-    std::string bytes;
-    int error { 0 };
-};
+using Reading = PawletKit::RegularFile::Reading;
 
 // The whole file through any links, when it is a regular file of at most maxBytes bytes.
 Reading read(std::filesystem::path const& path, size_t maxBytes);

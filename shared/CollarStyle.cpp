@@ -2,6 +2,8 @@
 
 #include "shared/CollarPalette.hpp"
 
+#include "PawletKit/ASCII.hpp"
+
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -12,13 +14,10 @@ namespace PawletShared {
 std::optional<CollarStyle> CollarStyle::fromSources(std::vector<std::string> const& names)
 {
     std::array<bool, allAgentSources.size()> present {};
-    for (std::string name : names) {
+    for (auto const& name : names) {
         // No character outside ASCII lower-cases to a letter of the three names, so ASCII
         // lower-casing accepts exactly what a full Unicode mapping would.
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) {
-            return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        });
-        if (auto source = agentSourceFromRawValue(name))
+        if (auto source = agentSourceFromRawValue(PawletKit::ASCII::lowercased(name)))
             present[static_cast<size_t>(*source)] = true;
     }
     std::vector<AgentSource> ordered;

@@ -1,5 +1,6 @@
 #include "shared/Language.hpp"
 
+#include "PawletKit/ASCII.hpp"
 #include "PawletKit/CharacterSets.hpp"
 
 #include <algorithm>
@@ -57,13 +58,8 @@ namespace {
     // letters can never match and need no folding).
     std::string normalized(std::string_view text)
     {
-        std::string result(PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text));
-        for (char& c : result) {
-            if (c == '_')
-                c = '-';
-            else if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        }
+        std::string result = PawletKit::ASCII::lowercased(PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text));
+        std::replace(result.begin(), result.end(), '_', '-');
         return result;
     }
 

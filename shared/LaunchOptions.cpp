@@ -1,5 +1,6 @@
 #include "shared/LaunchOptions.hpp"
 
+#include "PawletKit/ASCII.hpp"
 #include "PawletKit/CharacterSets.hpp"
 
 #include <charconv>
@@ -10,14 +11,6 @@ namespace {
 
     // No option is longer than a language code or a frame number; a huge value is no option.
     constexpr size_t maxValueBytes = 4096;
-
-    std::string lowercased(std::string text)
-    {
-        for (char& c : text)
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        return text;
-    }
 
 }
 
@@ -37,7 +30,7 @@ bool flag(std::string_view name, PawletKit::Environment const& environment)
     auto text = value(name, environment);
     if (!text)
         return false;
-    auto lowered = lowercased(*text);
+    auto lowered = PawletKit::ASCII::lowercased(*text);
     return lowered == "1" || lowered == "true" || lowered == "yes";
 }
 

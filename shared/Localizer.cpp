@@ -18,27 +18,27 @@ namespace {
     // A table holds a few dozen short texts; a file far larger is not one of ours.
     constexpr size_t maxTableBytes = 1024 * 1024;
 
-    std::optional<Localizer::Table> parseTable(std::string const& bytes)
-    {
-        PawletKit::JSON::Value document;
-        try {
-            document = PawletKit::JSON::parse(bytes);
-        } catch (nlohmann::json::exception const&) {
-            return std::nullopt;
-        }
-        if (!document.is_object())
-            return std::nullopt;
-        Localizer::Table table;
-        for (auto const& [key, value] : document.items()) {
-            if (!value.is_string())
-                return std::nullopt;
-            table.emplace(key, value.get<std::string>());
-        }
-        return table;
-    }
-
     bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
 
+}
+
+std::optional<Localizer::Table> Localizer::parseTable(std::string const& bytes)
+{
+    PawletKit::JSON::Value document;
+    try {
+        document = PawletKit::JSON::parse(bytes);
+    } catch (nlohmann::json::exception const&) {
+        return std::nullopt;
+    }
+    if (!document.is_object())
+        return std::nullopt;
+    Table table;
+    for (auto const& [key, value] : document.items()) {
+        if (!value.is_string())
+            return std::nullopt;
+        table.emplace(key, value.get<std::string>());
+    }
+    return table;
 }
 
 Localizer::Localizer(std::optional<Language> choice, std::optional<Language> override, std::vector<std::string> const& preferredLanguages,

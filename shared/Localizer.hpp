@@ -28,6 +28,9 @@ public:
     // Told the new language before it takes effect, on the thread that changes it.
     using LanguageObserver = std::function<void(Language)>;
 
+    // A table file's texts: a JSON object of strings; anything else is no table.
+    static std::optional<Table> parseTable(std::string const& bytes);
+
     // The language is the override, else the choice, else the first preferred language that has
     // texts (English when none has). Tables are "i18n/<code>.json" in the bundle.
     Localizer(std::optional<Language> choice, std::optional<Language> override, std::vector<std::string> const& preferredLanguages,

@@ -3,34 +3,30 @@
 #include "PawletKit/RegularFile.hpp"
 
 #include <cerrno>
-#include <sys/stat.h>
 #include <system_error>
+#include <utility>
 
 namespace PawletShared::ResourceFile {
 
-namespace {
-
-[[noreturn]] void fail(int error, std::filesystem::path const& path)
-{
-    throw std::system_error(error, std::generic_category(), path.string());
-}
-
-}
-
 std::string read(std::filesystem::path const& path, size_t maxBytes)
 {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        fail(errno, path);
-    if (!S_ISREG(info.st_mode))
-        fail(EINVAL, path);
-    if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) > maxBytes)
-        fail(EFBIG, path);
-    auto content = PawletKit::RegularFile::read(path, maxBytes);
-    if (!content)
-        // Replaced, grown past the cap or unreadable since the look above.
-        fail(EIO, path);
-    return *content;
+    using Outcome = PawletKit::RegularFile::Reading::Outcome;
+    auto reading = PawletKit::RegularFile::readWithOutcome(path, maxBytes);
+    int error = reading.error;
+    switch (reading.outcome) {
+    case Outcome::read:
+        return std::move(reading.bytes);
+    case Outcome::notRegular:
+        error = EINVAL;
+        break;
+    case Outcome::tooLarge:
+        error = EFBIG;
+        break;
+    case Outcome::missing:
+    case Outcome::unreadable:
+        break;
+    }
+    throw std::system_error(error, std::generic_category(), path.string());
 }
 
 }

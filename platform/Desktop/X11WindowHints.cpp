@@ -41,45 +41,41 @@ Atom atom(Display* display, char const* name)
     return XInternAtom(display, name, False);
 }
 
-std::vector<Atom> currentStates(Target const& target)
+// The 32-bit items of a window property of the given type, at most maxItems of them (a longer list
+// is cut, never overrun); none when it is missing or of another type.
+std::vector<unsigned long> longProperty(Target const& target, Atom property, Atom expectedType, long maxItems)
 {
-    std::vector<Atom> states;
+    std::vector<unsigned long> items;
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long remaining = 0;
     unsigned char* data = nullptr;
-    // 64 states is far more than any window carries; a longer list is cut, never overrun.
-    if (XGetWindowProperty(target.display, target.window, atom(target.display, "_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type,
-            &format, &count, &remaining, &data)
+    if (XGetWindowProperty(target.display, target.window, property, 0, maxItems, False, expectedType, &type, &format, &count,
+            &remaining, &data)
             == Success
         && data) {
-        if (type == XA_ATOM && format == 32) {
-            auto const* atoms = reinterpret_cast<Atom const*>(data);
-            states.assign(atoms, atoms + count);
+        if (type == expectedType && format == 32) {
+            auto const* longs = reinterpret_cast<unsigned long const*>(data);
+            items.assign(longs, longs + count);
         }
         XFree(data);
     }
-    return states;
+    return items;
+}
+
+std::vector<Atom> currentStates(Target const& target)
+{
+    // 64 states is far more than any window carries.
+    return longProperty(target, atom(target.display, "_NET_WM_STATE"), XA_ATOM, 64);
 }
 
 std::optional<unsigned long> desktopOf(Target const& target)
 {
-    std::optional<unsigned long> desktop;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(target.display, target.window, atom(target.display, "_NET_WM_DESKTOP"), 0, 1, False, XA_CARDINAL, &type,
-            &format, &count, &remaining, &data)
-            == Success
-        && data) {
-        if (type == XA_CARDINAL && format == 32 && count == 1)
-            desktop = *reinterpret_cast<unsigned long const*>(data) & 0xFFFFFFFFul;
-        XFree(data);
-    }
-    return desktop;
+    auto const items = longProperty(target, atom(target.display, "_NET_WM_DESKTOP"), XA_CARDINAL, 1);
+    if (items.size() != 1)
+        return std::nullopt;
+    return items[0] & 0xFFFFFFFFul;
 }
 
 void writeStates(Target const& target, std::vector<Atom> const& states)
@@ -190,19 +186,8 @@ bool isWithdrawn(QWindow* window)
         return true;
     constexpr long withdrawnState = 0;
     Atom const wmState = atom(target->display, "WM_STATE");
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    bool withdrawn = true;
-    if (XGetWindowProperty(target->display, target->window, wmState, 0, 2, False, wmState, &type, &format, &count, &remaining, &data) == Success
-        && data) {
-        if (type == wmState && format == 32 && count >= 1)
-            withdrawn = reinterpret_cast<long const*>(data)[0] == withdrawnState;
-        XFree(data);
-    }
-    return withdrawn;
+    auto const items = longProperty(*target, wmState, wmState, 2);
+    return items.empty() || static_cast<long>(items[0]) == withdrawnState;
 }
 
 bool hasCompositingManager(QWindow* window)
