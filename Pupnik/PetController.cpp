@@ -136,9 +136,44 @@ void PetController::startTimer()
 {
     m_lastTick = m_clock.monotonic();
     m_timer = m_scheduler.repeating(tickInterval, [this] { tick(); });
+    m_waitingForFrame = false;
 }
 
 void PetController::tick()
+{
+    advance();
+    scheduleNextTick();
+}
+
+// A pet that stands and shows one frame until the next is due changes nothing in between: the timer
+// sleeps until then (a hair after, so the frame has changed when it fires) rather than waking the
+// process 60 times a second for nothing.
+std::optional<double> PetController::stillUntilNextFrame() const
+{
+    if (!m_settings.visible || m_frames.empty() || PupnikCore::speed(m_choice.clip) > 0)
+        return std::nullopt;
+    double const framesPerSecond = m_fps * m_choice.rate;
+    if (!std::isfinite(framesPerSecond) || !(framesPerSecond > 0))
+        return std::nullopt;
+    double const sinceTick = std::max(0.0, m_clock.monotonic() - m_lastTick);
+    double const wait = (std::floor(m_phase) + 1 - m_phase) / framesPerSecond - sinceTick + 0.001;
+    if (!(wait > 1.5 * tickInterval))
+        return std::nullopt;
+    return std::min(wait, maxStep);
+}
+
+void PetController::scheduleNextTick()
+{
+    if (auto wait = stillUntilNextFrame()) {
+        m_timer = m_scheduler.after(*wait, [this] { tick(); });
+        m_waitingForFrame = true;
+    } else if (m_waitingForFrame) {
+        m_timer = m_scheduler.repeating(tickInterval, [this] { tick(); });
+        m_waitingForFrame = false;
+    }
+}
+
+void PetController::advance()
 {
     double const now = m_clock.monotonic();
     double dt = now - m_lastTick;
@@ -197,6 +232,10 @@ void PetController::syncPanelFrame(bool redisplay)
 
 void PetController::apply(PupnikCore::ClipChoice choice)
 {
+    // A sleeping timer last fired up to a frame ago: that time belongs to the old clip, not to a
+    // walk that would make up for it with a jump.
+    if (m_waitingForFrame)
+        advance();
     m_choice = choice;
     m_frames = m_sprites.frames(m_settings.skin, choice.clip);
     double const fps = m_sprites.fps(choice.clip);
@@ -204,6 +243,8 @@ void PetController::apply(PupnikCore::ClipChoice choice)
     m_lastFrameIndex = -1;
     showCurrentFrame();
     writeFrameLine(true);
+    if (m_timer)
+        scheduleNextTick();
 }
 
 void PetController::updateTooltip(bool waiting, bool approval)

@@ -62,6 +62,7 @@ public:
     // Copies the pet's place into the settings and saves them.
     void persist();
 
+    // One timer firing: advances the pet, then decides when the next firing is needed.
     void tick();
 
     PetSurface& panel() { return *m_panel; }
@@ -85,6 +86,9 @@ private:
     Platform::ScreenRect roamerRect() const;
     PupnikCore::RoamBounds roamBounds(Platform::ScreenRect const& rect) const;
     void startTimer();
+    void advance();
+    void scheduleNextTick();
+    std::optional<double> stillUntilNextFrame() const;
     void showCurrentFrame();
     void dragEnded(QRect const& frame);
     void reclamp();
@@ -107,6 +111,8 @@ private:
     int64_t m_lastFrameIndex { -1 };
     double m_lastTick { 0 };
     std::unique_ptr<Platform::ScheduledWork> m_timer;
+    // The timer sleeps until the next frame is due instead of firing at 60 Hz.
+    bool m_waitingForFrame { false };
     PupnikCore::Roamer m_roamer;
     bool m_dragging { false };
     double m_lastPersist { 0 };

@@ -86,10 +86,38 @@ public:
     int positionSaves = 0;
 };
 
+// A manual scheduler that counts how often its timers wake the pet.
+class CountingScheduler final : public Platform::Scheduler {
+public:
+    std::unique_ptr<Platform::ScheduledWork> repeating(double interval, std::function<void()> work) override
+    {
+        return manual.repeating(interval, counted(std::move(work)));
+    }
+    std::unique_ptr<Platform::ScheduledWork> after(double delay, std::function<void()> work) override
+    {
+        return manual.after(delay, counted(std::move(work)));
+    }
+    void post(std::function<void()> work) override { manual.post(std::move(work)); }
+    void advance(double seconds) { manual.advance(seconds); }
+    size_t activeTimers() const { return manual.activeTimers(); }
+
+    Platform::ManualScheduler manual;
+    int firings = 0;
+
+private:
+    std::function<void()> counted(std::function<void()> work)
+    {
+        return [this, work = std::move(work)] {
+            ++firings;
+            work();
+        };
+    }
+};
+
 // One 1280 × 800 screen with a 30-point panel at the bottom; placeholders, whose aspect is 1.35.
 struct PetFixture {
     Platform::FakeScreens screens { { { { 0, 0, 1280, 800 }, { 0, 30, 1280, 770 } } } };
-    Platform::ManualScheduler scheduler;
+    CountingScheduler scheduler;
     Platform::ManualClock clock { 1'800'000'000, 5000 };
     CountingDefaults defaults;
     SpriteStore sprites { std::nullopt };
@@ -275,6 +303,39 @@ TEST(PetController, WalkingMovesTheWindowWithoutRepaintingAndSavesAtMostEveryTwo
     // The first walking tick saves at once, then every 2 s: at 0, about 2 and about 4 seconds.
     EXPECT_EQ(f.defaults.positionSaves, 3);
     EXPECT_EQ(f.defaults.store.number("pet.x"), f.pet->settings().x);
+}
+
+TEST(PetController, AStandingPetWakesOnlyWhenItsNextFrameIsDueAndStartsWalkingWithoutAJump)
+{
+    PetFixture f(placedAt(100, 30));
+    // The clock follows the timers closely, as it does on a real desktop.
+    auto runFinely = [&](double seconds) {
+        double const step = 1e-4;
+        for (int i = 0; i < int(seconds / step + 0.5); ++i) {
+            f.clock.advance(step);
+            f.scheduler.advance(step);
+        }
+    };
+    double const fps = f.sprites.fps(Clip::idle);
+    int64_t const count = int64_t(f.pet->frames().size());
+    ASSERT_GT(count, 1);
+    int const imagesBefore = f.panel->imagesShown;
+    double const standing = 2.01;
+    runFinely(standing);
+    int const framesReached = int(standing * fps);
+    EXPECT_EQ(f.pet->lastFrameIndex(), framesReached % count);
+    EXPECT_EQ(f.panel->imagesShown - imagesBefore, framesReached);
+    // About one wake-up per frame instead of 60 a second.
+    EXPECT_LE(f.scheduler.firings, framesReached + 2);
+    EXPECT_EQ(f.scheduler.activeTimers(), 1u);
+
+    // Walking goes back to 60 steps a second, measured from the switch, not from the last frame.
+    f.pet->apply({ Clip::walk, 1.0 });
+    int const firingsBefore = f.scheduler.firings;
+    runFinely(1.00005);
+    EXPECT_NEAR(f.pet->roamer().x, 100 + 45, 0.01);
+    EXPECT_EQ(f.scheduler.firings - firingsBefore, 60);
+    EXPECT_EQ(f.scheduler.activeTimers(), 1u);
 }
 
 TEST(PetController, AClipSwitchKeepsThePhase)
