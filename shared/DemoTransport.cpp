@@ -22,7 +22,8 @@ DemoTransport::~DemoTransport()
 void DemoTransport::start()
 {
     m_timer.reset();
-    deliver();
+    if (!deliver())
+        return;
     if (m_hold)
         return;
     std::weak_ptr<DemoTransport*> anchor = m_anchor;
@@ -57,7 +58,7 @@ DemoAgents DemoTransport::currentAgents() const
     return agentCycle[size_t(m_index % int64_t(agentCycle.size()))];
 }
 
-void DemoTransport::deliver()
+bool DemoTransport::deliver()
 {
     PetSnapshot snapshot = demoSnapshot(currentClip(), m_now ? m_now() : PawletKit::Date::now(), currentAgents());
     // The anchor is held across both calls: an observer may drop the transport in the first one,
@@ -71,14 +72,16 @@ void DemoTransport::deliver()
                 onSnapshot(snapshot);
     };
     if (std::this_thread::get_id() == m_mainThreadID) {
-        report(std::shared_ptr<DemoTransport*>(m_anchor));
-        return;
+        auto held = m_anchor;
+        report(held);
+        return *held != nullptr;
     }
     std::weak_ptr<DemoTransport*> anchor = m_anchor;
     m_mainThread.post([anchor, report] {
         if (auto held = anchor.lock())
             report(held);
     });
+    return true;
 }
 
 }

@@ -48,7 +48,8 @@ public:
     bool isCycling() const { return m_timer != nullptr; }
 
 private:
-    void deliver();
+    // False when an observer dropped the transport while being told: nothing of it may be touched then.
+    bool deliver();
 
     double m_interval;
     std::optional<Clip> m_hold;
