@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Permission requests answered from the pet on an X11 desktop (run inside scripts/with-desktop.sh):
 # the real agent tool waits on an Edit, a click on the pet opens the popover with the diff coloured,
-# Allow and Deny reach the coding agent as its answer, and two requests are answered one after the
-# other in one popover. Leaves a screenshot of the popover over the pet when
+# Allow and Deny reach the coding agent as its answer, Return answers nothing, and two requests are
+# answered one after the other in one popover. Leaves a screenshot of the popover over the pet when
 # PUPNIK_POPOVER_SCREENSHOT names a file.
 # Usage: ApprovalOnTheDesktop.sh <Pupnik> <pupnik-agent>
 set -uo pipefail
@@ -139,11 +139,12 @@ else
 fi
 wait_for 10 popover_gone || fail "the popover stayed open after its only request was answered"
 
-# 2. Deny.
+# 2. Return answers nothing (a key pressed as the popover appears must not allow); Deny denies.
 ask denied edit-2
 denied=$asked
 wait_for 10 has_requests 1 || fail "the second Edit did not reach the mailbox"
 open_popover || fail "no popover for the second Edit"
+xdotool key Return
 press deny
 if wait_for 10 dead "$denied" && answered denied deny; then
   pass "Deny answered: $(cat "$work/denied.answer")"
