@@ -1,6 +1,7 @@
 #include "Pupnik/AppDelegate.hpp"
 
 #include "Pupnik/PetWindow/PetPanel.hpp"
+#include "Pupnik/PetWindow/PetView.hpp"
 #include "app-core/ClipSelector.hpp"
 #include "app-core/Language.hpp"
 #include "app-core/Localized.hpp"
@@ -48,6 +49,8 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     , m_environment(std::move(environment))
     , m_desktop(std::move(desktop))
     , m_defaults(openSuite(m_environment, standardSuite))
+    , m_approvalPopover(std::make_shared<PupnikCore::ApprovalPopover>(*m_desktop.clock))
+    , m_approvalPopoverWindow(std::make_unique<ApprovalPopoverController>(m_approvalPopover))
 {
     // The standard suite's name is fixed and valid; a store in memory only keeps the pet going should
     // the folder ever be unusable.
@@ -109,7 +112,15 @@ void AppDelegate::applicationDidFinishLaunching()
             self->handlePetClick(event);
     };
 
-    // The approval popover's answers and the terminal jumper's explanation are wired here.
+    m_approvalPopover->onDecide = [self](std::string const& id, PawletKit::ApprovalDecision decision) {
+        if (self)
+            self->answerApproval(id, decision);
+    };
+    m_approvalPopover->onOpenTerminal = [self](PawletKit::ApprovalRequest const& request) {
+        if (self)
+            self->openTerminal(request);
+    };
+    // The terminal jumper's explanation is wired here.
 
     m_connector = std::make_unique<PupnikCore::ClaudeConnector>(
         m_options.claudeSettingsURL, m_options.paths, PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment);
@@ -188,7 +199,10 @@ void AppDelegate::startDriver()
         if (self)
             self->handleState(state);
     };
-    // The approval popover takes the pending list here.
+    driver->onApprovals = [self](std::vector<PawletKit::ApprovalRequest> const& requests) {
+        if (self)
+            self->m_approvalPopover->update(requests);
+    };
     driver->start();
     m_driver = std::move(driver);
 }
@@ -209,17 +223,20 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
         if (current.clip != choice.clip || current.rate != choice.rate || m_pet->frames().empty())
             m_pet->apply(choice);
         m_pet->updateTooltip(state.mood == PawletKit::Mood::poop, !pendingApprovals().empty());
-        // The pet stands still while the approval popover is shown; there is none yet.
-        m_pet->movementPaused = false;
+        // The pet stands still under an open approval popover.
+        m_pet->movementPaused = m_approvalPopover->isShown();
     }
     // The status-bar icon's badge follows the mood here.
 }
 
 AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const&)
 {
-    // A pending request wins: the approval popover opens over the pet.
-    if (!pendingApprovals().empty())
+    // A pending request wins: the approval popover opens over the pet. Its buttons ignore presses
+    // during a short settle window, so the rest of this click or a double click answers nothing.
+    if (auto const pending = pendingApprovals(); !pending.empty()) {
+        m_approvalPopoverWindow->showRelativeTo(m_pet ? m_pet->view() : nullptr, pending);
         return ClickRoad::approvalPopover;
+    }
     // Then the session focuser tries waitingTargets() and takes sessionFocus when it places one;
     // otherwise the status menu pops up at the click.
     return ClickRoad::menu;

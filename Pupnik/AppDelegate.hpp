@@ -5,10 +5,12 @@
 #include "PawletKit/Environment.hpp"
 #include "PawletKit/PawletState.hpp"
 #include "PawletKit/SessionTarget.hpp"
+#include "Pupnik/ApprovalPopoverController.hpp"
 #include "Pupnik/EngineDriver.hpp"
 #include "Pupnik/LaunchOptions.hpp"
 #include "Pupnik/PetController.hpp"
 #include "Pupnik/SpriteStore.hpp"
+#include "app-core/ApprovalPopover.hpp"
 #include "app-core/ClaudeConnector.hpp"
 #include "app-core/Clip.hpp"
 #include "app-core/LaunchURLQueue.hpp"
@@ -89,6 +91,8 @@ public:
     PetController* pet() { return m_pet.get(); }
     EngineDriver* driver() { return m_driver.get(); }
     PupnikCore::ClaudeConnector* connector() { return m_connector.get(); }
+    PupnikCore::ApprovalPopover& approvalPopover() { return *m_approvalPopover; }
+    ApprovalPopoverController& approvalPopoverWindow() { return *m_approvalPopoverWindow; }
     bool sawFirstState() const { return m_sawFirstState; }
     PawletKit::PawletState const& lastState() const { return m_lastState; }
     std::optional<PupnikCore::Clip> demoClip() const { return m_demoClip; }
@@ -105,6 +109,9 @@ private:
     std::unique_ptr<PetController> m_pet;
     std::unique_ptr<EngineDriver> m_driver;
     std::unique_ptr<PupnikCore::ClaudeConnector> m_connector;
+    // Shared only so that the window's buttons can hold it weakly.
+    std::shared_ptr<PupnikCore::ApprovalPopover> m_approvalPopover;
+    std::unique_ptr<ApprovalPopoverController> m_approvalPopoverWindow;
     bool m_sawFirstState { false };
     PawletKit::PawletState m_lastState;
     std::optional<PupnikCore::Clip> m_demoClip;

@@ -85,7 +85,7 @@ QLabel* makeLabel(QFont const& font, std::optional<QColor> colour = std::nullopt
 QPushButton* makeButton(char const* key)
 {
     auto* button = new QPushButton(localized(key));
-    // Return belongs to the popover (allow), not to whichever button has the focus.
+    // No button is pressed by Return, whichever has the focus.
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;

@@ -2,11 +2,13 @@
 #include "PawletKit/SpoolEvent.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/AppDelegate.hpp"
+#include "app-core/ApprovalClickGuard.hpp"
 #include "app-core/Localized.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
 #include "platform/ManualScheduler.hpp"
 
 #include <QMouseEvent>
+#include <QPushButton>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -275,7 +277,98 @@ TEST(AppDelegateClicks, PendingRequestWinsOverWaitingSessionsExceptInDemo)
         launch.tick();
         auto event = click();
         EXPECT_EQ(launch.delegate->handlePetClick(event), road);
+        EXPECT_EQ(launch.delegate->approvalPopover().isShown(), road == AppDelegate::ClickRoad::approvalPopover);
     }
+}
+
+TEST(AppDelegateApprovals, ClickOpensThePopoverWhoseButtonsAnswerOnlyAfterTheSettleWindow)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    std::string const id = launch.postRequest("asking");
+    launch.tick();
+    auto event = click();
+    ASSERT_EQ(delegate.handlePetClick(event), AppDelegate::ClickRoad::approvalPopover);
+    ASSERT_TRUE(delegate.approvalPopoverWindow().isVisible());
+    EXPECT_EQ(delegate.approvalPopover().selectedID(), id);
+
+    // The second half of a double click lands on the button at once and must not allow.
+    PawletKit::ApprovalStore store(launch.support() / "approvals");
+    delegate.approvalPopoverWindow().allowButton()->click();
+    EXPECT_FALSE(store.readReply(id));
+    EXPECT_TRUE(delegate.approvalPopover().isShown());
+
+    launch.clock->advance(PupnikCore::ApprovalClickGuard::settleWindow);
+    delegate.approvalPopoverWindow().allowButton()->click();
+    EXPECT_EQ(store.readReply(id), PawletKit::ApprovalDecision::allow);
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+    EXPECT_TRUE(delegate.pendingApprovals().empty());
+}
+
+TEST(AppDelegateApprovals, TwoRequestsAreAnsweredOneAfterTheOtherInOnePopover)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    std::string const first = launch.postRequest("one");
+    std::string const second = launch.postRequest("two");
+    launch.tick();
+    ASSERT_EQ(delegate.pendingApprovals().size(), 2u);
+    auto event = click();
+    delegate.handlePetClick(event);
+    std::string const shownFirst = *delegate.approvalPopover().selectedID();
+    std::string const shownSecond = shownFirst == first ? second : first;
+
+    PawletKit::ApprovalStore store(launch.support() / "approvals");
+    launch.clock->advance(PupnikCore::ApprovalClickGuard::settleWindow);
+    delegate.approvalPopoverWindow().denyButton()->click();
+    EXPECT_EQ(store.readReply(shownFirst), PawletKit::ApprovalDecision::deny);
+    // The driver's shortened list moved the popover on to the other request, which settles anew.
+    EXPECT_TRUE(delegate.approvalPopover().isShown());
+    EXPECT_EQ(delegate.approvalPopover().selectedID(), shownSecond);
+    EXPECT_FALSE(delegate.approvalPopoverWindow().listBox()->isVisibleTo(&delegate.approvalPopoverWindow()));
+    delegate.approvalPopoverWindow().allowButton()->click();
+    EXPECT_FALSE(store.readReply(shownSecond));
+
+    launch.clock->advance(PupnikCore::ApprovalClickGuard::settleWindow);
+    delegate.approvalPopoverWindow().allowButton()->click();
+    EXPECT_EQ(store.readReply(shownSecond), PawletKit::ApprovalDecision::allow);
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+}
+
+TEST(AppDelegateApprovals, PetStandsStillWhileThePopoverIsShownAndAWithdrawnRequestClosesIt)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    std::string const id = launch.postRequest("asking");
+    launch.tick();
+    EXPECT_FALSE(delegate.pet()->movementPaused);
+    auto event = click();
+    delegate.handlePetClick(event);
+    // The pause follows the popover at the next state, not at the click.
+    EXPECT_FALSE(delegate.pet()->movementPaused);
+    launch.tick();
+    EXPECT_TRUE(delegate.pet()->movementPaused);
+
+    // The coding agent took the request back: the driver's next list is empty and closes the popover.
+    PawletKit::ApprovalStore(launch.support() / "approvals").remove(id);
+    launch.tick();
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+    launch.tick();
+    EXPECT_FALSE(delegate.pet()->movementPaused);
+}
+
+TEST(AppDelegateApprovals, TerminalButtonClosesThePopoverAtOnce)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    std::string const id = launch.postRequest("asking");
+    launch.tick();
+    auto event = click();
+    delegate.handlePetClick(event);
+    delegate.approvalPopoverWindow().terminalButton()->click();
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+    EXPECT_FALSE(PawletKit::ApprovalStore(launch.support() / "approvals").readReply(id));
+    EXPECT_EQ(delegate.pendingApprovals().size(), 1u);
 }
 
 TEST(AppDelegateClicks, WaitingTargetsPutTheDebugTargetFirstAndLeaveTheEngineOutOfDemos)
