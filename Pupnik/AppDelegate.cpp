@@ -1,5 +1,9 @@
 #include "Pupnik/AppDelegate.hpp"
 
+#include "Pupnik/DelegateMenuActions.hpp"
+#include "Pupnik/LanguageChange.hpp"
+#include "Pupnik/MenuModelBuilder.hpp"
+#include "Pupnik/MessageBoxAlertPresenter.hpp"
 #include "Pupnik/PetWindow/PetPanel.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
 #include "app-core/ClipSelector.hpp"
@@ -9,6 +13,8 @@
 #include "app-core/PetSettings.hpp"
 #include "app-core/PreferredLanguages.hpp"
 #include "app-core/ResourceLocations.hpp"
+#include "app-core/SettingsToggle.hpp"
+#include "app-core/StatusText.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
 #include "platform/Desktop/QtScreens.hpp"
 #include "platform/FileDefaultsStore.hpp"
@@ -17,7 +23,8 @@
 #include "platform/MemoryDefaultsStore.hpp"
 
 #include <QCoreApplication>
-#include <QMessageBox>
+#include <QMenu>
+#include <QMouseEvent>
 #include <csignal>
 
 namespace Pupnik {
@@ -40,6 +47,7 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     desktop.screens = std::make_unique<Platform::QtScreens>();
     desktop.makePanel = [] { return std::make_unique<PetPanel>(); };
     desktop.signalWatcher = std::make_unique<Platform::SignalWatcher>();
+    desktop.alerts = std::make_unique<MessageBoxAlertPresenter>();
     return desktop;
 }
 
@@ -51,6 +59,7 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     , m_defaults(openSuite(m_environment, standardSuite))
     , m_approvalPopover(std::make_shared<PupnikCore::ApprovalPopover>(*m_desktop.clock))
     , m_approvalPopoverWindow(std::make_unique<ApprovalPopoverController>(m_approvalPopover))
+    , m_alerts(m_desktop.alerts ? std::move(m_desktop.alerts) : std::make_unique<MessageBoxAlertPresenter>())
 {
     // The standard suite's name is fixed and valid; a store in memory only keeps the pet going should
     // the folder ever be unusable.
@@ -60,7 +69,9 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
 
 AppDelegate::~AppDelegate()
 {
-    // The driver and the pet call back into members that go before them otherwise.
+    // The driver, the menu and the pet call back into members that go before them otherwise.
+    m_menuBar.reset();
+    m_onboarding.close();
     m_driver.reset();
     m_pet.reset();
 }
@@ -125,7 +136,8 @@ void AppDelegate::applicationDidFinishLaunching()
     m_connector = std::make_unique<PupnikCore::ClaudeConnector>(
         m_options.claudeSettingsURL, m_options.paths, PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment);
 
-    // The status-bar menu comes here, then the cloud publisher unless it is switched off.
+    buildMenuBar();
+    // The cloud publisher comes here unless it is switched off.
     if (m_options.noCloud)
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
     // The debug timers of the cloud status and the focus check come here.
@@ -137,13 +149,42 @@ void AppDelegate::applicationDidFinishLaunching()
         startDriver();
     }
 
-    // The approval debug timer starts here; then onboarding is offered when it is not skipped, no
-    // demo plays and the hooks are not connected.
+    // The approval debug timer starts here.
+    offerOnboarding();
 
     auto const queued = m_urlQueue.markReady();
     if (!queued.empty())
         Platform::Log::line("url: draining " + std::to_string(queued.size()) + " URL(s) queued during launch");
     // The URL handler takes the queued URLs here, in their order.
+}
+
+void AppDelegate::buildMenuBar()
+{
+    MenuBarController::Services services;
+    services.trayAvailable = m_desktop.trayAvailable;
+    services.loginStatus = [environment = m_environment] {
+        auto const login = LaunchAtLogin::forRunningProgram(environment);
+        if (!login.isAvailable())
+            return PupnikCore::LoginItemStatus::unavailable;
+        return login.isEnabled() ? PupnikCore::LoginItemStatus::enabled : PupnikCore::LoginItemStatus::notRegistered;
+    };
+    m_menuBar = std::make_unique<MenuBarController>(
+        m_sprites->frame(PupnikCore::Skin::geo, PupnikCore::Clip::idle, 0), &SpriteStore::menuBarIconImage, std::move(services));
+    m_menuActions = std::make_shared<DelegateMenuActions>(this);
+    m_menuBar->setActions(m_menuActions);
+}
+
+void AppDelegate::offerOnboarding()
+{
+    if (m_options.skipOnboarding || m_options.demoClip || (m_connector && m_connector->isConnected()))
+        return;
+    QPointer<AppDelegate> self(this);
+    m_onboarding.show(
+        [self] {
+            if (self)
+                self->connect();
+        },
+        [] {});
 }
 
 void AppDelegate::installSignalSources()
@@ -170,18 +211,7 @@ void AppDelegate::applicationWillTerminate()
 
 void AppDelegate::showError(std::string const& title, std::exception const& error)
 {
-    std::string text = error.what();
-    if (auto const* failure = dynamic_cast<PupnikCore::ClaudeConnector::Failure const*>(&error)) {
-        std::vector<PawletShared::TemplateArgument> arguments(failure->strings().begin(), failure->strings().end());
-        text = PupnikCore::localizedFormat(failure->localizationKey(), arguments);
-    }
-    QMessageBox alert(QMessageBox::Critical, QString::fromStdString(title), QString::fromStdString(title));
-    alert.setInformativeText(QString::fromStdString(text));
-    alert.addButton(QString::fromStdString(PupnikCore::localized("ok")), QMessageBox::AcceptRole);
-    // In front of every other application's windows, as the alert of an application without a
-    // window of its own must be to be seen.
-    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
-    alert.exec();
+    m_alerts->run(Alert::error(title, error));
 }
 
 void AppDelegate::startDriver()
@@ -226,10 +256,11 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
         // The pet stands still under an open approval popover.
         m_pet->movementPaused = m_approvalPopover->isShown();
     }
-    // The status-bar icon's badge follows the mood here.
+    if (m_menuBar)
+        m_menuBar->setBadge(PupnikCore::StatusText::showsBadge(state.mood, m_pet->settings().discreet));
 }
 
-AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const&)
+AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const& event)
 {
     // A pending request wins: the approval popover opens over the pet. Its buttons ignore presses
     // during a short settle window, so the rest of this click or a double click answers nothing.
@@ -239,12 +270,22 @@ AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const&)
     }
     // Then the session focuser tries waitingTargets() and takes sessionFocus when it places one;
     // otherwise the status menu pops up at the click.
+    popUpMenu(event);
     return ClickRoad::menu;
 }
 
-void AppDelegate::showPetContextMenu(QMouseEvent const&)
+void AppDelegate::showPetContextMenu(QMouseEvent const& event)
 {
-    // The status-bar menu shows here, refreshed, over the pet.
+    // Also the only road to the menu where the desktop has no tray.
+    popUpMenu(event);
+}
+
+void AppDelegate::popUpMenu(QMouseEvent const& event)
+{
+    if (!m_menuBar)
+        return;
+    m_menuBar->update(makeMenuModel());
+    m_menuBar->menu()->popup(event.globalPosition().toPoint());
 }
 
 std::vector<PawletKit::SessionTarget> AppDelegate::waitingTargets() const
@@ -298,5 +339,152 @@ void AppDelegate::applyDemo(PupnikCore::Clip clip)
         m_pet->apply(choice);
     m_pet->updateTooltip(false, false);
 }
+
+PupnikCore::MenuModel AppDelegate::makeMenuModel() const
+{
+    MenuModelInputs inputs;
+    inputs.lastState = m_lastState;
+    inputs.demoClip = m_demoClip;
+    inputs.petSettings = m_pet ? &m_pet->settings() : nullptr;
+    inputs.defaults = m_defaults.get();
+    inputs.connector = m_connector.get();
+    inputs.driver = m_driver.get();
+    inputs.options = &m_options;
+    // The session focuser names the waiting session's application here; there is none yet.
+    return MenuModelBuilder::makeMenuModel(inputs);
+}
+
+SettingsActions AppDelegate::settingsActions()
+{
+    // The actions run and end within one menu choice, so they may hold the delegate plainly.
+    SettingsActions::Hooks hooks;
+    hooks.liveSettings = [this]() -> PupnikCore::PetSettings* { return m_pet ? &m_pet->settings() : nullptr; };
+    hooks.persist = [this] {
+        if (m_pet)
+            m_pet->persist();
+    };
+    hooks.defaults = m_defaults.get();
+    if (m_driver) {
+        hooks.setCodexEnabled = [this](bool on) { m_driver->codexEnabled = on; };
+        hooks.setProcessEnabled = [this](bool on) { m_driver->processEnabled = on; };
+    }
+    // The cloud publisher and the sound player join here once they exist.
+    hooks.reapplyState = [this] {
+        if (m_demoClip)
+            applyDemo(*m_demoClip);
+        else
+            handleState(m_lastState);
+    };
+    return SettingsActions(std::move(hooks));
+}
+
+void AppDelegate::toggleVisible()
+{
+    if (m_pet)
+        m_pet->setVisible(!m_pet->settings().visible);
+}
+
+void AppDelegate::togglePinned() { settingsActions().toggle(PupnikCore::SettingsToggle::pinned); }
+
+void AppDelegate::toggleTop()
+{
+    if (m_pet)
+        m_pet->setAlwaysOnTop(!m_pet->settings().alwaysOnTop);
+}
+
+void AppDelegate::toggleDiscreet() { settingsActions().toggle(PupnikCore::SettingsToggle::discreet); }
+
+void AppDelegate::toggleSounds() { settingsActions().toggle(PupnikCore::SettingsToggle::sounds); }
+
+void AppDelegate::previewSound() { settingsActions().previewSound(); }
+
+void AppDelegate::setHeight(double points)
+{
+    if (m_pet)
+        m_pet->setHeight(points);
+}
+
+void AppDelegate::setSkin(PupnikCore::Skin skin)
+{
+    if (m_pet)
+        m_pet->setSkin(skin);
+}
+
+void AppDelegate::setLanguage(std::optional<PupnikCore::Language> language)
+{
+    LanguageChange change;
+    change.storeChoice = [this, language](std::optional<std::string> const&) {
+        if (m_pet)
+            m_pet->setLanguage(language);
+    };
+    change.preferredLanguages = PupnikCore::PreferredLanguages::fromEnvironment(m_environment);
+    change.menuBar = m_menuBar.get();
+    change.makeMenuModel = [this] { return makeMenuModel(); };
+    change.refreshPetTooltip = [this] {
+        if (m_pet)
+            m_pet->updateTooltip(m_lastState.mood == PawletKit::Mood::poop && !m_demoClip, false);
+    };
+    change.relocalizeOnboarding = [this] { m_onboarding.relocalize(); };
+    change.apply(language);
+}
+
+void AppDelegate::demo(std::optional<PupnikCore::Clip>)
+{
+    // Playing and leaving demos from the menu joins here with the launch URL commands.
+    Platform::Log::line("demo: not available from the menu yet");
+}
+
+AboutAndLogin AppDelegate::aboutAndLogin()
+{
+    return AboutAndLogin(LaunchAtLogin::forRunningProgram(m_environment), BuildInfo::current(), *m_alerts, m_desktop.openURL);
+}
+
+void AppDelegate::toggleLogin()
+{
+    aboutAndLogin().toggleLogin();
+    if (m_menuBar)
+        m_menuBar->updateLoginItem();
+}
+
+void AppDelegate::feedback() { aboutAndLogin().feedback(); }
+
+void AppDelegate::about() { aboutAndLogin().about(); }
+
+ConnectionActions AppDelegate::connectionActions()
+{
+    // A connect or update that worked shows at once: one tick brings the driver up to date.
+    return ConnectionActions(*m_connector, m_options.paths,
+        [this] {
+            if (m_driver)
+                m_driver->tick();
+        },
+        *m_alerts);
+}
+
+void AppDelegate::connect()
+{
+    if (m_connector)
+        connectionActions().connect();
+}
+
+void AppDelegate::disconnect()
+{
+    if (m_connector)
+        connectionActions().disconnect();
+}
+
+void AppDelegate::updateHooks()
+{
+    if (m_connector)
+        connectionActions().updateHooks();
+}
+
+void AppDelegate::toggleCodex() { settingsActions().toggle(PupnikCore::SettingsToggle::codex); }
+
+void AppDelegate::toggleProcess() { settingsActions().toggle(PupnikCore::SettingsToggle::process); }
+
+void AppDelegate::toggleSync() { settingsActions().toggle(PupnikCore::SettingsToggle::sync); }
+
+void AppDelegate::quit() { QCoreApplication::quit(); }
 
 }

@@ -6,9 +6,16 @@
 #include "PawletKit/PawletState.hpp"
 #include "PawletKit/SessionTarget.hpp"
 #include "Pupnik/ApprovalPopoverController.hpp"
+#include "Pupnik/AboutAndLogin.hpp"
+#include "Pupnik/AlertPresenter.hpp"
+#include "Pupnik/ConnectionActions.hpp"
 #include "Pupnik/EngineDriver.hpp"
 #include "Pupnik/LaunchOptions.hpp"
+#include "Pupnik/MenuBarActions.hpp"
+#include "Pupnik/MenuBarController.hpp"
+#include "Pupnik/OnboardingWindowController.hpp"
 #include "Pupnik/PetController.hpp"
+#include "Pupnik/SettingsActions.hpp"
 #include "Pupnik/SpriteStore.hpp"
 #include "app-core/ApprovalPopover.hpp"
 #include "app-core/ClaudeConnector.hpp"
@@ -49,6 +56,12 @@ public:
         std::function<std::unique_ptr<PetSurface>()> makePanel;
         // Receives the signals; none leaves them alone (tests).
         std::unique_ptr<Platform::SignalWatcher> signalWatcher;
+        // Message boxes when absent.
+        std::unique_ptr<AlertPresenter> alerts;
+        // Whether the tray takes an icon; the desktop decides when absent.
+        std::optional<bool> trayAvailable;
+        // Opens the feedback mail; the user's mail application when absent.
+        AboutAndLogin::URLOpener openURL;
 
         static Desktop real();
     };
@@ -70,7 +83,7 @@ public:
 
     void installSignalSources();
     // The one modal error alert: critical, the title, the error's text, one "ok" button.
-    static void showError(std::string const& title, std::exception const& error);
+    void showError(std::string const& title, std::exception const& error);
 
     void startDriver();
     void handleState(PawletKit::PawletState const& state);
@@ -85,6 +98,29 @@ public:
     // Shows a fixed clip instead of the live state.
     void applyDemo(PupnikCore::Clip clip);
 
+    // The tray menu's model and actions (the menu reaches them through DelegateMenuActions).
+    PupnikCore::MenuModel makeMenuModel() const;
+    void toggleVisible();
+    void togglePinned();
+    void toggleTop();
+    void toggleDiscreet();
+    void toggleSounds();
+    void previewSound();
+    void setHeight(double points);
+    void setSkin(PupnikCore::Skin skin);
+    void setLanguage(std::optional<PupnikCore::Language> language);
+    void demo(std::optional<PupnikCore::Clip> clip);
+    void toggleLogin();
+    void connect();
+    void disconnect();
+    void updateHooks();
+    void toggleCodex();
+    void toggleProcess();
+    void toggleSync();
+    void feedback();
+    void about();
+    void quit();
+
     LaunchOptions const& options() const { return m_options; }
     Platform::DefaultsStore& defaults() { return *m_defaults; }
     SpriteStore* sprites() { return m_sprites.get(); }
@@ -97,9 +133,18 @@ public:
     PawletKit::PawletState const& lastState() const { return m_lastState; }
     std::optional<PupnikCore::Clip> demoClip() const { return m_demoClip; }
     PupnikCore::LaunchURLQueue const& urlQueue() const { return m_urlQueue; }
+    MenuBarController* menuBar() { return m_menuBar.get(); }
+    OnboardingWindowController& onboarding() { return m_onboarding; }
 
 private:
     std::optional<std::filesystem::path> spriteDirectory() const;
+    void buildMenuBar();
+    void offerOnboarding();
+    // The menu, refreshed, at the pointer over the pet.
+    void popUpMenu(QMouseEvent const& event);
+    SettingsActions settingsActions();
+    AboutAndLogin aboutAndLogin();
+    ConnectionActions connectionActions();
 
     LaunchOptions m_options;
     PawletKit::Environment m_environment;
@@ -116,6 +161,11 @@ private:
     PawletKit::PawletState m_lastState;
     std::optional<PupnikCore::Clip> m_demoClip;
     PupnikCore::LaunchURLQueue m_urlQueue;
+    std::unique_ptr<AlertPresenter> m_alerts;
+    OnboardingWindowController m_onboarding;
+    // The menu holds its actions weakly; the delegate owns them and goes after the menu.
+    std::shared_ptr<MenuBarActions> m_menuActions;
+    std::unique_ptr<MenuBarController> m_menuBar;
 };
 
 }

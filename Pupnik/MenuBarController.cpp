@@ -215,6 +215,10 @@ void MenuBarController::rebuildMenu()
         row->setMenu(nullptr);
     }
     m_menu->clear();
+    // A row of one of these menus may be what asked for the rebuild (a language chosen): they go
+    // once its signal has returned, not under it.
+    for (auto& submenu : m_submenus)
+        submenu.release()->deleteLater();
     m_submenus.clear();
     m_menu->setToolTipsVisible(true);
 

@@ -70,6 +70,8 @@ public:
     PupnikCore::ClipChoice const& choice() const { return m_choice; }
     std::vector<QImage> const& frames() const { return m_frames; }
     PupnikCore::PetSettings const& settings() const { return m_settings; }
+    // The live copy the menu's switches flip; persist() saves it.
+    PupnikCore::PetSettings& settings() { return m_settings; }
     PupnikCore::Roamer const& roamer() const { return m_roamer; }
     double phase() const { return m_phase; }
     int64_t lastFrameIndex() const { return m_lastFrameIndex; }

@@ -3,12 +3,19 @@
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/AppDelegate.hpp"
 #include "app-core/ApprovalClickGuard.hpp"
+#include "Pupnik/OnboardingView.hpp"
+#include "Pupnik/ScriptedAlertPresenter.hpp"
 #include "app-core/Localized.hpp"
+#include "app-core/Localizer.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
 #include "platform/ManualScheduler.hpp"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <nlohmann/json.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -88,6 +95,10 @@ public:
             surface = owned.get();
             return owned;
         };
+        auto ownedAlerts = std::make_unique<ScriptedAlertPresenter>();
+        alerts = ownedAlerts.get();
+        desktop.alerts = std::move(ownedAlerts);
+        desktop.trayAvailable = false;
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
         delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
         delegate->applicationWillFinishLaunching();
@@ -127,6 +138,8 @@ public:
     Platform::ManualClock* clock = nullptr;
     Platform::ManualScheduler* scheduler = nullptr;
     RecordingSurface* surface = nullptr;
+    // Answers every alert with its first button.
+    ScriptedAlertPresenter* alerts = nullptr;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -423,4 +436,178 @@ TEST(AppDelegateApprovals, AnswerReachesTheMailboxOnceAndTheTerminalGoesToTheReq
     store.remove(id);
     launch.delegate->answerApproval(id, PawletKit::ApprovalDecision::allow);
     EXPECT_FALSE(store.readReply(id));
+}
+
+namespace {
+
+QMouseEvent rightClick()
+{
+    return QMouseEvent(QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(40, 50), Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+}
+
+nlohmann::json savedSettings(Launch const& launch)
+{
+    return nlohmann::json::parse(TestSupport::readFile(launch.folder.path() / "config" / "Pupnik" / "com.ardlow.pupnik.json"));
+}
+
+}
+
+TEST(AppDelegateMenu, WithoutATrayThePetsClicksOpenTheMenuWithAFreshModel)
+{
+    // Discreet mode would show the application's name whatever the state.
+    Launch launch({}, { { "pet.discreet", false } });
+    auto* menuBar = launch.delegate->menuBar();
+    ASSERT_NE(menuBar, nullptr);
+    EXPECT_EQ(menuBar->statusItem(), nullptr);
+
+    launch.delegate->handleState(stateOf(Gait::run, Mood::normal));
+    launch.delegate->showPetContextMenu(rightClick());
+    EXPECT_TRUE(menuBar->menu()->isVisible());
+    auto const running = menuBar->rows().statusLine->text();
+    EXPECT_FALSE(running.isEmpty());
+    menuBar->menu()->hide();
+
+    // A left click with nothing pending and no session to bring forward falls back to the menu,
+    // which shows the state of this moment, not the one of its last opening.
+    launch.delegate->handleState(stateOf(Gait::idle, Mood::hungry));
+    EXPECT_EQ(launch.delegate->handlePetClick(click()), AppDelegate::ClickRoad::menu);
+    EXPECT_TRUE(menuBar->menu()->isVisible());
+    EXPECT_NE(menuBar->rows().statusLine->text(), running);
+    menuBar->menu()->hide();
+}
+
+TEST(AppDelegateMenu, BadgeFollowsTheMoodAndDiscreetModeAtOnce)
+{
+    struct Case {
+        char const* name;
+        Mood mood;
+        bool discreet;
+        bool badge;
+    };
+    for (auto const& c : { Case { "hungry", Mood::hungry, false, true }, Case { "waiting", Mood::poop, false, true },
+             Case { "normal", Mood::normal, false, false }, Case { "hungry discreet", Mood::hungry, true, false },
+             Case { "waiting discreet", Mood::poop, true, false } }) {
+        SCOPED_TRACE(c.name);
+        Launch launch({}, { { "pet.discreet", c.discreet } });
+        launch.delegate->handleState(stateOf(Gait::idle, c.mood));
+        EXPECT_EQ(launch.delegate->menuBar()->badgeShown(), c.badge);
+        // Switching discreet mode shows the same mood again with the other setting.
+        launch.delegate->toggleDiscreet();
+        EXPECT_EQ(launch.delegate->menuBar()->badgeShown(), c.mood != Mood::normal && c.discreet);
+        EXPECT_EQ(savedSettings(launch)["pet.discreet"], !c.discreet);
+    }
+}
+
+TEST(AppDelegateMenu, RowsReachThePetAndAreSavedAtOnce)
+{
+    Launch launch({}, { { "pet.pinned", false }, { "pet.sourceCodex", true } });
+    auto const& rows = launch.delegate->menuBar()->rows();
+    rows.pin->trigger();
+    rows.codex->trigger();
+    rows.top->trigger();
+    auto const saved = savedSettings(launch);
+    EXPECT_EQ(saved["pet.pinned"], true);
+    EXPECT_EQ(saved["pet.sourceCodex"], false);
+    EXPECT_EQ(saved["pet.alwaysOnTop"], false);
+    EXPECT_FALSE(launch.delegate->driver()->codexEnabled);
+    // The saved place is the pet's own.
+    EXPECT_EQ(saved["pet.x"], launch.delegate->pet()->roamer().x);
+}
+
+TEST(AppDelegateMenu, LanguageRebuildsTheMenuAndIsStored)
+{
+    auto& localizer = PupnikCore::Localizer::shared();
+    Launch launch(PawletKit::Environment { { "LANGUAGE", "en" }, { "LANG", "en_US.UTF-8" } });
+    auto* menuBar = launch.delegate->menuBar();
+    launch.delegate->onboarding().show({}, {});
+    auto const english = menuBar->rows().show->text();
+
+    launch.delegate->setLanguage(PupnikCore::Language::de);
+    EXPECT_EQ(localizer.language(), PupnikCore::Language::de);
+    EXPECT_EQ(menuBar->rows().show->text(), QString::fromStdString(PupnikCore::localized("menu.show")));
+    EXPECT_NE(menuBar->rows().show->text(), english);
+    EXPECT_EQ(savedSettings(launch)["pet.language"], "de");
+    ASSERT_NE(launch.delegate->onboarding().window(), nullptr);
+    EXPECT_EQ(launch.delegate->onboarding().window()->view()->connectButton()->text(), QString::fromStdString(PupnikCore::localized("onboarding.connect")));
+
+    // Following the system again forgets the stored choice.
+    launch.delegate->setLanguage(std::nullopt);
+    EXPECT_EQ(menuBar->rows().show->text(), english);
+    EXPECT_FALSE(savedSettings(launch).contains("pet.language"));
+    launch.delegate->onboarding().close();
+}
+
+TEST(AppDelegateOnboarding, OfferedOnlyToALiveUnconnectedLaunchThatDoesNotSkipIt)
+{
+    struct Case {
+        char const* name;
+        PawletKit::Environment environment;
+        bool shown;
+    };
+    for (auto const& c : { Case { "first run", { { "PUPNIK_SKIP_ONBOARDING", "0" } }, true },
+             Case { "skipped", {}, false },
+             Case { "demo", { { "PUPNIK_SKIP_ONBOARDING", "0" }, { "PUPNIK_DEMO_STATE", "walk" } }, false } }) {
+        SCOPED_TRACE(c.name);
+        Launch launch(c.environment);
+        auto* window = launch.delegate->onboarding().window();
+        EXPECT_EQ(window && window->isVisible(), c.shown);
+        launch.delegate->onboarding().close();
+    }
+}
+
+TEST(AppDelegateOnboarding, ConnectingFromTheWindowInstallsTheHooksAndDisconnectRemovesThem)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_SKIP_ONBOARDING", "0" } });
+    auto const settingsFile = launch.folder.path() / "claude.json";
+    TestSupport::writeFile(settingsFile, R"({"model":"opus"})");
+    auto* window = launch.delegate->onboarding().window();
+    ASSERT_NE(window, nullptr);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(window, &press);
+
+    EXPECT_EQ(launch.delegate->onboarding().window(), nullptr) << "the window goes before the connection runs";
+    ASSERT_EQ(launch.alerts->shown().size(), 1u);
+    EXPECT_EQ(launch.alerts->shown().front().title, PupnikCore::localized("connect.done.title")) << launch.alerts->shown().front().text;
+    EXPECT_TRUE(launch.delegate->connector()->isConnected());
+    // The driver ran once at once and read the self-test's event.
+    EXPECT_EQ(launch.delegate->makeMenuModel().connection, PupnikCore::ConnectionState::connected);
+
+    // The first button keeps the support folder and takes only the hooks away.
+    launch.delegate->disconnect();
+    EXPECT_FALSE(launch.delegate->connector()->isConnected());
+    EXPECT_EQ(nlohmann::json::parse(TestSupport::readFile(settingsFile)), nlohmann::json({ { "model", "opus" } }));
+    EXPECT_TRUE(std::filesystem::exists(launch.support()));
+}
+
+TEST(AppDelegateAlerts, ErrorsAndAboutGoThroughThePresenter)
+{
+    Launch launch;
+    launch.delegate->showError("Broken", std::runtime_error("the disk is full"));
+    launch.delegate->about();
+    ASSERT_EQ(launch.alerts->shown().size(), 2u);
+    EXPECT_EQ(launch.alerts->shown()[0], Alert::error("Broken", std::runtime_error("the disk is full")));
+    EXPECT_EQ(launch.alerts->shown()[0].style, Alert::Style::critical);
+}
+
+TEST(AppDelegateMenu, ALanguageChosenInTheMenuRebuildsItUnderTheChosenRow)
+{
+    Launch launch(PawletKit::Environment { { "LANGUAGE", "en" } });
+    auto* menuBar = launch.delegate->menuBar();
+    QMenu* languages = menuBar->rows().language->menu();
+    ASSERT_NE(languages, nullptr);
+    QAction* german = nullptr;
+    for (QAction* row : languages->actions())
+        if (row->data().toString() == "de")
+            german = row;
+    ASSERT_NE(german, nullptr);
+
+    // The row's menu is replaced by the rebuild it starts; the row must outlive its own signal.
+    QPointer<QMenu> old(languages);
+    german->trigger();
+    EXPECT_EQ(savedSettings(launch)["pet.language"], "de");
+    EXPECT_EQ(menuBar->rows().show->text(), QString::fromStdString(PupnikCore::localized("menu.show")));
+    EXPECT_NE(menuBar->rows().language->menu(), languages);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+    launch.delegate->setLanguage(std::nullopt);
 }

@@ -1,0 +1,218 @@
+#!/usr/bin/env bash
+# The tray menu of the whole application on an X11 desktop whose window manager has a tray (run
+# inside scripts/with-desktop.sh): the icon is embedded in the tray, a click on it opens the menu,
+# a switch chosen there is saved, a language chosen there reaches the open welcome window, connect
+# from that window installs working hooks into the user's agent settings and disconnect from the
+# menu gives the file back as it was.
+# Usage: PupnikMenuOnTheDesktop.sh <Pupnik> <share folder>
+# With PUPNIK_SCREENSHOT_DIR set, the open menu is captured there in both languages.
+set -uo pipefail
+pupnik=$1
+share=$2
+work=$(mktemp -d)
+pids=()
+failures=0
+
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  failures=$((failures + 1))
+  [[ -f $work/pupnik.log ]] && { echo "--- log" >&2; cat "$work/pupnik.log" >&2; }
+}
+pass() { echo "ok: $*"; }
+# wait_for SECONDS COMMAND...: polls every 20 ms until the command succeeds or the time is up.
+wait_for() {
+  local deadline=$(($(date +%s%N) + $1 * 1000000000))
+  shift
+  until "$@"; do
+    (($(date +%s%N) > deadline)) && return 1
+    sleep 0.02
+  done
+}
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
+export PUPNIK_SUPPORT_DIR=$work/support PUPNIK_NO_CLOUD=1 PUPNIK_CODEX_SESSIONS_DIR=$work/codex
+export LANGUAGE=en LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset PUPNIK_SKIP_ONBOARDING PUPNIK_LANG PUPNIK_CLAUDE_SETTINGS
+# No session bus: the tray is the window manager's own.
+unset DBUS_SESSION_BUS_ADDRESS
+mkdir -p "$HOME/.claude" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Pupnik"
+chmod 700 "$XDG_RUNTIME_DIR"
+defaults=$XDG_CONFIG_HOME/Pupnik/com.ardlow.pupnik.json
+claude=$HOME/.claude/settings.json
+printf '%s\n' '{"model":"opus","hooks":{"Stop":[{"hooks":[{"type":"command","command":"~/bin/done.sh"}]}]}}' >"$claude"
+original=$(cat "$claude")
+# Out of discreet mode the status line tells what the agents do.
+printf '%s\n' '{"pet.discreet":false,"pet.sourceProcess":false}' >"$defaults"
+
+# The text of a key in a language's table.
+text_of() { python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$share/i18n/$1.json" "$2"; }
+saved() { python3 -c 'import json,sys; v=json.load(open(sys.argv[1])).get(sys.argv[2]); print("" if v is None else json.dumps(v))' "$defaults" "$1" 2>/dev/null; }
+windows() { xdotool search --pid "$pupnik_pid" 2>/dev/null; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# The tray icon: a shown window of ours that no window manager manages (no WM_STATE) and yet has
+# a parent other than the root, which only a tray gives it.
+root_id=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+parent_of() { xwininfo -id "$1" -tree 2>/dev/null | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
+tray_window() {
+  local w parent
+  for w in $(windows); do
+    viewable "$w" || continue
+    xprop -id "$w" WM_STATE 2>/dev/null | grep -q 'window state' && continue
+    parent=$(parent_of "$w")
+    [[ -n $parent && $parent != "$root_id" ]] || continue
+    echo "$w"
+    return 0
+  done
+  return 1
+}
+embedded() { tray_window >/dev/null; }
+# An open menu: a viewable override-redirect window of ours, taller than a row.
+menu_window() {
+  local w height
+  for w in $(windows); do
+    xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' || continue
+    viewable "$w" || continue
+    height=$(xwininfo -id "$w" | sed -n 's/.*Height: \([0-9]*\).*/\1/p')
+    ((height > 100)) && { echo "$w"; return 0; }
+  done
+  return 1
+}
+menu_open() { menu_window >/dev/null; }
+menu_closed() { ! menu_open; }
+named() { xdotool search --onlyvisible --pid "$pupnik_pid" --name "^$1\$" 2>/dev/null | head -n 1; }
+shown() { [[ -n $(named "$1") ]]; }
+# An alert: a dialog of ours under the application's name.
+alert_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$pupnik_pid" --name '^Pupnik$' 2>/dev/null); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && { echo "$w"; return 0; }
+  done
+  return 1
+}
+alert_shown() { alert_window >/dev/null; }
+no_alert() { ! alert_shown; }
+# Answers the alert in front with its first button; an alert that follows it stays.
+dismiss_alert() {
+  local w
+  w=$(alert_window) || return 1
+  xdotool windowactivate --sync "$w" 2>/dev/null
+  xdotool key Return
+  gone() { ! viewable "$w"; }
+  wait_for 10 gone
+}
+open_menu() {
+  local w x y
+  w=$(tray_window) || return 1
+  read -r x y < <(xdotool getwindowgeometry "$w" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+  # A click that lands while an alert goes away may be lost: a few tries, each bounded.
+  for _ in 1 2 3; do
+    xdotool mousemove $((x + 8)) $((y + 8)) click 1
+    wait_for 4 menu_open && return 0
+  done
+  return 1
+}
+# keys KEY...: one key at a time, each after the menu took the last.
+keys() {
+  local key
+  for key in "$@"; do
+    xdotool key "$key"
+    sleep 0.15
+  done
+}
+screenshot() {
+  [[ -n ${PUPNIK_SCREENSHOT_DIR:-} ]] || return 0
+  mkdir -p "$PUPNIK_SCREENSHOT_DIR"
+  sleep 0.3
+  import -window root "$PUPNIK_SCREENSHOT_DIR/$1.png" && echo "screenshot: $PUPNIK_SCREENSHOT_DIR/$1.png"
+}
+
+"$pupnik" 2>"$work/pupnik.log" &
+pupnik_pid=$!
+pids+=("$pupnik_pid")
+
+# 1. First run: the welcome window and the tray icon.
+welcome=$(text_of en onboarding.title)
+if wait_for 20 shown "$welcome"; then pass "the welcome window \"$welcome\" is shown"; else fail "no welcome window"; fi
+if wait_for 20 embedded; then
+  pass "the tray icon $(tray_window) is embedded in the tray"
+else
+  fail "no tray icon in the tray (windows: $(windows | tr '\n' ' '))"
+fi
+grep -q "offers no system tray" "$work/pupnik.log" && fail "Pupnik says there is no tray"
+
+# 2. A click on the icon opens the menu; a language chosen in its language list is saved and
+# reaches the open welcome window at once.
+if open_menu; then pass "the menu opens from the tray"; else fail "the menu did not open"; fi
+keys Down Down Down Down Down Down Down Right Down Down Down Down Return
+wait_for 10 menu_closed || fail "the menu stayed open after choosing a language"
+chosen() { [[ -n $(saved pet.language) ]]; }
+title=$welcome
+code=en
+if wait_for 10 chosen; then
+  code=$(saved pet.language | tr -d '"')
+  title=$(text_of "$code" onboarding.title)
+  if wait_for 10 shown "$title"; then pass "language $code chosen: the welcome window reads \"$title\""; else fail "after choosing $code the welcome window is not \"$title\""; fi
+else
+  fail "no language was saved"
+fi
+
+# 3. Connect from the welcome window: the hooks go into the settings file and the self-test passes.
+window=$(named "$title")
+xdotool windowactivate --sync "$window" 2>/dev/null
+xdotool key Return
+connected() { grep -q 'pupnik-agent' "$claude" && grep -q '"model"' "$claude"; }
+if wait_for 60 connected; then pass "connect installed the hooks"; else fail "the settings file after connect: $(cat "$claude")"; fi
+selftest_seen() { grep -qs '"ev":"selftest"' "$PUPNIK_SUPPORT_DIR"/events.jsonl*; }
+if wait_for 60 selftest_seen; then pass "the self-test line reached the event file"; else fail "no self-test line in $PUPNIK_SUPPORT_DIR"; fi
+if wait_for 20 alert_shown; then pass "connect told its outcome"; else fail "connect showed no alert"; fi
+dismiss_alert || fail "the connect alert did not go"
+
+# 4. A working session with usage figures, through the hooks just installed; the menu then shows
+# its status line and bars (seen in the screenshots). The second choice pins the pet, and that is saved.
+agent=$PUPNIK_SUPPORT_DIR/bin/pupnik-agent
+printf '%s' '{"session_id":"menu-1","cwd":"/tmp","hook_event_name":"UserPromptSubmit"}' | "$agent" hook UserPromptSubmit
+printf '%s' '{"session_id":"menu-1","cwd":"/tmp","rate_limits":{"five_hour":{"used_percentage":42},"seven_day":{"used_percentage":81}}}' \
+  | "$agent" statusline >/dev/null
+sleep 1
+open_menu || fail "the menu did not open in $code"
+screenshot "menu-$code"
+before=$(saved pet.pinned)
+keys Down Down Return
+wait_for 10 menu_closed || fail "the menu stayed open after a choice"
+flipped() { [[ -n $(saved pet.pinned) && $(saved pet.pinned) != "${before:-false}" ]]; }
+if wait_for 10 flipped; then pass "pinning saved pet.pinned=$(saved pet.pinned) (was ${before:-unset})"; else fail "pet.pinned is $(saved pet.pinned), was ${before:-unset}"; fi
+
+# 5. The first row of the language list follows the system again, which forgets the choice.
+open_menu || fail "the menu did not open for the language list"
+keys Down Down Down Down Down Down Down Right Return
+wait_for 10 menu_closed || fail "the menu stayed open after following the system"
+forgotten() { [[ -z $(saved pet.language) ]]; }
+if wait_for 10 forgotten; then pass "following the system again forgot $code"; else fail "pet.language is still $(saved pet.language)"; fi
+open_menu || fail "the menu did not open in English"
+screenshot menu-en
+keys Escape
+wait_for 10 menu_closed || fail "Escape left the menu open"
+
+# 6. Disconnect from the menu's agents list; the first answer keeps the support folder.
+open_menu || fail "the menu did not open for disconnect"
+keys Up Up Up Up Up Right Return
+if wait_for 20 alert_shown; then pass "disconnect asks first"; else fail "disconnect asked nothing"; fi
+dismiss_alert || fail "the disconnect question did not go"
+wait_for 20 alert_shown && dismiss_alert
+restored() { [[ $(python3 -c 'import json,sys; print(json.dumps(json.load(open(sys.argv[1])), sort_keys=True))' "$claude") == \
+  "$(printf '%s' "$original" | python3 -c 'import json,sys; print(json.dumps(json.load(sys.stdin), sort_keys=True))')" ]]; }
+if wait_for 20 restored; then pass "disconnect gave the settings file back: $(cat "$claude")"; else fail "after disconnect the settings file is $(cat "$claude")"; fi
+[[ -d $PUPNIK_SUPPORT_DIR ]] || fail "keeping the support folder removed it"
+
+kill -TERM "$pupnik_pid"
+wait_for 20 eval '! kill -0 '"$pupnik_pid"' 2>/dev/null' || fail "Pupnik did not end on SIGTERM"
+
+((failures == 0)) || { echo "$failures check(s) failed" >&2; exit 1; }
+echo "all checks passed"
