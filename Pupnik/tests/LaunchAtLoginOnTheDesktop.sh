@@ -1,0 +1,173 @@
+#!/usr/bin/env bash
+# Start at Login from the tray menu of an installed copy on an X11 desktop whose window manager has
+# a tray (run inside scripts/with-desktop.sh): the build tree is installed under a temporary prefix,
+# the installed program runs from there, and choosing the menu row writes the user's autostart
+# entry naming that program; choosing it again removes the entry.
+# Usage: LaunchAtLoginOnTheDesktop.sh <cmake> <build folder>
+set -uo pipefail
+cmake=$1
+build=$2
+work=$(mktemp -d)
+pids=()
+failures=0
+
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  failures=$((failures + 1))
+  [[ -f $work/pupnik.log ]] && { echo "--- log" >&2; cat "$work/pupnik.log" >&2; }
+}
+pass() { echo "ok: $*"; }
+# wait_for SECONDS COMMAND...: polls every 20 ms until the command succeeds or the time is up.
+wait_for() {
+  local deadline=$(($(date +%s%N) + $1 * 1000000000))
+  shift
+  until "$@"; do
+    (($(date +%s%N) > deadline)) && return 1
+    sleep 0.02
+  done
+}
+
+# 1. An installed copy: program, agent tool, resources and the desktop's entry, all under the prefix.
+# names_program FILE: the desktop entry's Exec line starts the installed program, quoted or not.
+names_program() {
+  local command
+  command=$(grep -m1 '^Exec=' "$1" 2>/dev/null) || return 1
+  command=${command#Exec=}
+  [[ $command == "\"$pupnik\""* || $command == "$pupnik" || $command == "$pupnik "* ]]
+}
+prefix=$work/prefix
+pupnik=$prefix/bin/Pupnik
+if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+  cat "$work/install.log" >&2
+  echo "FAILED: cmake --install" >&2
+  exit 1
+fi
+[[ -x $pupnik ]] || fail "no installed program at $pupnik"
+[[ -x $prefix/libexec/pupnik/pupnik-agent ]] || fail "no installed agent tool in $prefix/libexec/pupnik"
+[[ -f $prefix/share/pupnik/i18n/en.json ]] || fail "no installed resources in $prefix/share/pupnik"
+names_program "$prefix/share/applications/pupnik.desktop" || fail "the installed desktop entry does not name $pupnik"
+((failures == 0)) || exit 1
+pass "installed under $prefix"
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
+export PUPNIK_SUPPORT_DIR=$work/support PUPNIK_NO_CLOUD=1 PUPNIK_SKIP_ONBOARDING=1 PUPNIK_CODEX_SESSIONS_DIR=$work/codex
+export LANGUAGE=en LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset PUPNIK_LANG PUPNIK_CLAUDE_SETTINGS
+# No session bus: the tray is the window manager's own.
+unset DBUS_SESSION_BUS_ADDRESS
+mkdir -p "$HOME/.claude" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+entry=$XDG_CONFIG_HOME/autostart/pupnik.desktop
+
+windows() { xdotool search --pid "$pupnik_pid" 2>/dev/null; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+# The tray icon: a shown window of ours that no window manager manages (no WM_STATE) and yet has
+# a parent other than the root, which only a tray gives it.
+root_id=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+parent_of() { xwininfo -id "$1" -tree 2>/dev/null | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
+tray_window() {
+  local w parent
+  for w in $(windows); do
+    viewable "$w" || continue
+    xprop -id "$w" WM_STATE 2>/dev/null | grep -q 'window state' && continue
+    parent=$(parent_of "$w")
+    [[ -n $parent && $parent != "$root_id" ]] || continue
+    echo "$w"
+    return 0
+  done
+  return 1
+}
+embedded() { tray_window >/dev/null; }
+# An open menu: a viewable override-redirect window of ours, taller than a row.
+menu_window() {
+  local w height
+  for w in $(windows); do
+    xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' || continue
+    viewable "$w" || continue
+    height=$(xwininfo -id "$w" | sed -n 's/.*Height: \([0-9]*\).*/\1/p')
+    ((height > 100)) && { echo "$w"; return 0; }
+  done
+  return 1
+}
+menu_open() { menu_window >/dev/null; }
+menu_closed() { ! menu_open; }
+# An alert would mean the row was refused (not an installed copy) or failed.
+alert_shown() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$pupnik_pid" --name '^Pupnik$' 2>/dev/null); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && return 0
+  done
+  return 1
+}
+open_menu() {
+  local w x y
+  w=$(tray_window) || return 1
+  read -r x y < <(xdotool getwindowgeometry "$w" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+  for _ in 1 2 3; do
+    xdotool mousemove $((x + 8)) $((y + 8)) click 1
+    wait_for 4 menu_open && return 0
+  done
+  return 1
+}
+# keys KEY...: one key at a time, each after the menu took the last.
+keys() {
+  local key
+  for key in "$@"; do
+    xdotool key "$key"
+    sleep 0.15
+  done
+}
+# From the bottom of the menu: quit, about, feedback, sync, agents, then Start at Login.
+choose_login_row() {
+  open_menu || { fail "the menu did not open"; return 1; }
+  keys Up Up Up Up Up Up Return
+  wait_for 10 menu_closed || fail "the menu stayed open after choosing Start at Login"
+}
+
+"$pupnik" 2>"$work/pupnik.log" &
+pupnik_pid=$!
+pids+=("$pupnik_pid")
+
+if wait_for 20 embedded; then pass "the installed program's tray icon is embedded"; else fail "no tray icon in the tray"; fi
+grep -q "offers no system tray" "$work/pupnik.log" && fail "Pupnik says there is no tray"
+# The installed program draws from its own share folder: no placeholder frames.
+grep -qE "no sprite directory|using placeholders|missing frame" "$work/pupnik.log" && fail "the installed program did not find its sprites"
+
+# 2. Start at Login on: the entry appears and starts the installed program.
+choose_login_row
+written() { [[ -f $entry ]]; }
+if wait_for 15 written; then
+  exec_line=$(grep -m1 '^Exec=' "$entry")
+  if names_program "$entry"; then pass "the autostart entry starts the installed program ($exec_line)"; else fail "the autostart entry's Exec line is \"$exec_line\""; fi
+else
+  fail "no autostart entry at $entry"
+fi
+alert_shown && fail "Start at Login showed an alert"
+
+# 3. Start at Login off: the entry goes.
+choose_login_row
+removed() { [[ ! -e $entry ]]; }
+if wait_for 15 removed; then pass "choosing Start at Login again removed the entry"; else fail "the autostart entry is still there: $(cat "$entry")"; fi
+alert_shown && fail "Start at Login showed an alert"
+
+# 4. Connect from the agents list: the installed program finds its own agent tool and installs it.
+open_menu || fail "the menu did not open for connect"
+keys Up Up Up Up Up Right Return
+connected() { grep -qs 'pupnik-agent' "$HOME/.claude/settings.json"; }
+if wait_for 60 connected; then pass "connect installed the hooks"; else fail "no hooks after connect: $(cat "$HOME/.claude/settings.json" 2>&1)"; fi
+copied() { cmp -s "$prefix/libexec/pupnik/pupnik-agent" "$PUPNIK_SUPPORT_DIR/bin/pupnik-agent"; }
+if wait_for 20 copied; then pass "the hooks run the installed agent tool"; else fail "$PUPNIK_SUPPORT_DIR/bin/pupnik-agent is not the installed agent tool"; fi
+if wait_for 60 alert_shown; then pass "connect told its outcome"; else fail "connect showed no alert"; fi
+
+kill -TERM "$pupnik_pid"
+wait_for 20 eval '! kill -0 '"$pupnik_pid"' 2>/dev/null' || fail "Pupnik did not end on SIGTERM"
+
+((failures == 0)) || { echo "$failures check(s) failed" >&2; exit 1; }
+echo "all checks passed"
