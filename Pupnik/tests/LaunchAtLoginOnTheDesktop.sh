@@ -7,32 +7,7 @@
 set -uo pipefail
 cmake=$1
 build=$2
-work=$(mktemp -d)
-pids=()
-failures=0
-
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  failures=$((failures + 1))
-  [[ -f $work/pupnik.log ]] && { echo "--- log" >&2; cat "$work/pupnik.log" >&2; }
-}
-pass() { echo "ok: $*"; }
-# wait_for SECONDS COMMAND...: polls every 20 ms until the command succeeds or the time is up.
-wait_for() {
-  local deadline=$(($(date +%s%N) + $1 * 1000000000))
-  shift
-  until "$@"; do
-    (($(date +%s%N) > deadline)) && return 1
-    sleep 0.02
-  done
-}
+source "$(dirname "$0")/DesktopTestSupport.sh"
 
 # 1. An installed copy: program, agent tool, resources and the desktop's entry, all under the prefix.
 # names_program FILE: the desktop entry's Exec line starts the installed program, quoted or not.
@@ -66,46 +41,6 @@ mkdir -p "$HOME/.claude" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 entry=$XDG_CONFIG_HOME/autostart/pupnik.desktop
 
-windows() { xdotool search --pid "$pupnik_pid" 2>/dev/null; }
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
-# The tray icon: a shown window of ours that no window manager manages (no WM_STATE) and yet has
-# a parent other than the root, which only a tray gives it.
-root_id=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
-parent_of() { xwininfo -id "$1" -tree 2>/dev/null | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
-tray_window() {
-  local w parent
-  for w in $(windows); do
-    viewable "$w" || continue
-    xprop -id "$w" WM_STATE 2>/dev/null | grep -q 'window state' && continue
-    parent=$(parent_of "$w")
-    [[ -n $parent && $parent != "$root_id" ]] || continue
-    echo "$w"
-    return 0
-  done
-  return 1
-}
-embedded() { tray_window >/dev/null; }
-# An open menu: a viewable override-redirect window of ours, taller than a row.
-menu_window() {
-  local w height
-  for w in $(windows); do
-    xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' || continue
-    viewable "$w" || continue
-    height=$(xwininfo -id "$w" | sed -n 's/.*Height: \([0-9]*\).*/\1/p')
-    ((height > 100)) && { echo "$w"; return 0; }
-  done
-  return 1
-}
-menu_open() { menu_window >/dev/null; }
-menu_closed() { ! menu_open; }
-# An alert would mean the row was refused (not an installed copy) or failed.
-alert_shown() {
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$pupnik_pid" --name '^Pupnik$' 2>/dev/null); do
-    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DIALOG && return 0
-  done
-  return 1
-}
 open_menu() {
   local w x y
   w=$(tray_window) || return 1

@@ -8,33 +8,7 @@
 set -uo pipefail
 pupnik=$1
 agent=$2
-work=$(mktemp -d)
-pids=()
-failures=0
-
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*" >&2
-  failures=$((failures + 1))
-  for log in "$work"/pupnik-*.log; do [[ -f $log ]] && { echo "--- $log" >&2; cat "$log" >&2; }; done
-}
-pass() { echo "ok: $*"; }
-# wait_for SECONDS COMMAND...: polls every 20 ms until the command succeeds or the time is up.
-wait_for() {
-  local deadline=$(($(date +%s%N) + $1 * 1000000000))
-  shift
-  until "$@"; do
-    (($(date +%s%N) > deadline)) && return 1
-    sleep 0.02
-  done
-}
-milliseconds() { echo $(($(date +%s%N) / 1000000)); }
+source "$(dirname "$0")/DesktopTestSupport.sh"
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
 export PUPNIK_SUPPORT_DIR=$work/support PUPNIK_SKIP_ONBOARDING=1 PUPNIK_NO_CLOUD=1
