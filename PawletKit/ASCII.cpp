@@ -4,10 +4,10 @@ namespace PawletKit::ASCII {
 
 namespace {
 
-    char lowercased(char c)
-    {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+char lowercased(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 }
 

@@ -2,8 +2,8 @@
 
 #include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/FileDescriptor.hpp"
-#include "PawletKit/RegularFile.hpp"
 #include "PawletKit/Paths.hpp"
+#include "PawletKit/RegularFile.hpp"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -23,7 +23,7 @@ void AgentLog::append(std::string_view message) const noexcept
         FileDescriptor file = std::move(opened.file);
         if (!file.isValid())
             return;
-        struct stat info {};
+        struct stat info { };
         // Past the cap the file starts over; the size is the one before this line.
         if (::fstat(file.get(), &info) == 0 && static_cast<int64_t>(info.st_size) > maxBytes && ::ftruncate(file.get(), 0) != 0)
             return;

@@ -70,7 +70,7 @@ std::optional<fs::path> ApprovalStore::replyURL(std::string_view id) const
 
 bool ApprovalStore::ensureDirectory() const
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(m_dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         try {
             Paths::ensureDirectory(m_dir);
@@ -234,7 +234,7 @@ std::vector<std::string> ApprovalStore::sweep(Date now) const
         if (name.starts_with('.') || !endsWith(name, replySuffix))
             continue;
         std::string const id = name.substr(0, name.size() - replySuffix.size());
-        struct stat info {};
+        struct stat info { };
         if (::stat((m_dir / fileName(id, requestExtension)).c_str(), &info) == 0)
             continue;
         unlinkIgnoringFailure(m_dir / name);

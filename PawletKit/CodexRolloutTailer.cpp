@@ -33,7 +33,7 @@ uint64_t fileSize(struct stat const& info)
 
 bool isDirectory(std::string const& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -41,7 +41,7 @@ bool isDirectory(std::string const& path)
 // until a writer appeared) is left alone.
 std::optional<struct stat> regularFileStatus(std::string const& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
     return info;
@@ -240,7 +240,7 @@ std::vector<std::string> CodexRolloutTailer::allRolloutFiles() const
 bool CodexRolloutTailer::track(std::string const& path, uint64_t offset, double lastGrowth)
 {
     FileDescriptor fd = openForReading(path);
-    struct stat info {};
+    struct stat info { };
     if (!fd.isValid() || ::fstat(fd.get(), &info) != 0)
         return false;
     TrackedFile file;
@@ -341,7 +341,7 @@ void CodexRolloutTailer::checkDormant(double now)
     for (auto it = m_dormant.begin(); it != m_dormant.end();) {
         std::string const path = it->first;
         DormantFile const saved = it->second;
-        struct stat info {};
+        struct stat info { };
         if (::stat(path.c_str(), &info) != 0) {
             it = m_dormant.erase(it);
             continue;
@@ -383,7 +383,7 @@ std::vector<SpoolEvent> CodexRolloutTailer::readNewLines(std::string const& path
     found = m_files.find(path);
     TrackedFile& file = found->second;
 
-    struct stat info {};
+    struct stat info { };
     if (::fstat(file.fd.get(), &info) != 0) {
         m_files.erase(found);
         return {};

@@ -61,7 +61,7 @@ std::filesystem::path Paths::standardized(std::filesystem::path const& path)
 
 void Paths::ensureDirectory(std::filesystem::path const& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return;
     std::filesystem::path partial;

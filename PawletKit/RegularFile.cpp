@@ -22,7 +22,7 @@ std::optional<std::string> read(std::filesystem::path const& path, size_t maxByt
 Reading readWithOutcome(std::filesystem::path const& path, size_t maxBytes)
 {
     Reading reading;
-    struct stat info {};
+    struct stat info { };
     // Look before opening: opening a FIFO or some devices blocks or has effects of its own.
     if (::stat(path.c_str(), &info) != 0) {
         reading.error = errno;
@@ -84,7 +84,7 @@ Opened open(std::filesystem::path const& path, int flags, mode_t mode)
     Opened result;
     // Look before opening: opening some devices has effects of its own, and a folder or link is named
     // as the kernel would name it.
-    struct stat info {};
+    struct stat info { };
     if (::lstat(path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode))
             result.error = EISDIR;

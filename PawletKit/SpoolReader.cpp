@@ -17,7 +17,7 @@ namespace {
 
 std::optional<struct stat> statOf(int fd)
 {
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0)
         return std::nullopt;
     return info;

@@ -99,7 +99,7 @@ void SpoolWriter::appendLine(std::string_view line, std::filesystem::path const&
 
     // Normally the reader rotates; this only keeps the file bounded while the application is not running.
     if (emergencyRotateAt >= 1) {
-        struct stat info {};
+        struct stat info { };
         if (::fstat(file.get(), &info) == 0 && info.st_size > emergencyRotateAt) {
             auto rotated = url.parent_path() / "events.1.jsonl";
             if (::rename(url.c_str(), rotated.c_str()) == 0) {

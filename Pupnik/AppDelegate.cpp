@@ -453,7 +453,8 @@ void AppDelegate::about() { aboutAndLogin().about(); }
 ConnectionActions AppDelegate::connectionActions()
 {
     // A connect or update that worked shows at once: one tick brings the driver up to date.
-    return ConnectionActions(*m_connector, m_options.paths,
+    return ConnectionActions(
+        *m_connector, m_options.paths,
         [this] {
             if (m_driver)
                 m_driver->tick();

@@ -23,33 +23,33 @@ using PupnikCore::MenuModel;
 
 namespace {
 
-    QString qt(std::string const& text) { return QString::fromStdString(text); }
-    QString qt(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString qt(std::string const& text) { return QString::fromStdString(text); }
+QString qt(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-    // Qt's menus have no mixed checkmark: a dash in the check column stands in for it.
-    QIcon mixedMark()
-    {
-        QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        image.setDevicePixelRatio(2);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(MenuBarController::panelTextColour());
-        painter.drawRoundedRect(QRectF(4, 7, 8, 2), 1, 1);
-        painter.end();
-        return QIcon(QPixmap::fromImage(image));
-    }
+// Qt's menus have no mixed checkmark: a dash in the check column stands in for it.
+QIcon mixedMark()
+{
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(2);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(MenuBarController::panelTextColour());
+    painter.drawRoundedRect(QRectF(4, 7, 8, 2), 1, 1);
+    painter.end();
+    return QIcon(QPixmap::fromImage(image));
+}
 
-    QImage tinted(QImage image, QColor const& colour)
-    {
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QPainter painter(&image);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-        painter.fillRect(image.rect(), colour);
-        painter.end();
-        return image;
-    }
+QImage tinted(QImage image, QColor const& colour)
+{
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    painter.fillRect(image.rect(), colour);
+    painter.end();
+    return image;
+}
 
 }
 

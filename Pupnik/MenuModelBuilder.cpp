@@ -9,16 +9,16 @@ using PupnikCore::ConnectionState;
 
 namespace {
 
-    bool codexAvailable(MenuModelInputs const& inputs)
-    {
-        if (inputs.driver)
-            return inputs.driver->codex().isAvailable();
-        std::optional<std::filesystem::path> folder;
-        if (inputs.options)
-            folder = inputs.options->codexSessionsDir;
-        PawletKit::CodexRolloutTailer const probe(folder.value_or(PawletKit::CodexRolloutTailer::defaultBaseDir()));
-        return probe.isAvailable();
-    }
+bool codexAvailable(MenuModelInputs const& inputs)
+{
+    if (inputs.driver)
+        return inputs.driver->codex().isAvailable();
+    std::optional<std::filesystem::path> folder;
+    if (inputs.options)
+        folder = inputs.options->codexSessionsDir;
+    PawletKit::CodexRolloutTailer const probe(folder.value_or(PawletKit::CodexRolloutTailer::defaultBaseDir()));
+    return probe.isAvailable();
+}
 
 }
 

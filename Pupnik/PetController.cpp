@@ -15,8 +15,8 @@
 
 namespace Pupnik {
 
-using PupnikCore::Clip;
 using Platform::ScreenRect;
+using PupnikCore::Clip;
 
 namespace {
 

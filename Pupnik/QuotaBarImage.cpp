@@ -9,18 +9,18 @@ namespace Pupnik::QuotaBarImage {
 
 namespace {
 
-    QColor shade(PupnikCore::QuotaBarColour colour)
-    {
-        switch (colour) {
-        case PupnikCore::QuotaBarColour::green:
-            return QColor(52, 199, 89);
-        case PupnikCore::QuotaBarColour::gray:
-            return QColor(142, 142, 147);
-        case PupnikCore::QuotaBarColour::orange:
-            break;
-        }
-        return QColor(255, 149, 0);
+QColor shade(PupnikCore::QuotaBarColour colour)
+{
+    switch (colour) {
+    case PupnikCore::QuotaBarColour::green:
+        return QColor(52, 199, 89);
+    case PupnikCore::QuotaBarColour::gray:
+        return QColor(142, 142, 147);
+    case PupnikCore::QuotaBarColour::orange:
+        break;
     }
+    return QColor(255, 149, 0);
+}
 
 }
 

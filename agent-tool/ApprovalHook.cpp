@@ -132,7 +132,7 @@ int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& match
         request.id = PawletKit::ApprovalStore::newId();
         // The application makes the mailbox when it starts following events; without it nobody would
         // answer, so the store is not let to create it.
-        struct stat folder {};
+        struct stat folder { };
         posted = ::stat(store.dir().c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) && store.write(request);
     } catch (std::exception const&) {
     }

@@ -16,7 +16,7 @@ std::string read(int fd, Limits limits)
     std::string collected;
     if (::isatty(fd))
         return collected;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0)
         return collected;
 

@@ -31,7 +31,7 @@ class DefaultChildSignal final {
 public:
     DefaultChildSignal()
     {
-        struct sigaction standard {};
+        struct sigaction standard { };
         standard.sa_handler = SIG_DFL;
         sigemptyset(&standard.sa_mask);
         m_saved = ::sigaction(SIGCHLD, &standard, &m_previous) == 0;
@@ -45,7 +45,7 @@ public:
     DefaultChildSignal& operator=(DefaultChildSignal const&) = delete;
 
 private:
-    struct sigaction m_previous {};
+    struct sigaction m_previous { };
     bool m_saved { false };
 };
 

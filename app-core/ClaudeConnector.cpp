@@ -50,7 +50,7 @@ struct FileMark {
     static FileMark of(fs::path const& path)
     {
         FileMark mark;
-        struct stat info {};
+        struct stat info { };
         if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
             mark.exists = true;
             mark.device = info.st_dev;
@@ -67,7 +67,7 @@ struct FileMark {
 std::string bytesAfter(fs::path const& path, FileMark const& mark, FileMark const& unchanged)
 {
     PawletKit::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    struct stat info {};
+    struct stat info { };
     if (!file.isValid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || unchanged.sameFile(info))
         return {};
     off_t offset = mark.sameFile(info) ? mark.size : 0;
@@ -89,7 +89,7 @@ std::string bytesAfter(fs::path const& path, FileMark const& mark, FileMark cons
 
 bool isExecutableFile(fs::path const& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
@@ -304,7 +304,7 @@ void ClaudeConnector::writeTimestampedBackup(std::string const& bytes) const
     for (int attempt = 1; attempt <= maxBackupsPerSecond; ++attempt) {
         auto name = "settings-" + stamp + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".json";
         auto file = folder / name;
-        struct stat info {};
+        struct stat info { };
         if (::lstat(file.c_str(), &info) == 0 || errno != ENOENT)
             continue;
         try {

@@ -36,8 +36,7 @@ std::vector<std::filesystem::path> candidatePaths(TerminalApp app, PawletKit::En
         auto list = candidates("code", environment, vscodeFixedPaths,
             packagePaths({ "/usr/share/code/bin/code", "/opt/visual-studio-code/bin/code", "/opt/VSCode-linux-x64/bin/code" }));
         appendUnique(list, candidates("code-insiders", environment, {}, packagePaths({ "/usr/share/code-insiders/bin/code-insiders" })));
-        appendUnique(list, candidates("codium", environment, {},
-            packagePaths({ "/usr/share/codium/bin/codium", "/opt/vscodium-bin/bin/codium" })));
+        appendUnique(list, candidates("codium", environment, {}, packagePaths({ "/usr/share/codium/bin/codium", "/opt/vscodium-bin/bin/codium" })));
         appendUnique(list, candidates("code-oss", environment, {}, packagePaths({ "/usr/share/code-oss/bin/code-oss" })));
         return list;
     }

@@ -34,7 +34,7 @@ public:
     GhosttyDecision() = default;
     // From any one of the cases.
     template<typename Case>
-        requires std::is_constructible_v<Payload, Case&&>
+    requires std::is_constructible_v<Payload, Case&&>
     GhosttyDecision(Case&& value)
         : m_payload(std::forward<Case>(value))
     {
@@ -42,7 +42,10 @@ public:
 
     Payload const& payload() const { return m_payload; }
     template<typename Case>
-    Case const* as() const { return std::get_if<Case>(&m_payload); }
+    Case const* as() const
+    {
+        return std::get_if<Case>(&m_payload);
+    }
 
     // "raise(1, cwd)", "probe(pts/3, [0, 2])", "activateOnly": for logs and test failures.
     std::string description() const;

@@ -2,7 +2,6 @@
 
 #include "shared/Language.hpp"
 
-
 namespace PupnikCore {
 
 // The rules live with the shared twin, whose cases stand in the same order, so one case converts
@@ -13,16 +12,16 @@ static_assert(int(Language::cs) == int(PawletShared::Language::cs) && int(Langua
 
 namespace {
 
-    Language fromShared(PawletShared::Language language) { return Language(Language::Value(PawletShared::Language::Value(language))); }
+Language fromShared(PawletShared::Language language) { return Language(Language::Value(PawletShared::Language::Value(language))); }
 
-    PawletShared::Language toShared(Language language) { return PawletShared::Language(PawletShared::Language::Value(Language::Value(language))); }
+PawletShared::Language toShared(Language language) { return PawletShared::Language(PawletShared::Language::Value(Language::Value(language))); }
 
-    std::optional<Language> fromShared(std::optional<PawletShared::Language> language)
-    {
-        if (!language)
-            return std::nullopt;
-        return fromShared(*language);
-    }
+std::optional<Language> fromShared(std::optional<PawletShared::Language> language)
+{
+    if (!language)
+        return std::nullopt;
+    return fromShared(*language);
+}
 
 }
 

@@ -9,10 +9,10 @@ namespace PupnikCore {
 
 namespace {
 
-    bool hasOurScheme(URL const& url)
-    {
-        return PawletKit::ASCII::equalIgnoringCase(url.scheme(), LaunchURLQueue::scheme);
-    }
+bool hasOurScheme(URL const& url)
+{
+    return PawletKit::ASCII::equalIgnoringCase(url.scheme(), LaunchURLQueue::scheme);
+}
 
 }
 

@@ -10,16 +10,16 @@ namespace PupnikCore {
 
 namespace {
 
-    // A table holds a few hundred short texts; a file far larger is not one of ours.
-    constexpr size_t maxTableBytes = 4 * 1024 * 1024;
+// A table holds a few hundred short texts; a file far larger is not one of ours.
+constexpr size_t maxTableBytes = 4 * 1024 * 1024;
 
-    bool isFile(std::filesystem::path const& path)
-    {
-        std::error_code error;
-        return std::filesystem::exists(path, error);
-    }
+bool isFile(std::filesystem::path const& path)
+{
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
 
-    bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
+bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
 
 }
 

@@ -14,29 +14,29 @@ bool PetSettings::isHeightPreset(double height)
 
 namespace {
 
-    std::optional<double> finiteNumber(Platform::DefaultsStore const& store, std::string_view key)
-    {
-        auto value = store.number(key);
-        if (!value || !std::isfinite(*value))
-            return std::nullopt;
-        return value;
-    }
+std::optional<double> finiteNumber(Platform::DefaultsStore const& store, std::string_view key)
+{
+    auto value = store.number(key);
+    if (!value || !std::isfinite(*value))
+        return std::nullopt;
+    return value;
+}
 
-    // Something stored that has no Boolean reading (an array, an object) keeps the default.
-    void loadBoolean(Platform::DefaultsStore const& store, std::string_view key, bool& field)
-    {
-        if (auto value = store.boolean(key))
-            field = *value;
-    }
+// Something stored that has no Boolean reading (an array, an object) keeps the default.
+void loadBoolean(Platform::DefaultsStore const& store, std::string_view key, bool& field)
+{
+    if (auto value = store.boolean(key))
+        field = *value;
+}
 
-    // Null removes the key: a position or height that is not finite cannot be written into a
-    // defaults file.
-    nlohmann::json finiteOrNull(std::optional<double> value)
-    {
-        if (value && std::isfinite(*value))
-            return *value;
-        return nullptr;
-    }
+// Null removes the key: a position or height that is not finite cannot be written into a
+// defaults file.
+nlohmann::json finiteOrNull(std::optional<double> value)
+{
+    if (value && std::isfinite(*value))
+        return *value;
+    return nullptr;
+}
 
 }
 

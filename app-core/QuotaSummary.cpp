@@ -8,15 +8,15 @@ namespace PupnikCore {
 
 namespace {
 
-    std::string figure(char const* format, std::optional<double> value)
-    {
-        // A value that is not finite prints as absent rather than as "nan" or "inf".
-        if (!value || !std::isfinite(*value))
-            return "-";
-        char text[64];
-        std::snprintf(text, sizeof text, format, *value);
-        return text;
-    }
+std::string figure(char const* format, std::optional<double> value)
+{
+    // A value that is not finite prints as absent rather than as "nan" or "inf".
+    if (!value || !std::isfinite(*value))
+        return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, format, *value);
+    return text;
+}
 
 }
 

@@ -6,13 +6,13 @@ namespace PupnikCore {
 
 namespace {
 
-    std::optional<std::filesystem::path> existingDirectory(std::filesystem::path const& path)
-    {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error))
-            return path;
-        return std::nullopt;
-    }
+std::optional<std::filesystem::path> existingDirectory(std::filesystem::path const& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return path;
+    return std::nullopt;
+}
 
 }
 

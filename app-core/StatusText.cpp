@@ -12,89 +12,89 @@ namespace PupnikCore::StatusText {
 
 namespace {
 
-    constexpr double secondsPerDay = 86'400;
-    constexpr std::int64_t maxPercentage = 999;
+constexpr double secondsPerDay = 86'400;
+constexpr std::int64_t maxPercentage = 999;
 
-    std::int64_t percentage(double value)
-    {
-        if (std::isnan(value))
-            return 0;
-        double rounded = std::round(value);
-        if (rounded <= 0)
-            return 0;
-        if (rounded >= double(maxPercentage))
-            return maxPercentage;
-        return std::int64_t(rounded);
-    }
+std::int64_t percentage(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    double rounded = std::round(value);
+    if (rounded <= 0)
+        return 0;
+    if (rounded >= double(maxPercentage))
+        return maxPercentage;
+    return std::int64_t(rounded);
+}
 
-    double fraction(double value)
-    {
-        if (std::isnan(value))
-            return 0;
-        return std::clamp(value / 100, 0.0, 1.0);
-    }
+double fraction(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    return std::clamp(value / 100, 0.0, 1.0);
+}
 
-    // The reading's parts, five-hour first, each made by `part` from its label key and percentage.
-    template<typename Part>
-    std::vector<std::string> quotaParts(PawletKit::QuotaInfo const& quota, std::string_view fiveHourLabel, std::string_view sevenDayLabel, Part part)
-    {
-        std::vector<std::string> parts;
-        if (quota.fiveHourUsed)
-            parts.push_back(part(fiveHourLabel, percentage(*quota.fiveHourUsed)));
-        if (quota.sevenDayUsed)
-            parts.push_back(part(sevenDayLabel, percentage(*quota.sevenDayUsed)));
-        return parts;
-    }
+// The reading's parts, five-hour first, each made by `part` from its label key and percentage.
+template<typename Part>
+std::vector<std::string> quotaParts(PawletKit::QuotaInfo const& quota, std::string_view fiveHourLabel, std::string_view sevenDayLabel, Part part)
+{
+    std::vector<std::string> parts;
+    if (quota.fiveHourUsed)
+        parts.push_back(part(fiveHourLabel, percentage(*quota.fiveHourUsed)));
+    if (quota.sevenDayUsed)
+        parts.push_back(part(sevenDayLabel, percentage(*quota.sevenDayUsed)));
+    return parts;
+}
 
-    std::string joined(std::vector<std::string> const& parts, std::string const& separator)
-    {
-        std::string text;
-        for (size_t i = 0; i < parts.size(); ++i) {
-            if (i > 0)
-                text += separator;
-            text += parts[i];
-        }
-        return text;
+std::string joined(std::vector<std::string> const& parts, std::string const& separator)
+{
+    std::string text;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            text += separator;
+        text += parts[i];
     }
+    return text;
+}
 
-    std::string gaitWord(PawletKit::Gait gait, Localizer const& localizer)
-    {
-        if (gait == PawletKit::Gait::sleep)
-            return localizer.string("state.sleep");
-        return localizer.string(localizationKey(clip(gait)));
-    }
+std::string gaitWord(PawletKit::Gait gait, Localizer const& localizer)
+{
+    if (gait == PawletKit::Gait::sleep)
+        return localizer.string("state.sleep");
+    return localizer.string(localizationKey(clip(gait)));
+}
 
-    std::string stateLine(PawletKit::PawletState const& state, ConnectionState connection, PawletKit::Date now, Localizer const& localizer,
-        Platform::TimeZone const& zone, std::optional<std::string_view> waitingApplication)
-    {
-        switch (state.mood) {
-        case PawletKit::Mood::hungry:
-            return hungryText(state.quota, now, localizer, zone);
-        case PawletKit::Mood::happy:
-            return localizer.string("state.happy");
-        case PawletKit::Mood::poop: {
-            if (state.waitingSessions >= 2)
-                return localizer.format("state.poop.many", { std::int64_t(state.waitingSessions) });
-            auto name = waitingApplication ? PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(*waitingApplication) : std::string_view();
-            if (!name.empty())
-                return localizer.format("state.poop.app", { std::string(name) });
-            return localizer.string("state.poop.one");
-        }
-        case PawletKit::Mood::normal:
-            break;
-        }
-        if (state.busySessions == 0 && state.knownSessions == 0) {
-            if (connection == ConnectionState::notConnected)
-                return localizer.string("hint.notConnected");
-            if (connection == ConnectionState::connectedNoEvents)
-                return localizer.string("hint.waiting");
-        }
-        // The templates carry their own spacing, so the suffix follows the word directly.
-        std::string line = gaitWord(state.gait, localizer);
-        if (state.totalSessions() >= 1)
-            line += busySuffix(state, localizer);
-        return line;
+std::string stateLine(PawletKit::PawletState const& state, ConnectionState connection, PawletKit::Date now, Localizer const& localizer,
+    Platform::TimeZone const& zone, std::optional<std::string_view> waitingApplication)
+{
+    switch (state.mood) {
+    case PawletKit::Mood::hungry:
+        return hungryText(state.quota, now, localizer, zone);
+    case PawletKit::Mood::happy:
+        return localizer.string("state.happy");
+    case PawletKit::Mood::poop: {
+        if (state.waitingSessions >= 2)
+            return localizer.format("state.poop.many", { std::int64_t(state.waitingSessions) });
+        auto name = waitingApplication ? PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(*waitingApplication) : std::string_view();
+        if (!name.empty())
+            return localizer.format("state.poop.app", { std::string(name) });
+        return localizer.string("state.poop.one");
     }
+    case PawletKit::Mood::normal:
+        break;
+    }
+    if (state.busySessions == 0 && state.knownSessions == 0) {
+        if (connection == ConnectionState::notConnected)
+            return localizer.string("hint.notConnected");
+        if (connection == ConnectionState::connectedNoEvents)
+            return localizer.string("hint.waiting");
+    }
+    // The templates carry their own spacing, so the suffix follows the word directly.
+    std::string line = gaitWord(state.gait, localizer);
+    if (state.totalSessions() >= 1)
+        line += busySuffix(state, localizer);
+    return line;
+}
 
 }
 

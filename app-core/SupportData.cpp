@@ -63,19 +63,27 @@ void remove(PawletKit::Paths const& paths)
     if (!fs::is_directory(fs::symlink_status(base, error)))
         return;
 
-    prune(paths.binDirectory(), [](std::string_view name) {
-        return name == PawletKit::Paths::agentToolName || isTemporaryOf(name, PawletKit::Paths::agentToolName);
-    }, 0);
-    prune(paths.approvalsDirectory(), [](std::string_view name) {
-        return name.ends_with(".json") || name.ends_with(".reply") || isHiddenTemporary(name);
-    }, 0);
-    prune(base / "backups", [](std::string_view name) {
-        return name.starts_with("settings-") && name.ends_with(".json");
-    }, 0);
+    prune(
+        paths.binDirectory(), [](std::string_view name) {
+            return name == PawletKit::Paths::agentToolName || isTemporaryOf(name, PawletKit::Paths::agentToolName);
+        },
+        0);
+    prune(
+        paths.approvalsDirectory(), [](std::string_view name) {
+            return name.ends_with(".json") || name.ends_with(".reply") || isHiddenTemporary(name);
+        },
+        0);
+    prune(
+        base / "backups", [](std::string_view name) {
+            return name.starts_with("settings-") && name.ends_with(".json");
+        },
+        0);
     // The local cloud records: one folder per container, one JSON file per record.
-    prune(base / "cloud", [](std::string_view name) {
-        return name.ends_with(".json") || isHiddenTemporary(name);
-    }, 1);
+    prune(
+        base / "cloud", [](std::string_view name) {
+            return name.ends_with(".json") || isHiddenTemporary(name);
+        },
+        1);
 
     for (auto const& file : { paths.config(), paths.agentLog(), paths.spool(), paths.rotatedSpool() }) {
         if (!fs::is_directory(fs::symlink_status(file, error)))

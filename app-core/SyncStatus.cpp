@@ -12,52 +12,52 @@ namespace PupnikCore {
 
 namespace {
 
-    constexpr double secondsPerDay = 86'400;
+constexpr double secondsPerDay = 86'400;
 
-    // Every run of blanks and line breaks becomes one space.
-    std::string collapsingWhitespace(std::string_view text)
-    {
-        std::string result;
-        result.reserve(text.size());
-        bool inRun = false;
-        size_t at = 0;
-        while (at < text.size()) {
-            size_t length = 1;
-            char32_t codePoint = PawletKit::CharacterSets::codePointAt(text, at, length);
-            if (PawletKit::CharacterSets::isWhitespaceOrNewline(codePoint)) {
-                if (!inRun)
-                    result += ' ';
-                inRun = true;
-            } else {
-                result.append(text.substr(at, length));
-                inRun = false;
-            }
-            at += length;
+// Every run of blanks and line breaks becomes one space.
+std::string collapsingWhitespace(std::string_view text)
+{
+    std::string result;
+    result.reserve(text.size());
+    bool inRun = false;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t length = 1;
+        char32_t codePoint = PawletKit::CharacterSets::codePointAt(text, at, length);
+        if (PawletKit::CharacterSets::isWhitespaceOrNewline(codePoint)) {
+            if (!inRun)
+                result += ' ';
+            inRun = true;
+        } else {
+            result.append(text.substr(at, length));
+            inRun = false;
         }
-        return result;
+        at += length;
     }
+    return result;
+}
 
-    bool matchesIgnoringCase(std::string_view text, size_t at, std::string_view name)
-    {
-        return PawletKit::ASCII::equalIgnoringCase(text.substr(at, name.size()), name);
-    }
+bool matchesIgnoringCase(std::string_view text, size_t at, std::string_view name)
+{
+    return PawletKit::ASCII::equalIgnoringCase(text.substr(at, name.size()), name);
+}
 
-    // The names are ASCII, so a match can never begin or end inside a multi-byte character.
-    std::string replacingIgnoringCase(std::string_view text, std::string_view name, std::string_view replacement)
-    {
-        std::string result;
-        result.reserve(text.size());
-        size_t at = 0;
-        while (at < text.size()) {
-            if (matchesIgnoringCase(text, at, name)) {
-                result += replacement;
-                at += name.size();
-            } else {
-                result += text[at++];
-            }
+// The names are ASCII, so a match can never begin or end inside a multi-byte character.
+std::string replacingIgnoringCase(std::string_view text, std::string_view name, std::string_view replacement)
+{
+    std::string result;
+    result.reserve(text.size());
+    size_t at = 0;
+    while (at < text.size()) {
+        if (matchesIgnoringCase(text, at, name)) {
+            result += replacement;
+            at += name.size();
+        } else {
+            result += text[at++];
         }
-        return result;
     }
+    return result;
+}
 
 }
 

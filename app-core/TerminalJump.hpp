@@ -55,7 +55,7 @@ public:
     TerminalJump() = default;
     // From any one of the cases.
     template<typename Case>
-        requires std::is_constructible_v<Payload, Case&&>
+    requires std::is_constructible_v<Payload, Case&&>
     TerminalJump(Case&& value)
         : m_payload(std::forward<Case>(value))
     {
@@ -71,7 +71,10 @@ public:
 
     Payload const& payload() const { return m_payload; }
     template<typename Case>
-    Case const* as() const { return std::get_if<Case>(&m_payload); }
+    Case const* as() const
+    {
+        return std::get_if<Case>(&m_payload);
+    }
     bool isNone() const { return std::holds_alternative<None>(m_payload); }
 
     // The text of an AppleScript jump.

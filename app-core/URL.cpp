@@ -6,72 +6,72 @@ namespace PupnikCore {
 
 namespace {
 
-    bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-    bool isDigit(char c) { return c >= '0' && c <= '9'; }
-    bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-    // Unreserved, reserved and "%": every byte a URL may hold. Spaces, controls, DEL, non-ASCII and
-    // "\"<>\\^`{|}" are not among them.
-    bool isURLCharacter(char c)
-    {
-        if (isAlpha(c) || isDigit(c))
-            return true;
-        return std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(c) != std::string_view::npos;
-    }
-
-    bool hasValidEscapes(std::string_view text)
-    {
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text[i] != '%')
-                continue;
-            if (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))
-                return false;
-            i += 2;
-        }
+// Unreserved, reserved and "%": every byte a URL may hold. Spaces, controls, DEL, non-ASCII and
+// "\"<>\\^`{|}" are not among them.
+bool isURLCharacter(char c)
+{
+    if (isAlpha(c) || isDigit(c))
         return true;
-    }
+    return std::string_view("-._~:/?#[]@!$&'()*+,;=%").find(c) != std::string_view::npos;
+}
 
-    bool isValidScheme(std::string_view scheme)
-    {
-        if (scheme.empty() || !isAlpha(scheme.front()))
+bool hasValidEscapes(std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%')
+            continue;
+        if (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))
             return false;
-        return std::all_of(scheme.begin(), scheme.end(), [](char c) { return isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.'; });
+        i += 2;
     }
+    return true;
+}
 
-    bool hasBrackets(std::string_view text) { return text.find_first_of("[]") != std::string_view::npos; }
+bool isValidScheme(std::string_view scheme)
+{
+    if (scheme.empty() || !isAlpha(scheme.front()))
+        return false;
+    return std::all_of(scheme.begin(), scheme.end(), [](char c) { return isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.'; });
+}
 
-    // "[userinfo@]host[:port]" with host a registered name or a bracketed IP literal; gives the host.
-    std::optional<std::string> hostOfAuthority(std::string_view authority)
-    {
-        if (auto at = authority.rfind('@'); at != std::string_view::npos) {
-            if (hasBrackets(authority.substr(0, at)))
-                return std::nullopt;
-            authority.remove_prefix(at + 1);
-        }
-        std::string_view host;
-        std::string_view rest;
-        if (!authority.empty() && authority.front() == '[') {
-            auto close = authority.find(']');
-            if (close == std::string_view::npos)
-                return std::nullopt;
-            host = authority.substr(0, close + 1);
-            auto literal = host.substr(1, host.size() - 2);
-            if (literal.empty() || hasBrackets(literal) || literal.find('@') != std::string_view::npos)
-                return std::nullopt;
-            rest = authority.substr(close + 1);
-            if (!rest.empty() && rest.front() != ':')
-                return std::nullopt;
-        } else {
-            auto colon = authority.find(':');
-            host = authority.substr(0, colon);
-            rest = colon == std::string_view::npos ? std::string_view() : authority.substr(colon);
-            if (hasBrackets(host))
-                return std::nullopt;
-        }
-        if (!rest.empty() && !std::all_of(rest.begin() + 1, rest.end(), isDigit))
+bool hasBrackets(std::string_view text) { return text.find_first_of("[]") != std::string_view::npos; }
+
+// "[userinfo@]host[:port]" with host a registered name or a bracketed IP literal; gives the host.
+std::optional<std::string> hostOfAuthority(std::string_view authority)
+{
+    if (auto at = authority.rfind('@'); at != std::string_view::npos) {
+        if (hasBrackets(authority.substr(0, at)))
             return std::nullopt;
-        return std::string(host);
+        authority.remove_prefix(at + 1);
     }
+    std::string_view host;
+    std::string_view rest;
+    if (!authority.empty() && authority.front() == '[') {
+        auto close = authority.find(']');
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        host = authority.substr(0, close + 1);
+        auto literal = host.substr(1, host.size() - 2);
+        if (literal.empty() || hasBrackets(literal) || literal.find('@') != std::string_view::npos)
+            return std::nullopt;
+        rest = authority.substr(close + 1);
+        if (!rest.empty() && rest.front() != ':')
+            return std::nullopt;
+    } else {
+        auto colon = authority.find(':');
+        host = authority.substr(0, colon);
+        rest = colon == std::string_view::npos ? std::string_view() : authority.substr(colon);
+        if (hasBrackets(host))
+            return std::nullopt;
+    }
+    if (!rest.empty() && !std::all_of(rest.begin() + 1, rest.end(), isDigit))
+        return std::nullopt;
+    return std::string(host);
+}
 
 }
 

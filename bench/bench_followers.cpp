@@ -76,7 +76,8 @@ std::string transcript(size_t targetBytes)
         out += "{" + ts + R"(,"type":"response_item","payload":{"type":"function_call_output","call_id":"call_)" + std::to_string(i) + R"(","output":")" + output + "\"}}\n";
         out += "{" + ts + R"(,"type":"event_msg","payload":{"type":"token_count","info":{"total_token_usage":{"input_tokens":)" + std::to_string(1000 * i)
             + R"(,"cached_input_tokens":0,"output_tokens":)" + std::to_string(100 * i)
-            + R"(,"total_tokens":1},"last_token_usage":{"input_tokens":1}},"rate_limits":{"primary":{"used_percent":12.0,"window_minutes":300,"resets_at":1772890000},"secondary":{"used_percent":3.0,"window_minutes":10080,"resets_at":1773400000}}}})" "\n";
+            + R"(,"total_tokens":1},"last_token_usage":{"input_tokens":1}},"rate_limits":{"primary":{"used_percent":12.0,"window_minutes":300,"resets_at":1772890000},"secondary":{"used_percent":3.0,"window_minutes":10080,"resets_at":1773400000}}}})"
+              "\n";
     }
     return out;
 }

@@ -45,7 +45,7 @@ void BM_FetchAndDecodeFromLocalStore(benchmark::State& state)
     TestSupport::TemporaryDirectory home;
     Platform::LocalCloudDatabase database(home.path() / "cloud" / "iCloud.com.ardlow.tailbase");
     auto snapshot = PupnikCore::SnapshotMapper::map(busyState(), PawletKit::Date::fromSeconds(1'772'460'000));
-    database.save(CloudKitTransport::record(snapshot), Platform::CloudSavePolicy::changedKeys, [](Platform::CloudSaveOutcome) { });
+    database.save(CloudKitTransport::record(snapshot), Platform::CloudSavePolicy::changedKeys, [](Platform::CloudSaveOutcome) {});
     for (auto _ : state) {
         database.fetch("current", [&](std::optional<Platform::CloudRecord> record, std::optional<Platform::CloudError>) {
             auto decoded = record ? CloudKitTransport::snapshot(*record) : std::nullopt;

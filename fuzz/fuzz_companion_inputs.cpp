@@ -1,9 +1,9 @@
 // What companion displays read from outside: a watch message, launch options and language codes.
 // Whatever the bytes, decoding never fails, and what decodes survives a second trip.
+#include "shared/DecodingError.hpp"
 #include "shared/DemoAgents.hpp"
 #include "shared/Language.hpp"
 #include "shared/LaunchOptions.hpp"
-#include "shared/DecodingError.hpp"
 #include "shared/StatusDot.hpp"
 #include "shared/WatchPayload.hpp"
 

@@ -15,7 +15,7 @@
 
 namespace {
 
-template <class Manifest>
+template<class Manifest>
 std::optional<Manifest> decodeManifest(std::string_view bytes)
 {
     try {
@@ -25,7 +25,7 @@ std::optional<Manifest> decodeManifest(std::string_view bytes)
     }
 }
 
-template <class Manifest>
+template<class Manifest>
 void checkManifest(Manifest const& manifest)
 {
     namespace Coding = PawletShared::SpriteManifestCoding;

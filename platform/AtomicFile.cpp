@@ -30,8 +30,7 @@ void replace(std::filesystem::path const& path, mode_t mode, std::function<bool(
         folder = ".";
     // Unique per process and per call, so two threads or two writers never share a temporary file.
     static std::atomic<unsigned> counter { 0 };
-    auto temporary = folder / ("." + path.filename().string() + "." + std::to_string(::getpid()) + "."
-                               + std::to_string(counter.fetch_add(1)) + ".tmp");
+    auto temporary = folder / ("." + path.filename().string() + "." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp");
     ::unlink(temporary.c_str());
     PawletKit::FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!file.isValid())
@@ -71,7 +70,7 @@ void copy(std::filesystem::path const& source, std::filesystem::path const& path
     PawletKit::FileDescriptor input(::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!input.isValid())
         throwErrno(errno, "open " + source.string());
-    struct stat info {};
+    struct stat info { };
     if (::fstat(input.get(), &info) != 0)
         throwErrno(errno, "stat " + source.string());
     if (!S_ISREG(info.st_mode))

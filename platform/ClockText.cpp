@@ -4,13 +4,13 @@ namespace Platform::ClockText {
 
 namespace {
 
-    std::string twoDigits(int value)
-    {
-        std::string text = std::to_string(value);
-        return text.size() < 2 ? "0" + text : text;
-    }
+std::string twoDigits(int value)
+{
+    std::string text = std::to_string(value);
+    return text.size() < 2 ? "0" + text : text;
+}
 
-    std::string clock(CivilTime const& time) { return twoDigits(time.hour) + ":" + twoDigits(time.minute); }
+std::string clock(CivilTime const& time) { return twoDigits(time.hour) + ":" + twoDigits(time.minute); }
 
 }
 

@@ -68,7 +68,7 @@ std::optional<int64_t> DefaultsStore::integer(std::string_view key) const
     if (value->is_number_unsigned()) {
         auto unsignedValue = value->get<uint64_t>();
         return unsignedValue > uint64_t(std::numeric_limits<int64_t>::max()) ? std::numeric_limits<int64_t>::max()
-                                                                            : int64_t(unsignedValue);
+                                                                             : int64_t(unsignedValue);
     }
     if (value->is_number_integer())
         return value->get<int64_t>();

@@ -26,7 +26,7 @@ std::filesystem::path resolve(std::filesystem::path const& path)
 {
     std::filesystem::path current = path;
     for (int hop = 0; hop <= maxLinks; ++hop) {
-        struct stat info {};
+        struct stat info { };
         if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return current;
         std::string target(PATH_MAX, '\0');
@@ -44,7 +44,7 @@ void write(std::filesystem::path const& path, std::string_view bytes, mode_t new
 {
     auto target = resolve(path);
     mode_t mode = newFileMode;
-    struct stat info {};
+    struct stat info { };
     if (::lstat(target.c_str(), &info) == 0) {
         if (!S_ISREG(info.st_mode))
             throw std::system_error(EINVAL, std::generic_category(), "not a regular file: " + target.string());

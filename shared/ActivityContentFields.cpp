@@ -7,21 +7,21 @@ namespace PawletShared {
 
 namespace {
 
-    // The clip rule without the rate: a sleeping pet shows the idle clip.
-    std::string clipName(PetSnapshot const& snapshot)
-    {
-        switch (snapshot.mood) {
-        case Mood::poop:
-            return "poop";
-        case Mood::happy:
-            return "happy";
-        case Mood::hungry:
-            return "hungry";
-        case Mood::normal:
-            break;
-        }
-        return std::string(rawValue(clipForGait(snapshot.gait)));
+// The clip rule without the rate: a sleeping pet shows the idle clip.
+std::string clipName(PetSnapshot const& snapshot)
+{
+    switch (snapshot.mood) {
+    case Mood::poop:
+        return "poop";
+    case Mood::happy:
+        return "happy";
+    case Mood::hungry:
+        return "hungry";
+    case Mood::normal:
+        break;
     }
+    return std::string(rawValue(clipForGait(snapshot.gait)));
+}
 
 }
 

@@ -20,7 +20,7 @@ struct CollarColor {
 
 }
 
-template <>
+template<>
 struct std::hash<PawletShared::CollarColor> {
     size_t operator()(PawletShared::CollarColor const& color) const noexcept;
 };

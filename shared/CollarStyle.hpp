@@ -33,7 +33,7 @@ struct CollarStyle {
 
 }
 
-template <>
+template<>
 struct std::hash<PawletShared::CollarStyle> {
     size_t operator()(PawletShared::CollarStyle const& style) const noexcept;
 };

@@ -9,26 +9,26 @@ namespace PawletShared::DiscreetText {
 
 namespace {
 
-    bool isKnownSource(std::string_view name) { return std::find(sourceOrder.begin(), sourceOrder.end(), name) != sourceOrder.end(); }
+bool isKnownSource(std::string_view name) { return std::find(sourceOrder.begin(), sourceOrder.end(), name) != sourceOrder.end(); }
 
-    // The known sources first in their order, then the others by name.
-    template<typename Map>
-    std::vector<std::string> displayOrder(Map const& map)
-    {
-        std::vector<std::string> order;
-        for (auto source : sourceOrder)
-            if (map.contains(std::string(source)))
-                order.emplace_back(source);
-        for (auto const& entry : map)
-            if (!isKnownSource(entry.first))
-                order.push_back(entry.first);
-        return order;
-    }
+// The known sources first in their order, then the others by name.
+template<typename Map>
+std::vector<std::string> displayOrder(Map const& map)
+{
+    std::vector<std::string> order;
+    for (auto source : sourceOrder)
+        if (map.contains(std::string(source)))
+            order.emplace_back(source);
+    for (auto const& entry : map)
+        if (!isKnownSource(entry.first))
+            order.push_back(entry.first);
+    return order;
+}
 
-    std::string fiveHourPart(double value, Localizer const& localizer)
-    {
-        return localizer.format("quota.part", { localizer.string("quota.fiveHour"), percentage(value) });
-    }
+std::string fiveHourPart(double value, Localizer const& localizer)
+{
+    return localizer.format("quota.part", { localizer.string("quota.fiveHour"), percentage(value) });
+}
 
 }
 

@@ -9,8 +9,8 @@ namespace PawletShared::LaunchOptions {
 
 namespace {
 
-    // No option is longer than a language code or a frame number; a huge value is no option.
-    constexpr size_t maxValueBytes = 4096;
+// No option is longer than a language code or a frame number; a huge value is no option.
+constexpr size_t maxValueBytes = 4096;
 
 }
 

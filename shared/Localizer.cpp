@@ -15,10 +15,10 @@ namespace PawletShared {
 
 namespace {
 
-    // A table holds a few dozen short texts; a file far larger is not one of ours.
-    constexpr size_t maxTableBytes = 1024 * 1024;
+// A table holds a few dozen short texts; a file far larger is not one of ours.
+constexpr size_t maxTableBytes = 1024 * 1024;
 
-    bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
+bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
 
 }
 
@@ -43,7 +43,8 @@ std::optional<Localizer::Table> Localizer::parseTable(std::string const& bytes)
 
 Localizer::Localizer(std::optional<Language> choice, std::optional<Language> override, std::vector<std::string> const& preferredLanguages,
     std::optional<std::filesystem::path> bundle, bool persists)
-    : m_language(stored(override ? *override : choice ? *choice : Language::firstMatch(preferredLanguages)))
+    : m_language(stored(override ? *override : choice ? *choice
+                                                      : Language::firstMatch(preferredLanguages)))
     , m_choice(stored(choice))
     , m_bundle(std::move(bundle))
     , m_persists(persists)

@@ -4,26 +4,26 @@ namespace PawletShared::PreferredLanguages {
 
 namespace {
 
-    // Real locale names are short; anything longer is not one.
-    constexpr size_t maxValueBytes = 1024;
-    constexpr size_t maxNameBytes = 64;
-    constexpr size_t maxNames = 32;
+// Real locale names are short; anything longer is not one.
+constexpr size_t maxValueBytes = 1024;
+constexpr size_t maxNameBytes = 64;
+constexpr size_t maxNames = 32;
 
-    std::string const* value(PawletKit::Environment const& environment, char const* name)
-    {
-        auto found = environment.find(name);
-        if (found == environment.end() || found->second.empty() || found->second.size() > maxValueBytes)
-            return nullptr;
-        return &found->second;
-    }
+std::string const* value(PawletKit::Environment const& environment, char const* name)
+{
+    auto found = environment.find(name);
+    if (found == environment.end() || found->second.empty() || found->second.size() > maxValueBytes)
+        return nullptr;
+    return &found->second;
+}
 
-    void add(std::vector<std::string>& names, std::string_view locale)
-    {
-        locale = locale.substr(0, locale.find_first_of(".@"));
-        if (locale.empty() || locale.size() > maxNameBytes || locale == "C" || locale == "POSIX" || names.size() >= maxNames)
-            return;
-        names.emplace_back(locale);
-    }
+void add(std::vector<std::string>& names, std::string_view locale)
+{
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    if (locale.empty() || locale.size() > maxNameBytes || locale == "C" || locale == "POSIX" || names.size() >= maxNames)
+        return;
+    names.emplace_back(locale);
+}
 
 }
 

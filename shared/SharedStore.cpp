@@ -9,36 +9,36 @@ namespace PawletShared {
 
 namespace {
 
-    // A snapshot is a few hundred bytes; a stored value far larger is not one of ours.
-    constexpr size_t maxSnapshotBytes = 1 << 20;
+// A snapshot is a few hundred bytes; a stored value far larger is not one of ours.
+constexpr size_t maxSnapshotBytes = 1 << 20;
 
-    std::mutex& storeLock()
-    {
-        static std::mutex lock;
-        return lock;
-    }
+std::mutex& storeLock()
+{
+    static std::mutex lock;
+    return lock;
+}
 
-    std::shared_ptr<Platform::DefaultsStore>& storeSlot()
-    {
-        static std::shared_ptr<Platform::DefaultsStore> store;
-        return store;
-    }
+std::shared_ptr<Platform::DefaultsStore>& storeSlot()
+{
+    static std::shared_ptr<Platform::DefaultsStore> store;
+    return store;
+}
 
-    std::shared_ptr<Platform::DefaultsStore> openGroupSuite()
-    {
-        auto folder = Platform::FileDefaultsStore::defaultFolder(PawletKit::currentEnvironment());
-        if (auto opened = Platform::FileDefaultsStore::open(folder, SharedStore::groupIdentifier))
-            return std::shared_ptr<Platform::DefaultsStore>(std::move(opened));
-        return std::make_shared<Platform::MemoryDefaultsStore>();
-    }
+std::shared_ptr<Platform::DefaultsStore> openGroupSuite()
+{
+    auto folder = Platform::FileDefaultsStore::defaultFolder(PawletKit::currentEnvironment());
+    if (auto opened = Platform::FileDefaultsStore::open(folder, SharedStore::groupIdentifier))
+        return std::shared_ptr<Platform::DefaultsStore>(std::move(opened));
+    return std::make_shared<Platform::MemoryDefaultsStore>();
+}
 
-    bool booleanOr(std::string_view key, bool absent)
-    {
-        auto store = SharedStore::defaults();
-        if (!store->contains(key))
-            return absent;
-        return store->boolean(key).value_or(false);
-    }
+bool booleanOr(std::string_view key, bool absent)
+{
+    auto store = SharedStore::defaults();
+    if (!store->contains(key))
+        return absent;
+    return store->boolean(key).value_or(false);
+}
 
 }
 

@@ -33,7 +33,7 @@ inline double size(StrictJSON::Value const& parent, std::string_view key, std::s
 }
 
 // Every key required with its JSON type, unknown keys ignored, no defaults: throws DecodingError.
-template <class Manifest>
+template<class Manifest>
 Manifest decode(std::string_view bytes)
 {
     using StrictJSON::Value;
@@ -61,7 +61,7 @@ Manifest decode(std::string_view bytes)
     return manifest;
 }
 
-template <class Manifest>
+template<class Manifest>
 StrictJSON::Value encode(Manifest const& manifest)
 {
     using StrictJSON::Value;
@@ -80,7 +80,7 @@ StrictJSON::Value encode(Manifest const& manifest)
 }
 
 // Frames per clip name, the box's width over its height: what both records answer the same way.
-template <class Manifest, class Clip>
+template<class Manifest, class Clip>
 typename Manifest::StateInfo timing(Manifest const& manifest, Clip clip)
 {
     std::string key(rawValue(clip));
@@ -92,7 +92,7 @@ typename Manifest::StateInfo timing(Manifest const& manifest, Clip clip)
     return { 1, 1.0, 1.0 };
 }
 
-template <class Manifest>
+template<class Manifest>
 double aspect(Manifest const& manifest)
 {
     // Also false for a height that is not a number.

@@ -4,15 +4,15 @@ namespace PawletShared {
 
 namespace {
 
-    // A snapshot is a few hundred bytes; a message part far larger is not one.
-    constexpr size_t maxSnapshotBytes = 1 << 20;
+// A snapshot is a few hundred bytes; a message part far larger is not one.
+constexpr size_t maxSnapshotBytes = 1 << 20;
 
-    template<typename T>
-    T const* entry(WatchPayload::Message const& message, std::string_view key)
-    {
-        auto found = message.find(key);
-        return found == message.end() ? nullptr : std::get_if<T>(&found->second);
-    }
+template<typename T>
+T const* entry(WatchPayload::Message const& message, std::string_view key)
+{
+    auto found = message.find(key);
+    return found == message.end() ? nullptr : std::get_if<T>(&found->second);
+}
 
 }
 

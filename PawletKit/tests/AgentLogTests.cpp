@@ -23,7 +23,8 @@ TEST(AgentLog, AppendsOneStampedLinePerCall)
     log.append("two\nlines");
     std::string pid = std::to_string(getpid());
     std::regex expected("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[" + pid + "\\] first\n"
-        "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\[" + pid + "\\] two\nlines\n");
+                                                                                 "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ \\["
+        + pid + "\\] two\nlines\n");
     EXPECT_TRUE(std::regex_match(TestSupport::readFile(log.url), expected)) << TestSupport::readFile(log.url);
     EXPECT_EQ(TestSupport::fileMode(log.url), 0600u);
     EXPECT_EQ(TestSupport::fileMode(log.url.parent_path()), 0700u);

@@ -57,7 +57,7 @@ protected:
 
     static unsigned mode(fs::path const& path)
     {
-        struct stat info {};
+        struct stat info { };
         EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
         return info.st_mode & 07777;
     }
@@ -189,11 +189,15 @@ TEST_F(ApprovalStoreTest, ReadsRepliesTrimmedAndExact)
         { "allow", ApprovalDecision::allow },
         { "allow\n", ApprovalDecision::allow },
         { "  deny \t\r\n", ApprovalDecision::deny },
-        { "\xC2\xA0" "allow\xE2\x80\xA8", ApprovalDecision::allow },
+        { "\xC2\xA0"
+          "allow\xE2\x80\xA8",
+            ApprovalDecision::allow },
         { "Allow", std::nullopt },
         { "", std::nullopt },
         { "allow please", std::nullopt },
-        { "\xFF" "allow", std::nullopt },
+        { "\xFF"
+          "allow",
+            std::nullopt },
         { "al\nlow", std::nullopt },
     };
     for (auto const& c : cases) {

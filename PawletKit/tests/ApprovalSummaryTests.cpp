@@ -111,7 +111,8 @@ TEST(ApprovalSummary, EditShowsAUnifiedDiff)
     };
     for (auto const& c : cases) {
         auto result = summarize("Edit", Value { { "file_path", "/p/x.txt" }, { "old_string", c.oldText }, { "new_string", c.newText } });
-        EXPECT_EQ(result, (ApprovalSummary::Result { "/p/x.txt", c.expected, c.leftOut > 0, c.leftOut })) << c.name << "\n" << result.summary;
+        EXPECT_EQ(result, (ApprovalSummary::Result { "/p/x.txt", c.expected, c.leftOut > 0, c.leftOut })) << c.name << "\n"
+                                                                                                          << result.summary;
     }
 }
 
@@ -163,7 +164,8 @@ TEST(ApprovalSummary, FileEditingTools)
     };
     for (auto const& c : cases) {
         counted.clear();
-        EXPECT_EQ(summarize(c.tool, c.input, reader), c.expected) << c.tool << " " << c.input << "\n" << summarize(c.tool, c.input, reader).summary;
+        EXPECT_EQ(summarize(c.tool, c.input, reader), c.expected) << c.tool << " " << c.input << "\n"
+                                                                  << summarize(c.tool, c.input, reader).summary;
     }
     counted.clear();
     summarize("Write", Value { { "file_path", "" }, { "content", "a" } }, reader);

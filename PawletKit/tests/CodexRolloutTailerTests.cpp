@@ -88,7 +88,8 @@ TEST(CodexRolloutTailerNames, DayFolderFollowsTheZone)
     CodexRolloutTailer utc("/s", {}, CodexRolloutTailer::fixedOffsetCalendar(0), Date::now);
     CodexRolloutTailer east("/s", {}, CodexRolloutTailer::fixedOffsetCalendar(2 * 3600), Date::now);
     CodexRolloutTailer west("/s", {}, CodexRolloutTailer::fixedOffsetCalendar(-13 * 3600), Date::now);
-    CodexRolloutTailer broken("/s", {}, [](double) { return std::nullopt; }, Date::now);
+    CodexRolloutTailer broken(
+        "/s", {}, [](double) { return std::nullopt; }, Date::now);
     Date const lateEvening = Date::fromSeconds(noon + 10.5 * 3600); // 22:30 UTC
     EXPECT_EQ(utc.dayDirectory(lateEvening), "/s/2026/03/07");
     EXPECT_EQ(east.dayDirectory(lateEvening), "/s/2026/03/08");

@@ -40,7 +40,7 @@ TEST(Paths, EnsureDirectory)
     fs::remove_all(root);
     fs::path nested = root / "a" / "b" / "c";
     Paths::ensureDirectory(nested);
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(stat(nested.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 

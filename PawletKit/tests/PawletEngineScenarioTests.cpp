@@ -60,8 +60,7 @@ TEST(EngineScenario, ConcurrentSessionsOfSeveralSources)
     timeline.run({
         { 2000,
             { hook(2000, "PreToolUse", "c1"), hook(2000, "PreToolUse", "codex:abc"), hook(2000, "PreToolUse", "proc:node:1234"), hook(2000, "Stop", "c2") },
-            { .gait = Gait::walk, .busy = 3, .known = 4, .sources = std::map<std::string, int> { { "claude", 1 }, { "codex", 1 }, { "process", 1 } },
-                .intensity = intensityOf(3) + 0.3 } },
+            { .gait = Gait::walk, .busy = 3, .known = 4, .sources = std::map<std::string, int> { { "claude", 1 }, { "codex", 1 }, { "process", 1 } }, .intensity = intensityOf(3) + 0.3 } },
         { 2005, { hook(2005, "Stop", "codex:abc") },
             { .busy = 2, .known = 4, .sources = std::map<std::string, int> { { "claude", 1 }, { "process", 1 } }, .intensity = intensityOf(2 * std::exp(-5.0 / 20)) + 0.15 } },
         // Open tool calls keep the other two busy until their last activity is 600 s old.

@@ -125,10 +125,10 @@ TEST(PawletEngine, StatusLineGrowthBecomesActivity)
         config.statuslineTokensPerUnit = c.tokensPerUnit;
         Timeline timeline(config);
         auto state = timeline.tick(1000, {
-            hook(1000, "UserPromptSubmit"),
-            tokens(1000, "a", c.first.input, c.first.output, c.first.cost),
-            tokens(1000, "a", c.second.input, c.second.output, c.second.cost),
-        });
+                                             hook(1000, "UserPromptSubmit"),
+                                             tokens(1000, "a", c.first.input, c.first.output, c.first.cost),
+                                             tokens(1000, "a", c.second.input, c.second.output, c.second.cost),
+                                         });
         EXPECT_NEAR(state.intensity, intensityOf(0.5 + c.added, config), 1e-12);
     }
 }
@@ -257,14 +257,14 @@ TEST(PawletEngine, QuotaBySource)
 {
     Timeline timeline;
     auto state = timeline.tick(1000, {
-        hook(1000, "PreToolUse", "a"),
-        limits(1000, "a", Window { 10, 5000 }),
-        hook(1000, "PreToolUse", "codex:x"),
-        limits(1000, "codex:x", Window { 20, 6000 }, Window { 30, {} }),
-        // A window object without values is a reading, but gives the source nothing to show.
-        hook(1000, "PreToolUse", "proc:tool:5"),
-        limits(1000, "proc:tool:5", Window {}),
-    });
+                                         hook(1000, "PreToolUse", "a"),
+                                         limits(1000, "a", Window { 10, 5000 }),
+                                         hook(1000, "PreToolUse", "codex:x"),
+                                         limits(1000, "codex:x", Window { 20, 6000 }, Window { 30, {} }),
+                                         // A window object without values is a reading, but gives the source nothing to show.
+                                         hook(1000, "PreToolUse", "proc:tool:5"),
+                                         limits(1000, "proc:tool:5", Window {}),
+                                     });
     std::map<std::string, QuotaInfo> expected {
         { "claude", { .fiveHourUsed = 10, .fiveHourResetsAt = Date::fromSeconds(5000), .sevenDayUsed = {}, .sevenDayResetsAt = {} } },
         { "codex", { .fiveHourUsed = 20, .fiveHourResetsAt = Date::fromSeconds(6000), .sevenDayUsed = 30, .sevenDayResetsAt = {} } },

@@ -75,12 +75,12 @@ TEST(SessionTargets, LatestFirstWithPendingApprovals)
     EXPECT_TRUE(timeline.engine.sessionTargets(Date::fromSeconds(1000)).empty());
 
     timeline.tick(1000, {
-        notification(1000, "permission_prompt", "b2"),
-        notification(1000, "permission_prompt", "a1"),
-        hook(1200, "PermissionRequest", "solo"),
-        hook(1200, "PreToolUse", "busy"),
-        hook(1300, "PermissionRequest", "late", chainData({ 42 }, { "zsh" }, {}, "/late")),
-    });
+                            notification(1000, "permission_prompt", "b2"),
+                            notification(1000, "permission_prompt", "a1"),
+                            hook(1200, "PermissionRequest", "solo"),
+                            hook(1200, "PreToolUse", "busy"),
+                            hook(1300, "PermissionRequest", "late", chainData({ 42 }, { "zsh" }, {}, "/late")),
+                        });
     timeline.engine.setPendingApprovalSids({ "late", "untracked", "busy", "codex:q", "a1" });
 
     double now = 2900;

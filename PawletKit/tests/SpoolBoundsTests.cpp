@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace PawletKit;
+using JSON::Value;
 using TestSupport::TemporaryDirectory;
 using TestSupport::writeFile;
-using JSON::Value;
 
 namespace {
 

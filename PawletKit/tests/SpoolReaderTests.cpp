@@ -5,9 +5,9 @@
 
 #include <fcntl.h>
 #include <functional>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace PawletKit;
@@ -248,7 +248,11 @@ TEST_F(SpoolReaderTest, OlderRenamedFilesKeepDrainingAcrossFurtherRotations)
 
 TEST_F(SpoolReaderTest, CountsBadLinesAndSkipsEmptyOnes)
 {
-    append(line("a") + "\n" + "not json\n" + R"({"ts":1})" "\n" + "[1,2]\n" + R"({"ev":"","ts":1})" "\n" + line("b"));
+    append(line("a") + "\n" + "not json\n" + R"({"ts":1})"
+                                             "\n"
+        + "[1,2]\n" + R"({"ev":"","ts":1})"
+                      "\n"
+        + line("b"));
     SpoolReader reader(paths);
     EXPECT_EQ(names(reader.poll()), (Names { "a", "b" }));
     EXPECT_EQ(reader.droppedLines(), 4);

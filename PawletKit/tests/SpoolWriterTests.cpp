@@ -105,7 +105,8 @@ TEST(SpoolWriter, OversizedEventIsWrittenReduced)
         writer.append(SpoolEvent(1, 5, "Stop", std::nullopt, std::nullopt, c.data));
 
         EXPECT_EQ(readFile(writer.url()),
-            std::string(R"({"data":)") + c.writtenData + R"(,"ev":"Stop","m":null,"sid":null,"ts":5.0,"v":1})" "\n");
+            std::string(R"({"data":)") + c.writtenData + R"(,"ev":"Stop","m":null,"sid":null,"ts":5.0,"v":1})"
+                                                         "\n");
     }
 }
 
@@ -139,7 +140,9 @@ TEST(SpoolWriter, ShortAndFailedWritesAreErrors)
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit { 100, 100 };
+        struct rlimit limit {
+            100, 100
+        };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int result = 0;
         try {

@@ -67,7 +67,7 @@ inline void appendFile(std::filesystem::path const& path, std::string const& byt
 // Permission bits of a file or folder; 0 when it cannot be looked at.
 inline unsigned fileMode(std::filesystem::path const& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::stat(path.c_str(), &info) != 0)
         return 0;
     return info.st_mode & 07777;

@@ -20,7 +20,9 @@ TEST(Text, CutsByGraphemeClusters)
         { family + "x", 1, family, 2 },
         { eAcute + eAcute, 1, eAcute, 2 },
         { "a\r\nb", 2, "a\r\n", 3 },
-        { "ab\xff" "cd", 3, "ab\xEF\xBF\xBD", 5 },
+        { "ab\xff"
+          "cd",
+            3, "ab\xEF\xBF\xBD", 5 },
         { "", 3, "", 0 },
     };
     for (auto const& c : cases) {
@@ -40,7 +42,10 @@ TEST(Text, LowerCasesEachCodePointAndKeepsInvalidBytes)
 {
     EXPECT_EQ(Text::lowercased("CODEX Claude"), "codex claude");
     EXPECT_EQ(Text::lowercased("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9"); // ÉTÉ
-    EXPECT_EQ(Text::lowercased("A\xFF" "B"), "a\xFF" "b");
+    EXPECT_EQ(Text::lowercased("A\xFF"
+                               "B"),
+        "a\xFF"
+        "b");
 }
 
 TEST(Text, FoldsCaseForComparison)
@@ -53,7 +58,9 @@ TEST(Text, FoldsCaseForComparison)
         { "MyApp", "myapp" },
         // Decomposed and composed forms fold alike; German sharp s folds to "ss".
         { "E\xCC\x81T\xC3\x89", "\xC3\xA9t\xC3\xA9" },
-        { "Stra\xC3\x9F" "e", "strasse" },
+        { "Stra\xC3\x9F"
+          "e",
+            "strasse" },
         { "\xC3\x96l \xE2\x80\x94 \xCE\xA3", "\xC3\xB6l \xE2\x80\x94 \xCF\x83" },
         { "bad\xFF", "bad\xEF\xBF\xBD" },
     };

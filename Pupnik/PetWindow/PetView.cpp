@@ -11,7 +11,6 @@ namespace Pupnik {
 
 namespace {
 
-
 }
 
 PetView::PetView(QWidget* parent)

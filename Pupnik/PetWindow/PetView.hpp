@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <functional>
 #include <map>
-#include <tuple>
 #include <optional>
+#include <tuple>
 
 namespace Pupnik {
 

@@ -2,9 +2,9 @@
 #include "PawletKit/SpoolEvent.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/AppDelegate.hpp"
-#include "app-core/ApprovalClickGuard.hpp"
 #include "Pupnik/OnboardingView.hpp"
 #include "Pupnik/ScriptedAlertPresenter.hpp"
+#include "app-core/ApprovalClickGuard.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
@@ -15,9 +15,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <nlohmann/json.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 using namespace Pupnik;

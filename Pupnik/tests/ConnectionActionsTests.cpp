@@ -8,12 +8,12 @@
 #include <nlohmann/json.hpp>
 
 using namespace Pupnik;
+using nlohmann::json;
 using PupnikCore::ClaudeConnector;
 using PupnikCore::localized;
 using PupnikCore::localizedFormat;
 using TestSupport::readFile;
 using TestSupport::writeFile;
-using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {

@@ -22,7 +22,11 @@ public:
     std::vector<PawletKit::ProcessSample> sample(PawletKit::ProcessNames const&) override { return {}; }
 };
 
-enum class Hooks { none, missingFile, connected, outdated, unparsable };
+enum class Hooks { none,
+    missingFile,
+    connected,
+    outdated,
+    unparsable };
 
 // A home with the coding agent's settings file in a chosen shape, a codex folder that exists or
 // not, and an engine driver on demand.

@@ -114,10 +114,10 @@ TEST(MenuPreview, DISABLED_ShowsTheTrayIconAndTheOpenMenu)
     QString const which = qEnvironmentVariable("PUPNIK_PREVIEW_SUBMENU");
     auto const& rows = controller.rows();
     QAction* const submenu = which == "sources" ? rows.sources
-        : which == "sync"                      ? rows.sync
-        : which == "language"                  ? rows.language
-        : which == "demo"                      ? rows.demo
-                                               : nullptr;
+        : which == "sync"                       ? rows.sync
+        : which == "language"                   ? rows.language
+        : which == "demo"                       ? rows.demo
+                                                : nullptr;
     QTimer::singleShot(1500, [&] {
         QRect const screen = QGuiApplication::primaryScreen()->geometry();
         controller.menu()->popup(QPoint(screen.right() - 40, screen.bottom() - 40));

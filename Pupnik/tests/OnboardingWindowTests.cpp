@@ -6,8 +6,8 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <gtest/gtest.h>
 

@@ -242,7 +242,9 @@ TEST(PetController, AStallAdvancesAQuarterSecondAndANonPositiveStepNothing)
 
 TEST(PetController, PinnedDraggedOrPausedPetsAnimateButStay)
 {
-    enum class Hold { pinned, dragging, paused };
+    enum class Hold { pinned,
+        dragging,
+        paused };
     for (Hold hold : { Hold::pinned, Hold::dragging, Hold::paused }) {
         PetSettings settings = placedAt(100, 30);
         settings.pinned = hold == Hold::pinned;

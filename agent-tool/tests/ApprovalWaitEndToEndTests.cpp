@@ -1,22 +1,22 @@
 #include "AgentProcess.hpp"
-#include "SupportFiles.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
+#include "SupportFiles.hpp"
 
 #include "PawletKit/ApplicationLock.hpp"
 #include "PawletKit/ApprovalSummary.hpp"
 
 #include <csignal>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
 
 namespace fs = std::filesystem;
-using TestSupport::TemporaryDirectory;
 using nlohmann::json;
+using TestSupport::TemporaryDirectory;
 using namespace std::chrono_literals;
 
 namespace {

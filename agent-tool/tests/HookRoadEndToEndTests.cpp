@@ -1,6 +1,6 @@
 #include "AgentProcess.hpp"
-#include "SupportFiles.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
+#include "SupportFiles.hpp"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using TestSupport::TemporaryDirectory;
 using nlohmann::json;
+using TestSupport::TemporaryDirectory;
 using namespace std::chrono_literals;
 
 namespace {
@@ -242,7 +242,8 @@ TEST_F(HookRoad, ConcurrentHooksLandWholeLines)
 TEST_F(HookRoad, SelfTestRecordsItsEventAndPrintsTheEventFile)
 {
     fs::create_directories(support());
-    SupportFiles::writeAtomically(support() / "events.jsonl", R"({"v":1,"ts":1,"ev":"Stop","m":null,"sid":null,"data":{}})" "\n");
+    SupportFiles::writeAtomically(support() / "events.jsonl", R"({"v":1,"ts":1,"ev":"Stop","m":null,"sid":null,"data":{}})"
+                                                              "\n");
     auto outcome = run({ "selftest" }, "");
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.standardOutput, (support() / "events.jsonl").string() + "\n");

@@ -1,6 +1,6 @@
 #include "AgentProcess.hpp"
-#include "SupportFiles.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
+#include "SupportFiles.hpp"
 
 #include "agent-tool/StatusLineRoad.hpp"
 
@@ -11,8 +11,8 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-using TestSupport::TemporaryDirectory;
 using nlohmann::json;
+using TestSupport::TemporaryDirectory;
 using namespace AgentTool;
 
 namespace {

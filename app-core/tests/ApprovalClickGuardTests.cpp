@@ -1,7 +1,7 @@
 #include "app-core/ApprovalClickGuard.hpp"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace PupnikCore;

@@ -56,7 +56,7 @@ std::string const userStatusLine = "~/.claude/statusline.sh --compact";
 // ManualClock's default instant.
 std::string const stamp = "2023-11-14T22-13-20Z";
 
-template <typename Operation>
+template<typename Operation>
 std::optional<Failure> failureOf(Operation&& operation)
 {
     try {
@@ -399,7 +399,9 @@ TEST_F(Connector, TheSelfTestFailsForEveryWayTheToolCanMisbehave)
         { "exits 1", std::string(line) + "; echo path; exit 1", "", "exit 1" },
         { "killed", "kill -9 $$", "", "signal 9" },
         { "writes no line", "echo path", "", "no selftest line in " + spool },
-        { "only an old line in the rotated file", "echo path", R"({"ev":"selftest"})" "\n", "no selftest line in " + spool },
+        { "only an old line in the rotated file", "echo path", R"({"ev":"selftest"})"
+                                                               "\n",
+            "no selftest line in " + spool },
         { "rotates after writing", std::string(line) + "; mv \"$PUPNIK_SUPPORT_DIR/events.jsonl\" \"$PUPNIK_SUPPORT_DIR/events.1.jsonl\"; echo path", "old\n", std::nullopt },
         { "rotates before writing", std::string("mv \"$PUPNIK_SUPPORT_DIR/events.jsonl\" \"$PUPNIK_SUPPORT_DIR/events.1.jsonl\"; ") + line + "; echo path", "old\n", std::nullopt },
         { "hangs", "sleep 300", "", "timed out after 1 s" },
@@ -408,7 +410,8 @@ TEST_F(Connector, TheSelfTestFailsForEveryWayTheToolCanMisbehave)
     for (auto const& c : cases) {
         fs::remove_all(support());
         fs::remove(settingsFile());
-        writeFile(support() / "events.jsonl", R"({"v":1,"ev":"Stop"})" "\n");
+        writeFile(support() / "events.jsonl", R"({"v":1,"ev":"Stop"})"
+                                              "\n");
         if (!c.rotatedBefore.empty())
             writeFile(support() / "events.1.jsonl", c.rotatedBefore);
         auto candidate = tool(c.script);

@@ -1,7 +1,7 @@
 #include "app-core/ClickClassifier.hpp"
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace PupnikCore;

@@ -3,10 +3,10 @@
 #include "PawletKit/tests/TestSupport.hpp"
 #include "app-core/PetSound.hpp"
 
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>

@@ -89,13 +89,18 @@ TEST(GhosttyPlan, ProbeTokenAndTitleSequence)
     for (int i = 0; i < 300; ++i)
         emoji += "\xF0\x9F\x90\x95";
     Case const cases[] = {
-        { "a\x07" "b\nc", "\x1B]2;abc\x1B\\" },
+        { "a\x07"
+          "b\nc",
+            "\x1B]2;abc\x1B\\" },
         { letters, "\x1B]2;" + letters.substr(0, 256) + "\x1B\\" },
         // Scalars, not bytes, are counted, and none is cut in half.
         { emoji, "\x1B]2;" + emoji.substr(0, 256 * 4) + "\x1B\\" },
         // An escape in the title cannot end the sequence early; C1 characters are kept.
         { "x\x1B\\y\x1B]0;z\x7F", "\x1B]2;x\\y]0;z\x1B\\" },
-        { "\xC2\x9C" "ok", "\x1B]2;\xC2\x9C" "ok\x1B\\" },
+        { "\xC2\x9C"
+          "ok",
+            "\x1B]2;\xC2\x9C"
+            "ok\x1B\\" },
         { "bad\xFF", "\x1B]2;bad\xEF\xBF\xBD\x1B\\" },
         { "", "\x1B]2;\x1B\\" },
     };

@@ -164,7 +164,8 @@ TEST(LocalizationTables, EveryTemplateShowsAllItsArguments)
                     arguments.emplace_back(std::int64_t(4200 + argument));
                 else
                     arguments.emplace_back(2.5);
-                shown.push_back(type == TemplateFormatter::ArgumentType::string ? "«" + std::to_string(argument) + "»" : type == TemplateFormatter::ArgumentType::integer ? std::to_string(4200 + argument) : "2.5");
+                shown.push_back(type == TemplateFormatter::ArgumentType::string ? "«" + std::to_string(argument) + "»" : type == TemplateFormatter::ArgumentType::integer ? std::to_string(4200 + argument)
+                                                                                                                                                                          : "2.5");
             }
             std::string text = TemplateFormatter::format(found->second, arguments);
             for (auto const& part : shown)

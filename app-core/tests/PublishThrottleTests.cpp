@@ -32,11 +32,21 @@ TEST(PublishThrottle, BucketsRoundToFivesHalvesAwayFromZeroAndNeverOverflow)
         std::optional<double> percentage;
         std::optional<int64_t> bucket;
     } const cases[] = {
-        { 61, 60 }, { 62, 60 }, { 62.5, 65 }, { 2.4, 0 }, { 2.5, 5 }, { 97.5, 100 }, { -2.5, -5 }, { 0, 0 },
+        { 61, 60 },
+        { 62, 60 },
+        { 62.5, 65 },
+        { 2.4, 0 },
+        { 2.5, 5 },
+        { 97.5, 100 },
+        { -2.5, -5 },
+        { 0, 0 },
         { std::nullopt, std::nullopt },
         { std::numeric_limits<double>::quiet_NaN(), std::nullopt },
         { std::numeric_limits<double>::infinity(), std::nullopt },
-        { 1e300, top }, { -1e300, bottom }, { 9.3e18, top }, { std::numeric_limits<double>::max(), top },
+        { 1e300, top },
+        { -1e300, bottom },
+        { 9.3e18, top },
+        { std::numeric_limits<double>::max(), top },
     };
     for (auto const& c : cases)
         EXPECT_EQ(PublishThrottle::bucket(c.percentage), c.bucket) << c.percentage.value_or(-1);

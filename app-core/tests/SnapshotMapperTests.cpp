@@ -35,7 +35,13 @@ TEST(SnapshotMapper, IntensityIsFiniteAndWithinZeroToOne)
         double engine;
         double published;
     } const cases[] = {
-        { notANumber, 0 }, { infinite, 0 }, { -infinite, 0 }, { -0.25, 0 }, { 1.7, 1 }, { 0.42, 0.42 }, { 1, 1 },
+        { notANumber, 0 },
+        { infinite, 0 },
+        { -infinite, 0 },
+        { -0.25, 0 },
+        { 1.7, 1 },
+        { 0.42, 0.42 },
+        { 1, 1 },
     };
     for (auto const& c : cases) {
         PawletState state;

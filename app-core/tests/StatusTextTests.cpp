@@ -43,13 +43,41 @@ QuotaInfo both(double fiveHourUsed, double sevenDayUsed) { return quota(fiveHour
 // An engine state, told field by field.
 struct Pet {
     PawletState state;
-    Pet& gait(Gait value) { state.gait = value; return *this; }
-    Pet& mood(Mood value) { state.mood = value; return *this; }
-    Pet& busy(int value) { state.busySessions = value; return *this; }
-    Pet& known(int value) { state.knownSessions = value; return *this; }
-    Pet& waiting(int value) { state.waitingSessions = value; return *this; }
-    Pet& counts(std::map<std::string, int> value) { state.sourceCounts = std::move(value); return *this; }
-    Pet& usage(QuotaInfo value) { state.quota = value; return *this; }
+    Pet& gait(Gait value)
+    {
+        state.gait = value;
+        return *this;
+    }
+    Pet& mood(Mood value)
+    {
+        state.mood = value;
+        return *this;
+    }
+    Pet& busy(int value)
+    {
+        state.busySessions = value;
+        return *this;
+    }
+    Pet& known(int value)
+    {
+        state.knownSessions = value;
+        return *this;
+    }
+    Pet& waiting(int value)
+    {
+        state.waitingSessions = value;
+        return *this;
+    }
+    Pet& counts(std::map<std::string, int> value)
+    {
+        state.sourceCounts = std::move(value);
+        return *this;
+    }
+    Pet& usage(QuotaInfo value)
+    {
+        state.quota = value;
+        return *this;
+    }
     operator PawletState() const { return state; }
 };
 
@@ -221,8 +249,13 @@ TEST(StatusText, OneBarPerKnownSourceWithAReadingInSourceOrder)
         QuotaInfo quota;
         double fraction;
     } const fractions[] = {
-        { fiveHour(150), 1 }, { fiveHour(-20), 0 }, { fiveHour(notANumber), 0 }, { fiveHour(infinity), 1 },
-        { both(30, 90), 0.3 }, { both(notANumber, 90), 0 }, { sevenDay(100), 1 },
+        { fiveHour(150), 1 },
+        { fiveHour(-20), 0 },
+        { fiveHour(notANumber), 0 },
+        { fiveHour(infinity), 1 },
+        { both(30, 90), 0.3 },
+        { both(notANumber, 90), 0 },
+        { sevenDay(100), 1 },
     };
     for (auto const& c : fractions) {
         PawletState single;
@@ -297,11 +330,29 @@ TEST(StatusText, ShippedEnglishTableTakesTheArgumentsTheTextsPass)
         char const* key;
         Conversions conversions;
     } const cases[] = {
-        { "state.happy", {} }, { "state.poop.one", {} }, { "hint.notConnected", {} }, { "hint.waiting", {} }, { "state.sleep", {} },
-        { "state.idle", {} }, { "state.stroll", {} }, { "state.walk", {} }, { "state.run", {} }, { "source.claude", {} },
-        { "source.codex", {} }, { "source.process", {} }, { "state.hungry.generic", {} }, { "quota.fiveHour", {} },
-        { "quota.sevenDay", {} }, { "quota.sep", {} }, { "quota.bar.fiveHour", {} }, { "quota.bar.sevenDay", {} }, { "app.name", {} },
-        { "demo.prefix", {} }, { "sync.status.off", {} }, { "sync.status.noEntitlement", {} }, { "sync.status.pending", {} },
+        { "state.happy", {} },
+        { "state.poop.one", {} },
+        { "hint.notConnected", {} },
+        { "hint.waiting", {} },
+        { "state.sleep", {} },
+        { "state.idle", {} },
+        { "state.stroll", {} },
+        { "state.walk", {} },
+        { "state.run", {} },
+        { "source.claude", {} },
+        { "source.codex", {} },
+        { "source.process", {} },
+        { "state.hungry.generic", {} },
+        { "quota.fiveHour", {} },
+        { "quota.sevenDay", {} },
+        { "quota.sep", {} },
+        { "quota.bar.fiveHour", {} },
+        { "quota.bar.sevenDay", {} },
+        { "app.name", {} },
+        { "demo.prefix", {} },
+        { "sync.status.off", {} },
+        { "sync.status.noEntitlement", {} },
+        { "sync.status.pending", {} },
         { "sync.status.noAccount", {} },
         { "state.poop.many", { { 0, Type::integer } } },
         { "state.poop.app", { { 0, Type::string } } },

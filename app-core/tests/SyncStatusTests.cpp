@@ -116,8 +116,14 @@ TEST(SyncStatus, TimeShowsTheDateOnlyADayOrMoreAwayEitherWay)
 TEST(SyncStatus, EqualOnlyWithTheSameCaseAndPayload)
 {
     std::vector<SyncStatus> const distinct {
-        SyncStatus::ready(), SyncStatus::ready(now), SyncStatus::ready(now + 1), SyncStatus::error("a"), SyncStatus::error("b"),
-        SyncStatus::error(""), SyncStatus::disabledNoEntitlement(), SyncStatus::noAccount(),
+        SyncStatus::ready(),
+        SyncStatus::ready(now),
+        SyncStatus::ready(now + 1),
+        SyncStatus::error("a"),
+        SyncStatus::error("b"),
+        SyncStatus::error(""),
+        SyncStatus::disabledNoEntitlement(),
+        SyncStatus::noAccount(),
     };
     for (size_t i = 0; i < distinct.size(); ++i)
         for (size_t j = 0; j < distinct.size(); ++j)

@@ -64,7 +64,8 @@ std::unique_ptr<ScheduledWork> QtScheduler::after(double delay, std::function<vo
 
 void QtScheduler::post(std::function<void()> work)
 {
-    QMetaObject::invokeMethod(m_context, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context, [work = std::move(work)] { work(); }, Qt::QueuedConnection);
 }
 
 }

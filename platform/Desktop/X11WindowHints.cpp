@@ -1,10 +1,10 @@
 #include "platform/Desktop/X11WindowHints.hpp"
 
 #include <QGuiApplication>
-#include <algorithm>
-#include <optional>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace Platform::X11WindowHints {

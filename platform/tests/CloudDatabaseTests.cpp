@@ -59,7 +59,11 @@ TEST(Base64, EncodesAndDecodesCanonicalTextOnly)
         std::string bytes;
         std::string text;
     } const cases[] = {
-        { "", "" }, { "f", "Zg==" }, { "fo", "Zm8=" }, { "foo", "Zm9v" }, { "foob", "Zm9vYg==" },
+        { "", "" },
+        { "f", "Zg==" },
+        { "fo", "Zm8=" },
+        { "foo", "Zm9v" },
+        { "foob", "Zm9vYg==" },
         { std::string("\0\xff\xfe/+", 5), "AP/+Lys=" },
     };
     for (auto const& c : cases) {

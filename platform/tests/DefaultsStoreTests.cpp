@@ -15,9 +15,24 @@ TEST(DefaultsStore, BooleansReadTheWayUserDefaultsReadThem)
         json stored;
         std::optional<bool> expected;
     } const cases[] = {
-        { true, true }, { false, false }, { 1, true }, { 0, false }, { -3, true }, { 0.0, false }, { 0.5, true },
-        { "YES", true }, { "yes", true }, { "true", true }, { "1", true }, { "  +007", true }, { "NO", false },
-        { "false", false }, { "0", false }, { "", false }, { "maybe", false }, { json::array(), std::nullopt },
+        { true, true },
+        { false, false },
+        { 1, true },
+        { 0, false },
+        { -3, true },
+        { 0.0, false },
+        { 0.5, true },
+        { "YES", true },
+        { "yes", true },
+        { "true", true },
+        { "1", true },
+        { "  +007", true },
+        { "NO", false },
+        { "false", false },
+        { "0", false },
+        { "", false },
+        { "maybe", false },
+        { json::array(), std::nullopt },
         { json::object(), std::nullopt },
     };
     for (auto const& c : cases) {
@@ -78,7 +93,7 @@ TEST(FileDefaultsStore, ValuesSurviveReopeningAndTheFileIsPrivate)
         store->set("pet.sounds", true);
     }
     auto file = config / "com.example.suite.json";
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     auto reopened = FileDefaultsStore::open(config, "com.example.suite");
@@ -120,7 +135,12 @@ TEST(DefaultsStore, ABatchSetsAndRemovesInOrder)
 {
     json const stored { { "keep", 1 }, { "gone", "x" }, { "twice", 1 } };
     DefaultsStore::Changes const changes {
-        { "gone", nullptr }, { "new", "n" }, { "twice", 2 }, { "twice", 3 }, { "absent", nullptr }, { "pet.sounds", true },
+        { "gone", nullptr },
+        { "new", "n" },
+        { "twice", 2 },
+        { "twice", 3 },
+        { "absent", nullptr },
+        { "pet.sounds", true },
     };
     json const expected { { "keep", 1 }, { "new", "n" }, { "twice", 3 }, { "pet.sounds", true } };
 

@@ -13,7 +13,8 @@ TEST(ManualScheduler, TimersFireInTimeOrderAndStopWhenDropped)
     auto every = scheduler.repeating(1.0, [&] { trace += "r"; });
     auto once = scheduler.after(1.5, [&] { trace += "o"; scheduler.post([&] { trace += "p"; }); });
     scheduler.advance(3.0);
-    EXPECT_EQ(trace, "rop" "rr");
+    EXPECT_EQ(trace, "rop"
+                     "rr");
     every.reset();
     scheduler.advance(5.0);
     EXPECT_EQ(trace, "roprr");

@@ -11,37 +11,37 @@ namespace PupnikSounds {
 
 namespace {
 
-    double smoothstep(double from, double to, double x)
-    {
-        double const t = std::clamp((x - from) / (to - from), 0.0, 1.0);
-        return t * t * (3 - 2 * t);
-    }
+double smoothstep(double from, double to, double x)
+{
+    double const t = std::clamp((x - from) / (to - from), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
 
-    double lerp(double a, double b, double t) { return a + (b - a) * t; }
+double lerp(double a, double b, double t) { return a + (b - a) * t; }
 
-    // Pitch jumps to its peak at the onset and then falls, evenly on a musical scale.
-    double pitchAt(Bark const& bark, double u)
-    {
-        if (u < bark.peakAt)
-            return lerp(bark.onsetPitch, bark.peakPitch, smoothstep(0, bark.peakAt, u));
-        double const fall = std::clamp((u - bark.peakAt) / (1 - bark.peakAt), 0.0, 1.0);
-        return bark.peakPitch * std::pow(bark.endPitch / bark.peakPitch, fall);
-    }
+// Pitch jumps to its peak at the onset and then falls, evenly on a musical scale.
+double pitchAt(Bark const& bark, double u)
+{
+    if (u < bark.peakAt)
+        return lerp(bark.onsetPitch, bark.peakPitch, smoothstep(0, bark.peakAt, u));
+    double const fall = std::clamp((u - bark.peakAt) / (1 - bark.peakAt), 0.0, 1.0);
+    return bark.peakPitch * std::pow(bark.endPitch / bark.peakPitch, fall);
+}
 
-    double formantAt(Bark::Formant const& formant, double openAt, double u)
-    {
-        if (u < openAt)
-            return lerp(formant.closed, formant.open, smoothstep(0, openAt, u));
-        return lerp(formant.open, formant.end, smoothstep(openAt, 1, u));
-    }
+double formantAt(Bark::Formant const& formant, double openAt, double u)
+{
+    if (u < openAt)
+        return lerp(formant.closed, formant.open, smoothstep(0, openAt, u));
+    return lerp(formant.open, formant.end, smoothstep(openAt, 1, u));
+}
 
-    // The voice swells in a few milliseconds, sags a little and dies away over the second half.
-    double voiceEnvelope(double u)
-    {
-        if (u >= 1)
-            return 0;
-        return smoothstep(0, 0.06, u) * (1 - 0.3 * u) * (1 - smoothstep(0.5, 1, u));
-    }
+// The voice swells in a few milliseconds, sags a little and dies away over the second half.
+double voiceEnvelope(double u)
+{
+    if (u >= 1)
+        return 0;
+    return smoothstep(0, 0.06, u) * (1 - 0.3 * u) * (1 - smoothstep(0.5, 1, u));
+}
 
 }
 

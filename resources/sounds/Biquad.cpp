@@ -8,18 +8,18 @@ namespace PupnikSounds {
 
 namespace {
 
-    struct Angle {
-        double cosine;
-        double alpha;
-    };
+struct Angle {
+    double cosine;
+    double alpha;
+};
 
-    Angle angle(double sampleRate, double frequency, double q)
-    {
-        // Keep the design stable whatever a glide asks for.
-        double const f = std::clamp(frequency, 1.0, sampleRate * 0.49);
-        double const w = 2 * std::numbers::pi * f / sampleRate;
-        return { std::cos(w), std::sin(w) / (2 * std::max(q, 0.05)) };
-    }
+Angle angle(double sampleRate, double frequency, double q)
+{
+    // Keep the design stable whatever a glide asks for.
+    double const f = std::clamp(frequency, 1.0, sampleRate * 0.49);
+    double const w = 2 * std::numbers::pi * f / sampleRate;
+    return { std::cos(w), std::sin(w) / (2 * std::max(q, 0.05)) };
+}
 
 }
 

@@ -11,11 +11,11 @@ namespace PupnikSounds {
 
 namespace {
 
-    double smoothstep(double from, double to, double x)
-    {
-        double const t = std::clamp((x - from) / (to - from), 0.0, 1.0);
-        return t * t * (3 - 2 * t);
-    }
+double smoothstep(double from, double to, double x)
+{
+    double const t = std::clamp((x - from) / (to - from), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
 
 }
 

@@ -10,12 +10,12 @@ namespace PupnikSounds::WaveFile {
 
 namespace {
 
-    // RIFF is little-endian whatever the machine is.
-    void append(std::string& bytes, uint32_t value, int size)
-    {
-        for (int i = 0; i < size; ++i)
-            bytes.push_back(char((value >> (8 * i)) & 0xff));
-    }
+// RIFF is little-endian whatever the machine is.
+void append(std::string& bytes, uint32_t value, int size)
+{
+    for (int i = 0; i < size; ++i)
+        bytes.push_back(char((value >> (8 * i)) & 0xff));
+}
 
 }
 

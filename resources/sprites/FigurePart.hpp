@@ -13,7 +13,13 @@ namespace SpriteArt {
 // A skin that outlines a piece strokes all its shapes first and fills them after, so the outline
 // runs round the piece as a whole without merging the shapes.
 struct FigurePart {
-    enum class Kind { farLeg, tail, farEar, torso, nearLeg, head, nearEar };
+    enum class Kind { farLeg,
+        tail,
+        farEar,
+        torso,
+        nearLeg,
+        head,
+        nearEar };
 
     Kind kind;
     std::vector<QPainterPath> shapes;

@@ -7,7 +7,10 @@
 namespace SpriteArt {
 
 // The legs in painting order: the far pair first, drawn a shade darker behind the body.
-enum Leg { farHind = 0, farFore = 1, nearHind = 2, nearFore = 3 };
+enum Leg { farHind = 0,
+    farFore = 1,
+    nearHind = 2,
+    nearFore = 3 };
 inline constexpr std::array<Leg, 4> allLegs { farHind, farFore, nearHind, nearFore };
 inline constexpr bool isHind(Leg leg) { return leg == farHind || leg == nearHind; }
 inline constexpr bool isFar(Leg leg) { return leg == farHind || leg == farFore; }

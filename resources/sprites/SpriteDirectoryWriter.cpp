@@ -5,7 +5,6 @@
 
 #include <QString>
 
-
 #include <algorithm>
 #include <atomic>
 #include <cmath>

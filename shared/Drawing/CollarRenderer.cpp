@@ -12,14 +12,14 @@ namespace PawletShared::CollarRenderer {
 
 namespace {
 
-    constexpr double outlineOpacity = 0.9;
+constexpr double outlineOpacity = 0.9;
 
-    QPen outlinePen(double width)
-    {
-        QPen pen(color(CollarPalette::outline, outlineOpacity));
-        pen.setWidthF(width);
-        return pen;
-    }
+QPen outlinePen(double width)
+{
+    QPen pen(color(CollarPalette::outline, outlineOpacity));
+    pen.setWidthF(width);
+    return pen;
+}
 
 }
 

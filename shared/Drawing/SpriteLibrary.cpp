@@ -1,8 +1,8 @@
 #include "shared/Drawing/SpriteLibrary.hpp"
 
 #include "platform/Log.hpp"
-#include "shared/Drawing/ImageFile.hpp"
 #include "shared/DecodingError.hpp"
+#include "shared/Drawing/ImageFile.hpp"
 #include "shared/SpriteManifestCoding.hpp"
 #include "shared/SpriteMath.hpp"
 

@@ -12,11 +12,11 @@ namespace PawletShared {
 
 namespace {
 
-    QString text(std::string const& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString text(std::string const& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
 
-    QString const separator = QString(QChar(0x00B7));
+QString const separator = QString(QChar(0x00B7));
 
-    double textWidth(QFont const& font, QString const& string) { return QFontMetricsF(font).horizontalAdvance(string); }
+double textWidth(QFont const& font, QString const& string) { return QFontMetricsF(font).horizontalAdvance(string); }
 
 }
 

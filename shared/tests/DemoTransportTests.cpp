@@ -106,7 +106,8 @@ TEST(DemoTransport, CyclesEveryClipWithEveryAgentSetOnTheTimer)
 {
     Platform::ManualScheduler scheduler;
     double clock = 0;
-    DemoTransport transport(2, std::nullopt, std::nullopt, [&] { return start + clock; }, scheduler);
+    DemoTransport transport(
+        2, std::nullopt, std::nullopt, [&] { return start + clock; }, scheduler);
     Recorder recorder;
     recorder.attach(transport);
 
@@ -124,9 +125,15 @@ TEST(DemoTransport, CyclesEveryClipWithEveryAgentSetOnTheTimer)
         Clip clip;
         DemoAgents agents;
     } const timeline[] = {
-        { 0, Clip::run, DemoAgents::claude }, { 1, Clip::walk, DemoAgents::codex }, { 2, Clip::stroll, DemoAgents::both },
-        { 3, Clip::idle, DemoAgents::none }, { 4, Clip::hungry, DemoAgents::claude }, { 7, Clip::run, DemoAgents::none },
-        { 13, Clip::poop, DemoAgents::codex }, { 27, Clip::poop, DemoAgents::none }, { 28, Clip::run, DemoAgents::claude },
+        { 0, Clip::run, DemoAgents::claude },
+        { 1, Clip::walk, DemoAgents::codex },
+        { 2, Clip::stroll, DemoAgents::both },
+        { 3, Clip::idle, DemoAgents::none },
+        { 4, Clip::hungry, DemoAgents::claude },
+        { 7, Clip::run, DemoAgents::none },
+        { 13, Clip::poop, DemoAgents::codex },
+        { 27, Clip::poop, DemoAgents::none },
+        { 28, Clip::run, DemoAgents::claude },
     };
     for (auto const& step : timeline) {
         PetSnapshot const& delivered = recorder.snapshots[step.delivery];
@@ -142,7 +149,8 @@ TEST(DemoTransport, CyclesEveryClipWithEveryAgentSetOnTheTimer)
 TEST(DemoTransport, HeldClipDeliversOnceWithoutTimer)
 {
     Platform::ManualScheduler scheduler;
-    DemoTransport transport(1, Clip::happy, std::nullopt, [] { return start; }, scheduler);
+    DemoTransport transport(
+        1, Clip::happy, std::nullopt, [] { return start; }, scheduler);
     Recorder recorder;
     recorder.attach(transport);
     transport.start();
@@ -158,7 +166,8 @@ TEST(DemoTransport, HeldClipDeliversOnceWithoutTimer)
 TEST(DemoTransport, HeldAgentsStayWhileTheClipsCycle)
 {
     Platform::ManualScheduler scheduler;
-    DemoTransport transport(1, std::nullopt, DemoAgents::none, [] { return start; }, scheduler);
+    DemoTransport transport(
+        1, std::nullopt, DemoAgents::none, [] { return start; }, scheduler);
     Recorder recorder;
     recorder.attach(transport);
     transport.start();
@@ -177,7 +186,8 @@ TEST(DemoTransport, HeldAgentsStayWhileTheClipsCycle)
 TEST(DemoTransport, StopKeepsThePlaceAndRefreshRepeatsIt)
 {
     Platform::ManualScheduler scheduler;
-    DemoTransport transport(1, std::nullopt, std::nullopt, [] { return start; }, scheduler);
+    DemoTransport transport(
+        1, std::nullopt, std::nullopt, [] { return start; }, scheduler);
     Recorder recorder;
     recorder.attach(transport);
     transport.start();
@@ -204,7 +214,8 @@ TEST(DemoTransport, DroppedWithoutStopLeavesNoTimerBehind)
     Platform::ManualScheduler scheduler;
     size_t delivered = 0;
     {
-        DemoTransport transport(1, std::nullopt, std::nullopt, [] { return start; }, scheduler);
+        DemoTransport transport(
+            1, std::nullopt, std::nullopt, [] { return start; }, scheduler);
         transport.onSnapshot = [&](PetSnapshot const&) { ++delivered; };
         transport.start();
         EXPECT_EQ(scheduler.activeTimers(), 1u);
@@ -217,7 +228,8 @@ TEST(DemoTransport, DroppedWithoutStopLeavesNoTimerBehind)
 TEST(DemoTransport, ObserverMayDropTheTransportWhileTold)
 {
     Platform::ManualScheduler scheduler;
-    auto transport = std::make_unique<DemoTransport>(1, std::nullopt, std::nullopt, [] { return start; }, scheduler);
+    auto transport = std::make_unique<DemoTransport>(
+        1, std::nullopt, std::nullopt, [] { return start; }, scheduler);
     size_t snapshots = 0;
     transport->onAvailability = [&](TransportAvailability const&) { transport.reset(); };
     transport->onSnapshot = [&](PetSnapshot const&) { ++snapshots; };
@@ -229,7 +241,8 @@ TEST(DemoTransport, ObserverMayDropTheTransportWhileTold)
 TEST(DemoTransport, DeliveryFromAnotherThreadArrivesOnTheMainThread)
 {
     Platform::ManualScheduler scheduler;
-    DemoTransport transport(1, Clip::walk, DemoAgents::codex, [] { return start; }, scheduler);
+    DemoTransport transport(
+        1, Clip::walk, DemoAgents::codex, [] { return start; }, scheduler);
     std::vector<std::thread::id> threads;
     transport.onAvailability = [&](TransportAvailability const&) { threads.push_back(std::this_thread::get_id()); };
     transport.onSnapshot = [&](PetSnapshot const&) { threads.push_back(std::this_thread::get_id()); };

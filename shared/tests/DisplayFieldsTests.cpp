@@ -69,8 +69,11 @@ TEST(DiscreetText, DotsPutKnownSourcesFirstAndDropIdleOnes)
         std::string source;
         CollarColor expected;
     } const colours[] = {
-        { "claude", CollarPalette::claude }, { "codex", CollarPalette::codex }, { "process", CollarPalette::process },
-        { "cursor", CollarPalette::process }, { "Claude", CollarPalette::process },
+        { "claude", CollarPalette::claude },
+        { "codex", CollarPalette::codex },
+        { "process", CollarPalette::process },
+        { "cursor", CollarPalette::process },
+        { "Claude", CollarPalette::process },
     };
     for (auto const& c : colours) {
         EXPECT_EQ((StatusDot { c.source, 1 }).color(), c.expected) << c.source;
@@ -186,9 +189,14 @@ TEST(ActivityContentFields, GatheredFromASnapshotShownAndHidden)
         Mood mood;
         char const* expected;
     } const clips[] = {
-        { Gait::sleep, Mood::normal, "idle" }, { Gait::idle, Mood::normal, "idle" }, { Gait::stroll, Mood::normal, "stroll" },
-        { Gait::walk, Mood::normal, "walk" }, { Gait::run, Mood::normal, "run" }, { Gait::run, Mood::hungry, "hungry" },
-        { Gait::sleep, Mood::happy, "happy" }, { Gait::walk, Mood::poop, "poop" },
+        { Gait::sleep, Mood::normal, "idle" },
+        { Gait::idle, Mood::normal, "idle" },
+        { Gait::stroll, Mood::normal, "stroll" },
+        { Gait::walk, Mood::normal, "walk" },
+        { Gait::run, Mood::normal, "run" },
+        { Gait::run, Mood::hungry, "hungry" },
+        { Gait::sleep, Mood::happy, "happy" },
+        { Gait::walk, Mood::poop, "poop" },
     };
     for (auto const& c : clips)
         EXPECT_EQ(ActivityContentFields::make(snapshot(c.gait, c.mood), Skin::soft, false, english()).clip, c.expected) << c.expected;

@@ -32,8 +32,17 @@ TEST(LaunchOptions, FlagsAcceptOnlyOneTrueAndYes)
         std::optional<std::string> set;
         bool expected;
     } const cases[] = {
-        { std::nullopt, false }, { "", false }, { " YES ", true }, { "True", true }, { "1", true }, { "yes\n", false },
-        { "on", false }, { "y", false }, { "0", false }, { "2", false }, { "yess", false },
+        { std::nullopt, false },
+        { "", false },
+        { " YES ", true },
+        { "True", true },
+        { "1", true },
+        { "yes\n", false },
+        { "on", false },
+        { "y", false },
+        { "0", false },
+        { "2", false },
+        { "yess", false },
     };
     for (auto const& c : cases) {
         Environment environment;

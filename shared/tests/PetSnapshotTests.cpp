@@ -213,7 +213,10 @@ TEST(PetSnapshot, OrderedSourcesPutKnownAgentsFirstThenTheRestByName)
         { std::vector<std::string> { "codex\n", "\tprocess\t", "  " }, {}, { "process", "codex\n" } },
         { std::vector<std::string> { "\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9" }, {}, { "\xC3\xA9t\xC3\xA9" } },
         // Every space separator is a blank (no-break space, ideographic space); a line break is not.
-        { std::vector<std::string> { "\xC2\xA0" "claude", "codex\xE3\x80\x80", "\xE3\x80\x80\r" }, {}, { "claude", "codex", "\r" } },
+        { std::vector<std::string> { "\xC2\xA0"
+                                     "claude",
+              "codex\xE3\x80\x80", "\xE3\x80\x80\r" },
+            {}, { "claude", "codex", "\r" } },
     };
     for (auto const& c : cases) {
         auto snapshot = basic();
@@ -254,7 +257,14 @@ TEST(QuotaRecords, FractionsAreClampedAndNaNIsZero)
         std::optional<double> percentage;
         std::optional<double> fraction;
     } const cases[] = {
-        { 150, 1 }, { -5, 0 }, { 62, 0.62 }, { 0, 0 }, { 100, 1 }, { notANumber, 0 }, { infinite, 1 }, { std::nullopt, std::nullopt },
+        { 150, 1 },
+        { -5, 0 },
+        { 62, 0.62 },
+        { 0, 0 },
+        { 100, 1 },
+        { notANumber, 0 },
+        { infinite, 1 },
+        { std::nullopt, std::nullopt },
     };
     for (auto const& c : cases) {
         QuotaInfo quota { c.percentage, c.percentage, {} };

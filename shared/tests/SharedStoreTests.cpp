@@ -85,8 +85,7 @@ TEST_F(SharedStoreTest, WritesUseTheKeysAndNoLanguageRemovesIt)
     SharedStore::setDemoMode(true);
     SharedStore::setSkin(Skin::geo);
     SharedStore::setLanguage(Language::zhHant);
-    EXPECT_EQ(store().dictionary(), (nlohmann::json { { "settings.haptics", false }, { "settings.liveActivity", true }, { "settings.showDetails", true },
-                                        { "settings.demoMode", true }, { "settings.skin", "geo" }, { "settings.language", "zh-Hant" } }));
+    EXPECT_EQ(store().dictionary(), (nlohmann::json { { "settings.haptics", false }, { "settings.liveActivity", true }, { "settings.showDetails", true }, { "settings.demoMode", true }, { "settings.skin", "geo" }, { "settings.language", "zh-Hant" } }));
     EXPECT_FALSE(SharedStore::haptics());
 
     SharedStore::setLanguage(std::nullopt);

@@ -1,9 +1,9 @@
 #include "shared/TemplateFormatter.hpp"
 
 #include <clocale>
+#include <gtest/gtest.h>
 #include <locale>
 #include <stdexcept>
-#include <gtest/gtest.h>
 
 using namespace PawletShared;
 using Type = TemplateFormatter::ArgumentType;

@@ -239,7 +239,7 @@ TEST(GaitPoses, PawsOnTheGroundMoveWithTheGroundAndNeverSlide)
     struct Row {
         char const* clip;
         double pixelsPerFrame; // the application's speed at its default pet height of 96 points
-        bool flies;            // a moment with all four paws off the ground
+        bool flies; // a moment with all four paws off the ground
     };
     Row const rows[] = {
         { "stroll", 18 * 200.0 / 96 / 24, false },

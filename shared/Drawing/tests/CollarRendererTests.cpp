@@ -63,7 +63,10 @@ TEST(CollarRenderer, TurnedBandAndTagSides)
         CollarAnchor anchor;
         CollarAnchors::Tag tag;
         CollarStyle style;
-        struct { int x, y; CollarColor color; } probes[3];
+        struct {
+            int x, y;
+            CollarColor color;
+        } probes[3];
     } const cases[] = {
         // A quarter turn: the front half on top, the tag hanging to the screen's left.
         { "collar-quarter-turn", { 100, 60, 40, 8, std::numbers::pi / 2 }, hangingTag, twoTone,

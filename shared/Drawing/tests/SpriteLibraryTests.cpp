@@ -235,7 +235,8 @@ TEST_F(SpriteLibraryTest, ConcurrentLookupsLoadEachFrameConsistently)
             for (int i = 0; i < 60; ++i) {
                 Clip clip = clips[(i + t) % 3];
                 auto frames = library.frames(Skin::soft, clip);
-                size_t expected = clip == Clip::walk ? 3 : clip == Clip::idle ? 3 : 5;
+                size_t expected = clip == Clip::walk ? 3 : clip == Clip::idle ? 3
+                                                                              : 5;
                 if (frames.clip != clip || frames.images.size() != expected)
                     ++wrong;
             }

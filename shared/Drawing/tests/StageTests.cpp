@@ -46,7 +46,7 @@ protected:
             writeFrame(root() / "soft" / "walk" / SpriteMath::fileName(index), index);
         TestSupport::writeFile(root() / "collar.json", R"({"version": 1, "pixelSize": {"w": 270, "h": 200}, "tag": {"side": 1, "r": 5, "along": 0.5},
             "skins": ["soft"], "anchors": {"soft": {"run": [{"x": 200, "y": 110, "w": 40, "h": 10, "angle": 0}]}}})");
-        m_library = std::make_shared<SpriteLibrary>(root(), [](std::string_view) { });
+        m_library = std::make_shared<SpriteLibrary>(root(), [](std::string_view) {});
     }
 
     fs::path const& root() const { return m_folder.path(); }
