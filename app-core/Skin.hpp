@@ -1,26 +1,14 @@
 #pragma once
 
-#include <array>
-#include <optional>
-#include <string>
-#include <string_view>
+#include "shared/Skin.hpp"
 
 namespace PupnikCore {
 
-// The pet's drawing styles as the application's settings and menu know them; the order is the menu's.
-enum class Skin {
-    soft,
-    pixel,
-    ink,
-    geo,
-};
-
-inline constexpr std::array<Skin, 4> allSkins { Skin::soft, Skin::pixel, Skin::ink, Skin::geo };
-
-std::string_view rawValue(Skin);
-std::optional<Skin> skinFromRawValue(std::string_view);
-
-// "skin.soft" and so on: the key of the skin's title.
-std::string localizationKey(Skin);
+// The application's settings and menu offer the skins the sprite directories hold, in their order.
+using PawletShared::allSkins;
+using PawletShared::localizationKey;
+using PawletShared::rawValue;
+using PawletShared::Skin;
+using PawletShared::skinFromRawValue;
 
 }

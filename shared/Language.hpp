@@ -9,9 +9,8 @@
 
 namespace PawletShared {
 
-// One of the 28 interface languages of the pet's displays. Compares, switches and orders like its
-// plain enumeration; stored and exchanged as its code. The application's own Language is a twin
-// with the same cases in the same order and takes its rules from here.
+// One of the 28 interface languages of the pet's displays and of the application. Compares,
+// switches and orders like its plain enumeration; stored and exchanged as its code.
 class Language final {
 public:
     enum Value : std::uint8_t {

@@ -6,6 +6,7 @@
 
 namespace PawletShared {
 
+// How the published pet feels; a twin of the engine's own, converted by raw value.
 enum class Mood {
     normal,
     hungry,

@@ -1,12 +1,12 @@
-#include "app-core/Language.hpp"
+#include "shared/Language.hpp"
 
 #include <gtest/gtest.h>
 #include <ostream>
 #include <set>
 
-using PupnikCore::Language;
+using PawletShared::Language;
 
-namespace PupnikCore {
+namespace PawletShared {
 static void PrintTo(Language language, std::ostream* out) { *out << language.rawValue(); }
 }
 
