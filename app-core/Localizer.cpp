@@ -1,9 +1,7 @@
 #include "app-core/Localizer.hpp"
 
-#include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/RegularFile.hpp"
 #include "app-core/PreferredLanguages.hpp"
-#include "shared/Localizer.hpp"
 #include "shared/TemplateFormatter.hpp"
 
 namespace PupnikCore {
@@ -19,16 +17,13 @@ bool isFile(std::filesystem::path const& path)
     return std::filesystem::exists(path, error);
 }
 
-bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
-
 }
 
 Localizer::Localizer(std::optional<Language> choice, std::optional<Language> launchOverride, std::vector<std::string> const& preferredLanguages,
     std::optional<std::filesystem::path> bundle, std::optional<std::filesystem::path> folder)
     : m_choice(stored(choice))
     , m_launchOverride(stored(launchOverride))
-    , m_bundle(std::move(bundle))
-    , m_folder(std::move(folder))
+    , m_tables([bundle = std::move(bundle), folder = std::move(folder)](Language language) { return load(bundle, folder, language); })
 {
     resolve(preferredLanguages);
 }
@@ -36,10 +31,8 @@ Localizer::Localizer(std::optional<Language> choice, std::optional<Language> lau
 Localizer::Localizer(Language language, Tables fixedTables)
     : m_language(stored(language))
     , m_choice(stored(language))
-    , m_fixedTables(std::map<Language, std::shared_ptr<Table const>>())
+    , m_tables(std::move(fixedTables))
 {
-    for (auto& [tableLanguage, table] : fixedTables)
-        m_fixedTables->emplace(tableLanguage, std::make_shared<Table const>(std::move(table)));
 }
 
 Localizer& Localizer::shared()
@@ -85,55 +78,27 @@ void Localizer::resolve(std::vector<std::string> const& preferredLanguages)
         m_language = stored(Language::firstMatch(preferredLanguages));
 }
 
-std::string Localizer::string(std::string_view key) const
-{
-    Language current = language();
-    for (Language candidate : { current, Language(Language::en) }) {
-        auto found = table(candidate);
-        auto entry = found->find(key);
-        if (entry != found->end() && !isBlank(entry->second))
-            return entry->second;
-        if (candidate == Language::en)
-            break;
-    }
-    return std::string(key);
-}
+std::string Localizer::string(std::string_view key) const { return m_tables.string(language(), key); }
 
 std::string Localizer::format(std::string_view key, std::vector<PawletShared::TemplateArgument> const& arguments) const
 {
     return PawletShared::TemplateFormatter::format(string(key), arguments);
 }
 
-std::shared_ptr<Localizer::Table const> Localizer::table(Language language) const
-{
-    if (m_fixedTables) {
-        auto found = m_fixedTables->find(language);
-        static auto const empty = std::make_shared<Table const>();
-        return found == m_fixedTables->end() ? empty : found->second;
-    }
-    std::lock_guard lock(m_lock);
-    auto cached = m_cache.find(language);
-    if (cached != m_cache.end())
-        return cached->second;
-    auto loadedTable = load(language);
-    m_cache.emplace(language, loadedTable);
-    return loadedTable;
-}
+std::shared_ptr<Localizer::Table const> Localizer::table(Language language) const { return m_tables.table(language); }
 
-std::shared_ptr<Localizer::Table const> Localizer::load(Language language) const
+std::optional<Localizer::Table> Localizer::load(std::optional<std::filesystem::path> const& bundle, std::optional<std::filesystem::path> const& folder, Language language)
 {
     std::string name = std::string(language.rawValue()) + ".json";
     std::optional<std::filesystem::path> path;
-    if (m_bundle && isFile(*m_bundle / "i18n" / name))
-        path = *m_bundle / "i18n" / name;
-    else if (m_folder && isFile(*m_folder / name))
-        path = *m_folder / name;
-
-    std::optional<Table> table;
-    if (path)
-        if (auto bytes = PawletKit::RegularFile::read(*path, maxTableBytes))
-            table = PawletShared::Localizer::parseTable(*bytes);
-    return std::make_shared<Table const>(table ? std::move(*table) : Table());
+    if (bundle && isFile(*bundle / "i18n" / name))
+        path = *bundle / "i18n" / name;
+    else if (folder && isFile(*folder / name))
+        path = *folder / name;
+    if (!path)
+        return std::nullopt;
+    auto bytes = PawletKit::RegularFile::read(*path, maxTableBytes);
+    return bytes ? PawletShared::LocalizationTables::parse(*bytes) : std::nullopt;
 }
 
 }

@@ -2,6 +2,7 @@
 
 #include "app-core/Language.hpp"
 #include "app-core/ResourceLocations.hpp"
+#include "shared/LocalizationTables.hpp"
 #include "shared/TemplateArgument.hpp"
 
 #include <atomic>
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +22,8 @@ namespace PupnikCore {
 // first of the system's preferred languages that has texts, else English.
 class Localizer final {
 public:
-    using Table = std::map<std::string, std::string, std::less<>>;
-    using Tables = std::map<Language, Table>;
+    using Table = PawletShared::LocalizationTables::Table;
+    using Tables = PawletShared::LocalizationTables::Tables;
 
     // Tables are "<code>.json" files, looked for in the bundle's "i18n" folder, then in the folder.
     Localizer(std::optional<Language> choice, std::optional<Language> launchOverride, std::vector<std::string> const& preferredLanguages,
@@ -58,17 +58,13 @@ private:
     static std::uint8_t stored(std::optional<Language> language) { return language ? std::uint8_t(Language::Value(*language)) : none; }
     static std::optional<Language> loaded(std::uint8_t value);
     void resolve(std::vector<std::string> const& preferredLanguages);
-    std::shared_ptr<Table const> load(Language language) const;
+    static std::optional<Table> load(std::optional<std::filesystem::path> const& bundle, std::optional<std::filesystem::path> const& folder, Language language);
 
     // Written by the main thread only; atomic so that lookups on other threads read whole values.
     std::atomic<std::uint8_t> m_language { Language::en };
     std::atomic<std::uint8_t> m_choice { none };
     std::atomic<std::uint8_t> m_launchOverride { none };
-    std::optional<std::map<Language, std::shared_ptr<Table const>>> m_fixedTables;
-    std::optional<std::filesystem::path> m_bundle;
-    std::optional<std::filesystem::path> m_folder;
-    mutable std::map<Language, std::shared_ptr<Table const>> m_cache;
-    mutable std::mutex m_lock;
+    PawletShared::LocalizationTables m_tables;
 };
 
 }

@@ -1,7 +1,5 @@
 #include "shared/Localizer.hpp"
 
-#include "PawletKit/CharacterSets.hpp"
-#include "PawletKit/JSON.hpp"
 #include "platform/InstallLayout.hpp"
 #include "shared/LaunchOptions.hpp"
 #include "shared/PreferredLanguages.hpp"
@@ -18,27 +16,6 @@ namespace {
 // A table holds a few dozen short texts; a file far larger is not one of ours.
 constexpr size_t maxTableBytes = 1024 * 1024;
 
-bool isBlank(std::string const& text) { return PawletKit::CharacterSets::trimmingWhitespaceAndNewlines(text).empty(); }
-
-}
-
-std::optional<Localizer::Table> Localizer::parseTable(std::string const& bytes)
-{
-    PawletKit::JSON::Value document;
-    try {
-        document = PawletKit::JSON::parse(bytes);
-    } catch (nlohmann::json::exception const&) {
-        return std::nullopt;
-    }
-    if (!document.is_object())
-        return std::nullopt;
-    Table table;
-    for (auto const& [key, value] : document.items()) {
-        if (!value.is_string())
-            return std::nullopt;
-        table.emplace(key, value.get<std::string>());
-    }
-    return table;
 }
 
 Localizer::Localizer(std::optional<Language> choice, std::optional<Language> override, std::vector<std::string> const& preferredLanguages,
@@ -46,19 +23,16 @@ Localizer::Localizer(std::optional<Language> choice, std::optional<Language> ove
     : m_language(stored(override ? *override : choice ? *choice
                                                       : Language::firstMatch(preferredLanguages)))
     , m_choice(stored(choice))
-    , m_bundle(std::move(bundle))
     , m_persists(persists)
+    , m_tables([bundle = std::move(bundle)](Language language) { return load(bundle, language); })
 {
 }
 
-Localizer::Localizer(Language language, Tables fixedTables, std::optional<std::filesystem::path> bundle)
+Localizer::Localizer(Language language, Tables fixedTables, std::optional<std::filesystem::path>)
     : m_language(stored(language))
     , m_choice(stored(language))
-    , m_fixedTables(std::map<Language, std::shared_ptr<Table const>>())
-    , m_bundle(std::move(bundle))
+    , m_tables(std::move(fixedTables))
 {
-    for (auto& [tableLanguage, table] : fixedTables)
-        m_fixedTables->emplace(tableLanguage, std::make_shared<Table const>(std::move(table)));
 }
 
 Localizer& Localizer::shared()
@@ -132,51 +106,24 @@ void Localizer::removeObserver(size_t token)
     std::erase_if(m_observers, [token](auto const& entry) { return entry.first == token; });
 }
 
-std::string Localizer::string(std::string_view key) const
-{
-    Language current = language();
-    for (Language candidate : { current, Language(Language::en) }) {
-        auto found = table(candidate);
-        auto entry = found->find(key);
-        if (entry != found->end() && !isBlank(entry->second))
-            return entry->second;
-        if (candidate == Language::en)
-            break;
-    }
-    return std::string(key);
-}
+std::string Localizer::string(std::string_view key) const { return m_tables.string(language(), key); }
 
 std::string Localizer::format(std::string_view key, std::vector<TemplateArgument> const& arguments) const
 {
     return TemplateFormatter::format(string(key), arguments);
 }
 
-std::shared_ptr<Localizer::Table const> Localizer::table(Language language) const
-{
-    if (m_fixedTables) {
-        static auto const empty = std::make_shared<Table const>();
-        auto found = m_fixedTables->find(language);
-        return found == m_fixedTables->end() ? empty : found->second;
-    }
-    std::lock_guard lock(m_lock);
-    auto cached = m_cache.find(language);
-    if (cached != m_cache.end())
-        return cached->second;
-    auto loadedTable = load(language);
-    m_cache.emplace(language, loadedTable);
-    return loadedTable;
-}
+std::shared_ptr<Localizer::Table const> Localizer::table(Language language) const { return m_tables.table(language); }
 
-std::shared_ptr<Localizer::Table const> Localizer::load(Language language) const
+std::optional<Localizer::Table> Localizer::load(std::optional<std::filesystem::path> const& bundle, Language language)
 {
-    std::optional<Table> table;
-    if (m_bundle) {
-        try {
-            table = parseTable(ResourceFile::read(*m_bundle / "i18n" / (std::string(language.rawValue()) + ".json"), maxTableBytes));
-        } catch (std::system_error const&) {
-        }
+    if (!bundle)
+        return std::nullopt;
+    try {
+        return LocalizationTables::parse(ResourceFile::read(*bundle / "i18n" / (std::string(language.rawValue()) + ".json"), maxTableBytes));
+    } catch (std::system_error const&) {
+        return std::nullopt;
     }
-    return std::make_shared<Table const>(table ? std::move(*table) : Table());
 }
 
 std::optional<std::filesystem::path> const& resourceBundle()

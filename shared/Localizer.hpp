@@ -2,6 +2,7 @@
 
 #include "PawletKit/Environment.hpp"
 #include "shared/Language.hpp"
+#include "shared/LocalizationTables.hpp"
 #include "shared/TemplateArgument.hpp"
 
 #include <atomic>
@@ -23,19 +24,16 @@ namespace PawletShared {
 // lives in the shared store; PUPNIK_LANG picks the first language of the shared instance for one run.
 class Localizer final {
 public:
-    using Table = std::map<std::string, std::string, std::less<>>;
-    using Tables = std::map<Language, Table>;
+    using Table = LocalizationTables::Table;
+    using Tables = LocalizationTables::Tables;
     // Told the new language before it takes effect, on the thread that changes it.
     using LanguageObserver = std::function<void(Language)>;
-
-    // A table file's texts: a JSON object of strings; anything else is no table.
-    static std::optional<Table> parseTable(std::string const& bytes);
 
     // The language is the override, else the choice, else the first preferred language that has
     // texts (English when none has). Tables are "i18n/<code>.json" in the bundle.
     Localizer(std::optional<Language> choice, std::optional<Language> override, std::vector<std::string> const& preferredLanguages,
         std::optional<std::filesystem::path> bundle, bool persists);
-    // Only these tables, never a file.
+    // Only these tables, never a file, not even the bundle's.
     Localizer(Language language, Tables fixedTables, std::optional<std::filesystem::path> bundle = std::nullopt);
 
     Localizer(Localizer const&) = delete;
@@ -76,15 +74,12 @@ private:
     static constexpr std::uint8_t none = 0xFF;
     static std::uint8_t stored(std::optional<Language> language) { return language ? std::uint8_t(Language::Value(*language)) : none; }
     static std::optional<Language> loaded(std::uint8_t value);
-    std::shared_ptr<Table const> load(Language language) const;
+    static std::optional<Table> load(std::optional<std::filesystem::path> const& bundle, Language language);
 
     std::atomic<std::uint8_t> m_language { Language::en };
     std::atomic<std::uint8_t> m_choice { none };
-    std::optional<std::map<Language, std::shared_ptr<Table const>>> m_fixedTables;
-    std::optional<std::filesystem::path> m_bundle;
     bool m_persists { false };
-    mutable std::map<Language, std::shared_ptr<Table const>> m_cache;
-    mutable std::mutex m_lock;
+    LocalizationTables m_tables;
     std::mutex m_observersLock;
     std::vector<std::pair<size_t, LanguageObserver>> m_observers;
     size_t m_nextObserver { 1 };
