@@ -1,8 +1,8 @@
 // Reading the tools' listings runs on the main thread while a click waits for its window: a busy
 // desktop's listing, and the largest one accepted.
-#include "app-core/KittyCLI.hpp"
-#include "app-core/ToolListing.hpp"
-#include "app-core/WezTermCLI.hpp"
+#include "app-core/Focus/KittyCLI.hpp"
+#include "app-core/Focus/ToolListing.hpp"
+#include "app-core/Focus/WezTermCLI.hpp"
 
 #include <benchmark/benchmark.h>
 #include <string>

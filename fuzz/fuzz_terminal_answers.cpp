@@ -1,8 +1,8 @@
 // What WezTerm's and kitty's tools print is read as the terminal jumper would: never a crash, and an
 // answer only for a pane or window that the listing really holds.
-#include "app-core/KittyCLI.hpp"
-#include "app-core/ToolListing.hpp"
-#include "app-core/WezTermCLI.hpp"
+#include "app-core/Focus/KittyCLI.hpp"
+#include "app-core/Focus/ToolListing.hpp"
+#include "app-core/Focus/WezTermCLI.hpp"
 
 #include "PawletKit/JSON.hpp"
 

@@ -1,4 +1,4 @@
-#include "app-core/KnownApps.hpp"
+#include "app-core/Focus/KnownApps.hpp"
 
 #include "PawletKit/Text.hpp"
 

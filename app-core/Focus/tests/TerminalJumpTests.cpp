@@ -1,8 +1,8 @@
 #include "FocusTestSupport.hpp"
 
-#include "app-core/TerminalApp.hpp"
-#include "app-core/TerminalJump.hpp"
-#include "app-core/TerminalScripts.hpp"
+#include "app-core/Focus/TerminalApp.hpp"
+#include "app-core/Focus/TerminalJump.hpp"
+#include "app-core/Focus/TerminalScripts.hpp"
 
 #include <gtest/gtest.h>
 

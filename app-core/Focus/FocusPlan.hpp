@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app-core/RunningAppInfo.hpp"
-#include "app-core/TerminalJump.hpp"
+#include "app-core/Focus/RunningAppInfo.hpp"
+#include "app-core/Focus/TerminalJump.hpp"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
-#include "app-core/FocusChooser.hpp"
+#include "app-core/Focus/FocusChooser.hpp"
 
-#include "app-core/KnownApps.hpp"
+#include "app-core/Focus/KnownApps.hpp"
 
 namespace PupnikCore::FocusChooser {
 

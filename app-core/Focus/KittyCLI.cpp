@@ -1,8 +1,8 @@
-#include "app-core/KittyCLI.hpp"
+#include "app-core/Focus/KittyCLI.hpp"
 
-#include "app-core/TerminalPaths.hpp"
-#include "app-core/ToolListing.hpp"
-#include "app-core/ToolLocations.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
+#include "app-core/Focus/ToolListing.hpp"
+#include "app-core/Focus/ToolLocations.hpp"
 
 #include <algorithm>
 

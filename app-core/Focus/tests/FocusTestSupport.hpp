@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app-core/FocusPlan.hpp"
-#include "app-core/GhosttyDecision.hpp"
-#include "app-core/TerminalJump.hpp"
+#include "app-core/Focus/FocusPlan.hpp"
+#include "app-core/Focus/GhosttyDecision.hpp"
+#include "app-core/Focus/TerminalJump.hpp"
 
 #include <ostream>
 

@@ -1,4 +1,4 @@
-#include "app-core/GhosttyDecision.hpp"
+#include "app-core/Focus/GhosttyDecision.hpp"
 
 namespace PupnikCore {
 

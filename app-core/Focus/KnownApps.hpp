@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app-core/RunningAppInfo.hpp"
+#include "app-core/Focus/RunningAppInfo.hpp"
 
 #include <optional>
 #include <span>

@@ -1,4 +1,4 @@
-#include "app-core/FocusPlan.hpp"
+#include "app-core/Focus/FocusPlan.hpp"
 
 namespace PupnikCore {
 

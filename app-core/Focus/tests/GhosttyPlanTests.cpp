@@ -1,6 +1,6 @@
 #include "FocusTestSupport.hpp"
 
-#include "app-core/GhosttyPlan.hpp"
+#include "app-core/Focus/GhosttyPlan.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "app-core/TerminalJump.hpp"
+#include "app-core/Focus/TerminalJump.hpp"
 
-#include "app-core/TerminalPaths.hpp"
-#include "app-core/TerminalScripts.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
+#include "app-core/Focus/TerminalScripts.hpp"
 
 #include "PawletKit/ProcessAncestry.hpp"
 

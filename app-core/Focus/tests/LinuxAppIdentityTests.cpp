@@ -1,6 +1,6 @@
-#include "app-core/KnownApps.hpp"
-#include "app-core/LinuxAppIdentity.hpp"
-#include "app-core/TerminalApp.hpp"
+#include "app-core/Focus/KnownApps.hpp"
+#include "app-core/Focus/LinuxAppIdentity.hpp"
+#include "app-core/Focus/TerminalApp.hpp"
 
 #include <gtest/gtest.h>
 

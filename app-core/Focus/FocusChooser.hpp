@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app-core/FocusPlan.hpp"
-#include "app-core/RunningAppInfo.hpp"
+#include "app-core/Focus/FocusPlan.hpp"
+#include "app-core/Focus/RunningAppInfo.hpp"
 
 #include "PawletKit/SessionTarget.hpp"
 

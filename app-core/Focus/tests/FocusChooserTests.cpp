@@ -1,7 +1,7 @@
 #include "FocusTestSupport.hpp"
 
-#include "app-core/FocusChooser.hpp"
-#include "app-core/KnownApps.hpp"
+#include "app-core/Focus/FocusChooser.hpp"
+#include "app-core/Focus/KnownApps.hpp"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app-core/TerminalApp.hpp"
+#include "app-core/Focus/TerminalApp.hpp"
 
 #include "PawletKit/Environment.hpp"
 

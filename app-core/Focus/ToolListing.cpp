@@ -1,4 +1,4 @@
-#include "app-core/ToolListing.hpp"
+#include "app-core/Focus/ToolListing.hpp"
 
 namespace PupnikCore::ToolListing {
 

@@ -1,4 +1,4 @@
-#include "app-core/ToolLocations.hpp"
+#include "app-core/Focus/ToolLocations.hpp"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app-core/TerminalPaths.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app-core/LinuxAppIdentity.hpp"
+#include "app-core/Focus/LinuxAppIdentity.hpp"
 
 #include "PawletKit/ASCII.hpp"
 

@@ -1,8 +1,8 @@
-#include "app-core/EditorCLI.hpp"
-#include "app-core/KittyCLI.hpp"
-#include "app-core/ToolListing.hpp"
-#include "app-core/ToolLocations.hpp"
-#include "app-core/WezTermCLI.hpp"
+#include "app-core/Focus/EditorCLI.hpp"
+#include "app-core/Focus/KittyCLI.hpp"
+#include "app-core/Focus/ToolListing.hpp"
+#include "app-core/Focus/ToolLocations.hpp"
+#include "app-core/Focus/WezTermCLI.hpp"
 
 #include <algorithm>
 #include <fstream>
@@ -16,7 +16,7 @@ namespace {
 
 std::string fixture(char const* name)
 {
-    std::ifstream in(fs::path(PUPNIK_SOURCE_DIR) / "app-core/tests/fixtures" / name, std::ios::binary);
+    std::ifstream in(fs::path(PUPNIK_SOURCE_DIR) / "app-core/Focus/tests/fixtures" / name, std::ios::binary);
     EXPECT_TRUE(in) << name;
     return std::string(std::istreambuf_iterator<char>(in), {});
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app-core/GhosttyDecision.hpp"
-#include "app-core/GhosttyWindow.hpp"
+#include "app-core/Focus/GhosttyDecision.hpp"
+#include "app-core/Focus/GhosttyWindow.hpp"
 
 #include <cstddef>
 #include <cstdint>

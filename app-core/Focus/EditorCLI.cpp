@@ -1,7 +1,7 @@
-#include "app-core/EditorCLI.hpp"
+#include "app-core/Focus/EditorCLI.hpp"
 
-#include "app-core/TerminalPaths.hpp"
-#include "app-core/ToolLocations.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
+#include "app-core/Focus/ToolLocations.hpp"
 
 namespace PupnikCore::EditorCLI {
 

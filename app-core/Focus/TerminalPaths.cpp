@@ -1,4 +1,4 @@
-#include "app-core/TerminalPaths.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
 
 #include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/Text.hpp"

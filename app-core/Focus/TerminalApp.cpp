@@ -1,4 +1,4 @@
-#include "app-core/TerminalApp.hpp"
+#include "app-core/Focus/TerminalApp.hpp"
 
 namespace PupnikCore {
 

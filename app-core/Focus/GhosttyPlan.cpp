@@ -1,6 +1,6 @@
-#include "app-core/GhosttyPlan.hpp"
+#include "app-core/Focus/GhosttyPlan.hpp"
 
-#include "app-core/TerminalPaths.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
 
 #include "PawletKit/ProcessAncestry.hpp"
 #include "PawletKit/Text.hpp"

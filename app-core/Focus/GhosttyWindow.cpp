@@ -1,6 +1,6 @@
-#include "app-core/GhosttyWindow.hpp"
+#include "app-core/Focus/GhosttyWindow.hpp"
 
-#include "app-core/TerminalPaths.hpp"
+#include "app-core/Focus/TerminalPaths.hpp"
 
 namespace PupnikCore {
 

@@ -1,7 +1,7 @@
-#include "app-core/WezTermCLI.hpp"
+#include "app-core/Focus/WezTermCLI.hpp"
 
-#include "app-core/ToolListing.hpp"
-#include "app-core/ToolLocations.hpp"
+#include "app-core/Focus/ToolListing.hpp"
+#include "app-core/Focus/ToolLocations.hpp"
 
 #include "PawletKit/ProcessAncestry.hpp"
 

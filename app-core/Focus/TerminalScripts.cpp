@@ -1,6 +1,6 @@
-#include "app-core/TerminalScripts.hpp"
+#include "app-core/Focus/TerminalScripts.hpp"
 
-#include "app-core/KnownApps.hpp"
+#include "app-core/Focus/KnownApps.hpp"
 
 #include "PawletKit/ProcessAncestry.hpp"
 
