@@ -1,6 +1,6 @@
 #include "Pupnik/EngineDriver.hpp"
 
-#include "PawletKit/ProcSampler.hpp"
+#include "PawletKit/ProcFileSystemSampler.hpp"
 #include "platform/Log.hpp"
 
 #include <set>
@@ -38,7 +38,7 @@ EngineDriver::EngineDriver(PawletKit::Paths const& paths, Sources sources, Platf
     , m_reader(paths, spoolRotateAt)
     , m_codex(sources.codexSessionsDir.value_or(PawletKit::CodexRolloutTailer::defaultBaseDir()), PawletKit::CodexRolloutTailer::Config {},
           PawletKit::CodexRolloutTailer::localCalendar(), [&clock] { return Date::fromSeconds(clock.now()); })
-    , m_processes(sources.sampler ? sources.sampler : std::make_shared<PawletKit::ProcSampler>(),
+    , m_processes(sources.sampler ? sources.sampler : std::make_shared<PawletKit::ProcFileSystemSampler>(),
           PawletKit::ProcessActivitySource::defaultAgentNames(), [&clock] { return Date::fromSeconds(clock.now()); })
     , m_engine(sources.config, [&clock] { return Date::fromSeconds(clock.now()); })
     , m_approvals(paths.approvalsDirectory())

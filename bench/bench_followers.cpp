@@ -1,5 +1,5 @@
 #include "PawletKit/CodexRolloutTailer.hpp"
-#include "PawletKit/ProcSampler.hpp"
+#include "PawletKit/ProcFileSystemSampler.hpp"
 #include "PawletKit/ProcessActivitySource.hpp"
 
 #include <benchmark/benchmark.h>
@@ -32,14 +32,14 @@ ProcessNames everyNameOnThisMachine()
         std::string stat = readAll(entry.path() / "stat");
         auto open = stat.find('('), close = stat.rfind(')');
         std::string comm = open != std::string::npos && close != std::string::npos ? stat.substr(open + 1, close - open - 1) : "";
-        names.insert(ProcSampler::processName(readAll(entry.path() / "cmdline"), comm));
+        names.insert(ProcFileSystemSampler::processName(readAll(entry.path() / "cmdline"), comm));
     }
     return names;
 }
 
 void samplingPass(benchmark::State& state)
 {
-    ProcSampler sampler;
+    ProcFileSystemSampler sampler;
     ProcessNames names;
     if (state.range(0) == 0) {
         auto const& agents = ProcessActivitySource::defaultAgentNames();

@@ -16,7 +16,7 @@ namespace PawletKit {
 // Samples the process table through /proc: a process's name comes from its command line, its CPU use
 // from the growth of utime + stime between two samplings. Falls back to ps, for good, when /proc
 // cannot be listed.
-class ProcSampler final : public ProcessSampler {
+class ProcFileSystemSampler final : public ProcessSampler {
 public:
     struct Options {
         std::filesystem::path procRoot { "/proc" };
@@ -25,8 +25,8 @@ public:
         std::function<double()> monotonicClock {};
     };
 
-    ProcSampler();
-    explicit ProcSampler(Options options);
+    ProcFileSystemSampler();
+    explicit ProcFileSystemSampler(Options options);
 
     bool isAvailable() const override { return true; }
     std::vector<ProcessSample> sample(ProcessNames const& names) override;

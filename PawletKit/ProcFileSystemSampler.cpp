@@ -1,4 +1,4 @@
-#include "PawletKit/ProcSampler.hpp"
+#include "PawletKit/ProcFileSystemSampler.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
 
@@ -109,12 +109,12 @@ struct DirectoryCloser {
 
 }
 
-ProcSampler::ProcSampler()
-    : ProcSampler(Options {})
+ProcFileSystemSampler::ProcFileSystemSampler()
+    : ProcFileSystemSampler(Options {})
 {
 }
 
-ProcSampler::ProcSampler(Options options)
+ProcFileSystemSampler::ProcFileSystemSampler(Options options)
     : m_options(std::move(options))
 {
     if (!m_options.monotonicClock)
@@ -123,7 +123,7 @@ ProcSampler::ProcSampler(Options options)
     m_nanosPerTick = 1e9 / static_cast<double>(ticks > 0 ? ticks : 100);
 }
 
-bool ProcSampler::isInterpreter(std::string_view name)
+bool ProcFileSystemSampler::isInterpreter(std::string_view name)
 {
     static std::set<std::string_view> const names { "node", "nodejs", "bun", "deno", "python", "python3" };
     if (names.contains(name))
@@ -137,7 +137,7 @@ bool ProcSampler::isInterpreter(std::string_view name)
     return true;
 }
 
-std::string ProcSampler::processName(std::string_view commandLine, std::string_view comm)
+std::string ProcFileSystemSampler::processName(std::string_view commandLine, std::string_view comm)
 {
     if (commandLine.empty())
         return std::string(comm);
@@ -159,7 +159,7 @@ std::string ProcSampler::processName(std::string_view commandLine, std::string_v
     return std::string(program);
 }
 
-std::vector<ProcessSample> ProcSampler::sample(ProcessNames const& names)
+std::vector<ProcessSample> ProcFileSystemSampler::sample(ProcessNames const& names)
 {
     double const now = m_options.monotonicClock();
     if (m_procBroken) {

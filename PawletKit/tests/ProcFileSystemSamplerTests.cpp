@@ -1,4 +1,4 @@
-#include "PawletKit/ProcSampler.hpp"
+#include "PawletKit/ProcFileSystemSampler.hpp"
 
 #include "TestSupport.hpp"
 
@@ -78,7 +78,7 @@ void writeExecutable(fs::path const& path, std::string const& text)
 
 }
 
-TEST(ProcSampler, NameFromCommandLine)
+TEST(ProcFileSystemSampler, NameFromCommandLine)
 {
     struct Case {
         std::vector<std::string> arguments;
@@ -108,12 +108,12 @@ TEST(ProcSampler, NameFromCommandLine)
         { {}, "my (odd) agent", "my (odd) agent" },
     };
     for (auto const& c : cases)
-        EXPECT_EQ(ProcSampler::processName(commandLine(c.arguments), c.comm), c.expected) << commandLine(c.arguments);
+        EXPECT_EQ(ProcFileSystemSampler::processName(commandLine(c.arguments), c.comm), c.expected) << commandLine(c.arguments);
     // A process that rewrote its arguments into one spaced text, without separators.
-    EXPECT_EQ(ProcSampler::processName("sshd: u@pts/3", "sshd"), "3");
+    EXPECT_EQ(ProcFileSystemSampler::processName("sshd: u@pts/3", "sshd"), "3");
 }
 
-TEST(ProcSampler, RatesFromGrowthOfCPUTime)
+TEST(ProcFileSystemSampler, RatesFromGrowthOfCPUTime)
 {
     TestSupport::TemporaryDirectory proc;
     long const ticksPerSecond = sysconf(_SC_CLK_TCK);
@@ -125,11 +125,11 @@ TEST(ProcSampler, RatesFromGrowthOfCPUTime)
                 + std::to_string(ticksSystem) + " 0 0 20 0 1 0 100 1000 100 18446744073709551615\n");
     };
     double clock = 100;
-    ProcSampler::Options options;
+    ProcFileSystemSampler::Options options;
     options.procRoot = proc.path();
     options.monotonicClock = [&clock] { return clock; };
     options.ps.program = "/nonexistent/ps";
-    ProcSampler sampler(options);
+    ProcFileSystemSampler sampler(options);
     ProcessNames const wanted { "aider", "gemini", "my (odd) agent", "codex" };
 
     writeProcess(501, { "/usr/bin/aider" }, "aider", 10 * ticksPerSecond, 0);
@@ -176,7 +176,7 @@ TEST(ProcSampler, RatesFromGrowthOfCPUTime)
     EXPECT_FALSE(sampler.usedFallback());
 }
 
-TEST(ProcSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
+TEST(ProcFileSystemSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
 {
     TestSupport::TemporaryDirectory temporary;
     fs::path const ps = temporary.path() / "ps";
@@ -184,10 +184,10 @@ TEST(ProcSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
     fs::path const emptyProc = temporary.path() / "proc";
     fs::create_directories(emptyProc / "self");
     for (fs::path const& root : { fs::path(temporary.path() / "missing"), emptyProc }) {
-        ProcSampler::Options options;
+        ProcFileSystemSampler::Options options;
         options.procRoot = root;
         options.ps.program = ps;
-        ProcSampler sampler(options);
+        ProcFileSystemSampler sampler(options);
         EXPECT_FALSE(sampler.usedFallback());
         EXPECT_EQ(sampler.sample({ "aider" }), (std::vector<ProcessSample> { { "aider", 501, 12.5 } }));
         EXPECT_TRUE(sampler.usedFallback());
@@ -200,7 +200,7 @@ TEST(ProcSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
     }
 }
 
-TEST(ProcSampler, RealProcessesBusyQuietAndScripts)
+TEST(ProcFileSystemSampler, RealProcessesBusyQuietAndScripts)
 {
     // Scripts run by an interpreter are known by the script's name. "python3" here is the shell under
     // that name, so the test needs nothing beyond /bin/sh.
@@ -225,7 +225,7 @@ TEST(ProcSampler, RealProcessesBusyQuietAndScripts)
         }
     }
 
-    ProcSampler sampler;
+    ProcFileSystemSampler sampler;
     ProcessNames const wanted { "busy-agent", "quiet-agent", "relayed-agent", "py-agent" };
     std::vector<ProcessSample> samples;
     for (int attempt = 0; attempt < 50; ++attempt) {
