@@ -65,7 +65,7 @@ void EngineDriver::start()
             + std::to_string(int64_t(config.recentWindow / 3600)) + " h) under " + base.string() + " — opened at EOF, "
             + std::to_string(m_codex.bytesRead()) + " bytes read; a candidate idle > " + std::to_string(int64_t(config.idleForget / 3600))
             + " h is closed again");
-        m_summaryTimer = m_scheduler.after(5.0, [this] {
+        m_summaryTimer = m_scheduler.after(codexFirstReportDelay, [this] {
             Platform::Log::line("codex: after 5 s — " + m_codex.statusText());
             m_summaryTimer.reset();
         });
@@ -112,7 +112,7 @@ void EngineDriver::tick()
 void EngineDriver::updateExclusions(bool force)
 {
     double t = m_clock.monotonic();
-    if (!force && m_lastExclusionUpdate && t - *m_lastExclusionUpdate < 10)
+    if (!force && m_lastExclusionUpdate && t - *m_lastExclusionUpdate < exclusionRefreshInterval)
         return;
     m_lastExclusionUpdate = t;
     PawletKit::ProcessNames excluded;
@@ -126,7 +126,7 @@ void EngineDriver::updateExclusions(bool force)
 void EngineDriver::refreshApprovals(Date now)
 {
     double t = m_clock.monotonic();
-    if (!m_lastOrphanSweep || t - *m_lastOrphanSweep >= 1.0) {
+    if (!m_lastOrphanSweep || t - *m_lastOrphanSweep >= orphanSweepInterval) {
         m_lastOrphanSweep = t;
         for (auto const& id : m_approvals.sweep(now))
             Platform::Log::line("approval: swept orphan " + id);
@@ -145,7 +145,7 @@ void EngineDriver::logCodexSummary()
     if (!m_codex.isAvailable())
         return;
     double t = m_clock.monotonic();
-    if (m_lastSummaryLoggedAt && t - *m_lastSummaryLoggedAt < 60)
+    if (m_lastSummaryLoggedAt && t - *m_lastSummaryLoggedAt < codexSummaryInterval)
         return;
     m_lastSummaryLoggedAt = t;
     auto text = m_codex.statusText();

@@ -28,6 +28,14 @@ namespace Pupnik {
 class EngineDriver final {
 public:
     static constexpr double tickInterval = 0.25;
+    // Seconds between looks at which agents the process sampler leaves to their own sources.
+    static constexpr double exclusionRefreshInterval = 10;
+    // Seconds between sweeps of approval requests that expired or whose hook has gone.
+    static constexpr double orphanSweepInterval = 1;
+    // Seconds between checks whether the codex summary in the log has changed.
+    static constexpr double codexSummaryInterval = 60;
+    // Seconds after the start at which the codex source reports once how it is doing.
+    static constexpr double codexFirstReportDelay = 5;
     static constexpr int64_t spoolRotateAt = 2097152;
 
     struct Sources {
