@@ -1,5 +1,7 @@
 #include "PawletKit/ApprovalDecision.hpp"
 
+#include "PawletKit/HookEvent.hpp"
+
 namespace PawletKit {
 
 std::optional<ApprovalDecision> ApprovalDecision::fromRawValue(std::string_view text)
@@ -28,7 +30,7 @@ JSON::Object ApprovalDecision::hookResponse(std::string_view message) const
     if (m_value == deny)
         decision["message"] = std::string(message);
     JSON::Object output = JSON::Object::object();
-    output["hookEventName"] = "PermissionRequest";
+    output["hookEventName"] = HookEvent::permissionRequest;
     output["decision"] = std::move(decision);
     JSON::Object response = JSON::Object::object();
     response["hookSpecificOutput"] = std::move(output);

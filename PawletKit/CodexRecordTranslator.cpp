@@ -1,6 +1,7 @@
 #include "PawletKit/CodexRecordTranslator.hpp"
 
 #include "PawletKit/ASCII.hpp"
+#include "PawletKit/HookEvent.hpp"
 
 #include <algorithm>
 
@@ -97,7 +98,7 @@ std::vector<SpoolEvent> tokenCountEvents(JSON::Value const& payload, std::string
     std::vector<SpoolEvent> events;
     events.emplace_back(1, ts, std::string(SpoolEvent::statuslineEvent), std::nullopt, sid, std::move(data));
     if (reached)
-        events.push_back(makeEvent("StopFailure", "rate_limit", JSON::Value { { "error_type", "rate_limit" } }, base, sid, ts));
+        events.push_back(makeEvent(HookEvent::stopFailure, "rate_limit", JSON::Value { { "error_type", "rate_limit" } }, base, sid, ts));
     return events;
 }
 
@@ -130,24 +131,24 @@ std::optional<std::vector<SpoolEvent>> events(std::string_view line, std::string
 
     if (type == "event_msg") {
         if (payloadType == "task_started")
-            return single("UserPromptSubmit");
+            return single(HookEvent::userPromptSubmit);
         if (payloadType == "task_complete")
-            return single("Stop");
+            return single(HookEvent::stop);
         if (payloadType == "item_completed")
-            return single("PostToolUse");
+            return single(HookEvent::postToolUse);
         if (payloadType == "token_count")
             return tokenCountEvents(*payload, sid, base, ts);
         if (!payloadType.empty() && looksLikeApproval(payloadType)) {
             JSON::Value const extra { { "notification_type", "permission_prompt" } };
-            return std::vector<SpoolEvent> { makeEvent("Notification", "permission_prompt", extra, base, sid, ts) };
+            return std::vector<SpoolEvent> { makeEvent(HookEvent::notification, "permission_prompt", extra, base, sid, ts) };
         }
         return std::vector<SpoolEvent> {};
     }
     if (type == "response_item") {
         if (payloadType.ends_with("_call_output"))
-            return single("PostToolUse");
+            return single(HookEvent::postToolUse);
         if (payloadType.ends_with("_call"))
-            return single("PreToolUse");
+            return single(HookEvent::preToolUse);
     }
     return std::vector<SpoolEvent> {};
 }

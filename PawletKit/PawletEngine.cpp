@@ -1,6 +1,7 @@
 #include "PawletKit/PawletEngine.hpp"
 
 #include "PawletKit/ASCII.hpp"
+#include "PawletKit/HookEvent.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/SessionSource.hpp"
 
@@ -129,7 +130,7 @@ void PawletEngine::handleHookEvent(SpoolEvent const& event, std::string const& s
     double ts = event.ts;
     raiseLastEventTs(ts);
 
-    if (event.ev == "SessionEnd") {
+    if (event.ev == HookEvent::sessionEnd) {
         m_sessions.erase(sid);
         updateHunger(ts);
         return;
@@ -163,27 +164,27 @@ void PawletEngine::handleHookEvent(SpoolEvent const& event, std::string const& s
     };
 
     std::string const& name = event.ev;
-    if (name == "Stop") {
+    if (name == HookEvent::stop) {
         endTurn();
-    } else if (name == "StopFailure") {
+    } else if (name == HookEvent::stopFailure) {
         endTurn();
         if (isRateLimitFailure(event))
             markHungry(ts);
-    } else if (name == "UserPromptSubmit") {
+    } else if (name == HookEvent::userPromptSubmit) {
         s.inflightTools = 0;
         beginWork(m_config.weightUserPromptSubmit);
-    } else if (name == "PreToolUse") {
+    } else if (name == HookEvent::preToolUse) {
         s.inflightTools += 1;
         beginWork(m_config.weightPreToolUse);
-    } else if (name == "PostToolUse" || name == "PostToolUseFailure") {
+    } else if (name == HookEvent::postToolUse || name == HookEvent::postToolUseFailure) {
         s.inflightTools = std::max<int64_t>(s.inflightTools - 1, 0);
-        beginWork(name == "PostToolUse" ? m_config.weightPostToolUse : m_config.weightPostToolUseFailure);
-    } else if (name == "SubagentStart") {
+        beginWork(name == HookEvent::postToolUse ? m_config.weightPostToolUse : m_config.weightPostToolUseFailure);
+    } else if (name == HookEvent::subagentStart) {
         s.terminal = false;
         addActivity(s, m_config.weightSubagentStart, ts);
-    } else if (name == "PermissionRequest") {
+    } else if (name == HookEvent::permissionRequest) {
         waitForUser();
-    } else if (name == "Notification") {
+    } else if (name == HookEvent::notification) {
         std::string matcher = event.notificationType().value_or("");
         if (isWaitingMatcher(matcher)) {
             waitForUser();

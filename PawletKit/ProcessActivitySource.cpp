@@ -1,5 +1,7 @@
 #include "PawletKit/ProcessActivitySource.hpp"
 
+#include "PawletKit/HookEvent.hpp"
+
 #include <set>
 
 namespace PawletKit {
@@ -67,12 +69,12 @@ std::vector<SpoolEvent> ProcessActivitySource::sample(std::optional<Date> now)
         seen.insert(sample.pid);
         Entry entry = m_tracked.contains(sample.pid) ? m_tracked[sample.pid] : Entry {};
         if (sample.cpuPercent >= busyThreshold) {
-            events.push_back(event("PostToolUse", sample.name, sample.pid, t));
+            events.push_back(event(HookEvent::postToolUse, sample.name, sample.pid, t));
             entry.busy = true;
             entry.lowSamples = 0;
         } else if (entry.busy && sample.cpuPercent < idleThreshold) {
             if (entry.lowSamples + 1 >= idleSamplesToStop) {
-                events.push_back(event("Stop", sample.name, sample.pid, t));
+                events.push_back(event(HookEvent::stop, sample.name, sample.pid, t));
                 entry.busy = false;
                 entry.lowSamples = 0;
             } else {
@@ -91,7 +93,7 @@ std::vector<SpoolEvent> ProcessActivitySource::sample(std::optional<Date> now)
             continue;
         }
         if (it->second.busy)
-            events.push_back(event("Stop", it->second.name, it->first, t));
+            events.push_back(event(HookEvent::stop, it->second.name, it->first, t));
         it = m_tracked.erase(it);
     }
 

@@ -1,6 +1,7 @@
 #include "PawletKit/SettingsInstaller.hpp"
 
 #include "PawletKit/CharacterSets.hpp"
+#include "PawletKit/HookEvent.hpp"
 
 #include <algorithm>
 #include <utf8proc.h>
@@ -224,21 +225,21 @@ std::vector<HookSpec> const& hookSpecs()
 {
     static std::vector<HookSpec> const registrations = [] {
         std::vector<HookSpec> list {
-            { "SessionStart", std::nullopt, std::nullopt },
-            { "SessionEnd", std::nullopt, std::nullopt },
-            { "UserPromptSubmit", std::nullopt, std::nullopt },
-            { "PreToolUse", std::nullopt, std::nullopt },
-            { "PostToolUse", std::nullopt, std::nullopt },
-            { "PostToolUseFailure", std::nullopt, std::nullopt },
-            { "Stop", std::nullopt, std::nullopt },
-            { "SubagentStart", std::nullopt, std::nullopt },
-            { "SubagentStop", std::nullopt, std::nullopt },
-            { "PermissionRequest", std::nullopt, permissionRequestTimeout },
-            { "StopFailure", std::string(rateLimitMatcher), std::nullopt },
+            { HookEvent::sessionStart, std::nullopt, std::nullopt },
+            { HookEvent::sessionEnd, std::nullopt, std::nullopt },
+            { HookEvent::userPromptSubmit, std::nullopt, std::nullopt },
+            { HookEvent::preToolUse, std::nullopt, std::nullopt },
+            { HookEvent::postToolUse, std::nullopt, std::nullopt },
+            { HookEvent::postToolUseFailure, std::nullopt, std::nullopt },
+            { HookEvent::stop, std::nullopt, std::nullopt },
+            { HookEvent::subagentStart, std::nullopt, std::nullopt },
+            { HookEvent::subagentStop, std::nullopt, std::nullopt },
+            { HookEvent::permissionRequest, std::nullopt, permissionRequestTimeout },
+            { HookEvent::stopFailure, std::string(rateLimitMatcher), std::nullopt },
         };
         for (auto matcher : notificationMatchers)
-            list.push_back({ "Notification", std::string(matcher), std::nullopt });
-        list.push_back({ "Notification", std::string(quotaResumeMatcher), std::nullopt });
+            list.push_back({ HookEvent::notification, std::string(matcher), std::nullopt });
+        list.push_back({ HookEvent::notification, std::string(quotaResumeMatcher), std::nullopt });
         return list;
     }();
     return registrations;

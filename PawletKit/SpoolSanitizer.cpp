@@ -1,5 +1,6 @@
 #include "PawletKit/SpoolSanitizer.hpp"
 
+#include "PawletKit/HookEvent.hpp"
 #include "PawletKit/Text.hpp"
 
 #include <cmath>
@@ -29,7 +30,7 @@ KeySet const& droppedKeys()
 
 KeySet const& errorEvents()
 {
-    static KeySet const events { "StopFailure" };
+    static KeySet const events { HookEvent::stopFailure };
     return events;
 }
 

@@ -10,6 +10,7 @@
 #include "PawletKit/ApprovalStore.hpp"
 #include "PawletKit/ApprovalSummary.hpp"
 #include "PawletKit/Date.hpp"
+#include "PawletKit/HookEvent.hpp"
 #include "PawletKit/SpoolEvent.hpp"
 
 #include <algorithm>
@@ -25,8 +26,6 @@ namespace AgentTool {
 namespace JSON = PawletKit::JSON;
 
 namespace {
-
-constexpr std::string_view permissionRequestEvent = "PermissionRequest";
 
 std::string stringMember(JSON::Value const& input, std::string_view key, std::string fallback)
 {
@@ -97,7 +96,7 @@ bool ApprovalHook::isDisabled(PawletKit::Environment const& environment)
 
 int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& matcher) const
 {
-    std::string const event(permissionRequestEvent);
+    std::string const event(PawletKit::HookEvent::permissionRequest);
     // Without the application running nobody would answer: the coding agent asks the user at once
     // rather than after the whole wait.
     if (isDisabled(m_context.environment()) || !PawletKit::ApplicationLock::isHeldElsewhere(m_context.paths())) {

@@ -4,6 +4,7 @@
 #include "agent-tool/HookInput.hpp"
 #include "agent-tool/InputReader.hpp"
 
+#include "PawletKit/HookEvent.hpp"
 #include "PawletKit/ProcessAncestry.hpp"
 #include "PawletKit/SpoolEvent.hpp"
 
@@ -13,7 +14,7 @@ namespace AgentTool::HookRoad {
 
 int run(AgentContext const& context, std::string const& event, std::optional<std::string> const& matcher)
 {
-    bool const isPermissionRequest = event == permissionRequestEvent;
+    bool const isPermissionRequest = event == PawletKit::HookEvent::permissionRequest;
     // The raw bytes (up to 4 MiB) are not kept through a permission request's wait.
     auto input = HookInput::parse(InputReader::readStandardInput({ isPermissionRequest ? InputReader::permissionRequestCap : InputReader::hookCap, 500, 2000 }));
     if (input) {

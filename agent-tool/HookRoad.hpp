@@ -7,7 +7,6 @@
 
 namespace AgentTool::HookRoad {
 
-constexpr std::string_view permissionRequestEvent = "PermissionRequest";
 constexpr int processChainDepth = 6;
 
 // Records one hook call as an event, or hands a permission request to the approval wait. Always 0.
