@@ -47,7 +47,7 @@ public:
     std::function<void()> onDeny;
     std::function<void()> onOpenTerminal;
 
-    // What the popover opens over (the pet's view); the pointer's screen centre while there is none.
+    // What the popover opens over (the pet's view); the middle of the pointer's screen while there is none.
     void setAnchor(QWidget* anchor) { m_anchor = anchor; }
 
     bool isShown() const override;
