@@ -1,6 +1,5 @@
 #include "Pupnik/AppDelegate.hpp"
 
-#include "Pupnik/DelegateMenuActions.hpp"
 #include "Pupnik/LanguageChange.hpp"
 #include "Pupnik/MenuModelBuilder.hpp"
 #include "Pupnik/MessageBoxAlertPresenter.hpp"
@@ -21,6 +20,7 @@
 #include "platform/InstallLayout.hpp"
 #include "platform/Log.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
+#include "platform/SystemTimeZone.hpp"
 
 #include <QCoreApplication>
 #include <QMenu>
@@ -42,6 +42,7 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
 {
     Desktop desktop;
     desktop.clock = std::make_unique<Platform::SystemClock>();
+    desktop.zone = std::make_unique<Platform::SystemTimeZone>();
     // Work posted to the event loop needs an object that lives as long as the loop.
     desktop.scheduler = std::make_unique<Platform::QtScheduler>(QCoreApplication::instance());
     desktop.screens = std::make_unique<Platform::QtScreens>();
@@ -60,16 +61,22 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     , m_approvalPopover(std::make_shared<PupnikCore::ApprovalPopover>(*m_desktop.clock))
     , m_approvalPopoverWindow(std::make_unique<ApprovalPopoverController>(m_approvalPopover))
     , m_alerts(m_desktop.alerts ? std::move(m_desktop.alerts) : std::make_unique<MessageBoxAlertPresenter>())
+    , m_settingsActions(settingsHooks())
+    , m_aboutAndLogin(LaunchAtLogin::forRunningProgram(m_environment), BuildInfo::current(), *m_alerts, m_desktop.openURL)
 {
     // The standard suite's name is fixed and valid; a store in memory only keeps the pet going should
     // the folder ever be unusable.
     if (!m_defaults)
         m_defaults = std::make_unique<Platform::MemoryDefaultsStore>();
+    if (!m_desktop.zone)
+        m_desktop.zone = std::make_unique<Platform::SystemTimeZone>();
 }
 
 AppDelegate::~AppDelegate()
 {
-    // The driver, the menu and the pet call back into members that go before them otherwise.
+    // Nothing calls back from here on; the driver, the menu and the pet would otherwise reach
+    // members that go before them.
+    m_lifeGuard.end();
     m_menuBar.reset();
     m_onboarding.close();
     m_driver.reset();
@@ -113,34 +120,29 @@ void AppDelegate::applicationDidFinishLaunching()
 
     m_pet = std::make_unique<PetController>(*m_sprites, std::move(settings), *m_defaults, m_options.debugFrameFile, m_desktop.makePanel(),
         PetController::Environment { *m_desktop.screens, *m_desktop.scheduler, *m_desktop.clock });
-    QPointer<AppDelegate> self(this);
-    m_pet->onRightClick = [self](QMouseEvent const& event) {
-        if (self)
-            self->showPetContextMenu(event);
-    };
-    m_pet->onClick = [self](QMouseEvent const& event) {
-        if (self)
-            self->handlePetClick(event);
-    };
+    m_pet->onRightClick = m_lifeGuard.whileAlive([this](QMouseEvent const& event) { showPetContextMenu(event); });
+    m_pet->onClick = m_lifeGuard.whileAlive([this](QMouseEvent const& event) { handlePetClick(event); });
+    m_approvalPopoverWindow->setAnchor(m_pet->view());
 
-    m_approvalPopover->onDecide = [self](std::string const& id, PawletKit::ApprovalDecision decision) {
-        if (self)
-            self->answerApproval(id, decision);
-    };
-    m_approvalPopover->onOpenTerminal = [self](PawletKit::ApprovalRequest const& request) {
-        if (self)
-            self->openTerminal(request);
-    };
-    // The terminal jumper's explanation is wired here.
+    m_approvalPopover->onDecide = m_lifeGuard.whileAlive(
+        [this](std::string const& id, PawletKit::ApprovalDecision decision) { answerApproval(id, decision); });
+    m_approvalPopover->onOpenTerminal = m_lifeGuard.whileAlive([this](PawletKit::ApprovalRequest const& request) { openTerminal(request); });
+    // TODO: the session focuser's terminal jumper takes its explanation setting (the noModals option) here.
 
-    m_connector = std::make_unique<PupnikCore::ClaudeConnector>(
-        m_options.claudeSettingsURL, m_options.paths, PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment);
+    m_connector = std::make_unique<PupnikCore::ClaudeConnector>(m_options.claudeSettingsURL, m_options.paths,
+        PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment, *m_desktop.clock);
+    // A connect or update that worked shows at once: one tick brings the driver up to date.
+    auto tick = [this] {
+        if (m_driver)
+            m_driver->tick();
+    };
+    m_connectionActions.emplace(*m_connector, m_options.paths, tick, *m_alerts);
 
     buildMenuBar();
-    // The cloud publisher comes here unless it is switched off.
+    // TODO: the cloud publisher starts here unless it is switched off.
     if (m_options.noCloud)
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
-    // The debug timers of the cloud status and the focus check come here.
+    // TODO: the debug timers of the cloud status and of the focus check start here.
 
     if (m_options.demoClip) {
         m_demoClip = m_options.demoClip;
@@ -149,42 +151,35 @@ void AppDelegate::applicationDidFinishLaunching()
         startDriver();
     }
 
-    // The approval debug timer starts here.
+    // TODO: the approval debug timer starts here.
     offerOnboarding();
 
     auto const queued = m_urlQueue.markReady();
     if (!queued.empty())
         Platform::Log::line("url: draining " + std::to_string(queued.size()) + " URL(s) queued during launch");
-    // The URL handler takes the queued URLs here, in their order.
+    // TODO: the URL handler takes the queued URLs here, in their order.
 }
 
 void AppDelegate::buildMenuBar()
 {
     MenuBarController::Services services;
     services.trayAvailable = m_desktop.trayAvailable;
-    services.loginStatus = [environment = m_environment] {
-        auto const login = LaunchAtLogin::forRunningProgram(environment);
+    services.loginStatus = m_lifeGuard.whileAlive([this] {
+        auto const& login = m_aboutAndLogin.launchAtLogin();
         if (!login.isAvailable())
             return PupnikCore::LoginItemStatus::unavailable;
         return login.isEnabled() ? PupnikCore::LoginItemStatus::enabled : PupnikCore::LoginItemStatus::notRegistered;
-    };
-    m_menuBar = std::make_unique<MenuBarController>(
-        m_sprites->frame(PupnikCore::Skin::geo, PupnikCore::Clip::idle, 0), &SpriteStore::menuBarIconImage, std::move(services));
-    m_menuActions = std::make_shared<DelegateMenuActions>(this);
-    m_menuBar->setActions(m_menuActions);
+    });
+    m_menuBar = std::make_unique<MenuBarController>(m_sprites->frame(PupnikCore::Skin::geo, PupnikCore::Clip::idle, 0),
+        &SpriteStore::menuBarIconImage, *m_desktop.clock, *m_desktop.zone, std::move(services));
+    m_menuBar->setActions(m_lifeGuard.reference<MenuBarActions>(*this));
 }
 
 void AppDelegate::offerOnboarding()
 {
     if (m_options.skipOnboarding || m_options.demoClip || (m_connector && m_connector->isConnected()))
         return;
-    QPointer<AppDelegate> self(this);
-    m_onboarding.show(
-        [self] {
-            if (self)
-                self->connect();
-        },
-        [] {});
+    m_onboarding.show(m_lifeGuard.whileAlive([this] { connect(); }), [] {});
 }
 
 void AppDelegate::installSignalSources()
@@ -194,7 +189,7 @@ void AppDelegate::installSignalSources()
         return;
     // Termination goes through the application's quit, so the orderly shutdown always runs.
     watcher->watch(SIGTERM, [] { QCoreApplication::quit(); });
-    // The status dump and the snapshots answer these; until then they are caught and ignored.
+    // TODO: the debug status dump and snapshots answer these; until then they are caught and ignored.
     watcher->watch(SIGUSR1, [] {});
     if (m_options.snapshotDir)
         watcher->watch(SIGUSR2, [] {});
@@ -223,16 +218,10 @@ void AppDelegate::startDriver()
         driver->codexEnabled = m_pet->settings().sourceCodex;
         driver->processEnabled = m_pet->settings().sourceProcess;
     }
-    QPointer<AppDelegate> self(this);
-    driver->claudeHooksInstalled = [self] { return self && self->m_connector && self->m_connector->isConnected(); };
-    driver->onState = [self](PawletKit::PawletState const& state) {
-        if (self)
-            self->handleState(state);
-    };
-    driver->onApprovals = [self](std::vector<PawletKit::ApprovalRequest> const& requests) {
-        if (self)
-            self->m_approvalPopover->update(requests);
-    };
+    driver->claudeHooksInstalled = m_lifeGuard.whileAlive([this] { return m_connector && m_connector->isConnected(); });
+    driver->onState = m_lifeGuard.whileAlive([this](PawletKit::PawletState const& state) { handleState(state); });
+    driver->onApprovals = m_lifeGuard.whileAlive(
+        [this](std::vector<PawletKit::ApprovalRequest> const& requests) { m_approvalPopover->update(requests); });
     driver->start();
     m_driver = std::move(driver);
 }
@@ -244,15 +233,12 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
     if (!m_pet)
         return;
 
-    // The sound player takes the change of mood here (not for the first state, not during a demo),
-    // then the cloud publisher every state.
+    // TODO: the sound player takes the change of mood here (not for the first state, not during a
+    // demo), then the cloud publisher every state.
 
     if (!m_demoClip) {
-        auto const choice = PupnikCore::ClipSelector::choice(state);
-        auto const& current = m_pet->choice();
-        if (current.clip != choice.clip || current.rate != choice.rate || m_pet->frames().empty())
-            m_pet->apply(choice);
-        m_pet->updateTooltip(state.mood == PawletKit::Mood::poop, !pendingApprovals().empty());
+        m_pet->applyIfChanged(PupnikCore::ClipSelector::choice(state));
+        refreshPetTooltip();
         // The pet stands still under an open approval popover.
         m_pet->movementPaused = m_approvalPopover->isShown();
     }
@@ -264,12 +250,13 @@ AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const& event)
 {
     // A pending request wins: the approval popover opens over the pet. Its buttons ignore presses
     // during a short settle window, so the rest of this click or a double click answers nothing.
-    if (auto const pending = pendingApprovals(); !pending.empty()) {
-        m_approvalPopoverWindow->showRelativeTo(m_pet ? m_pet->view() : nullptr, pending);
+    // The popover holds the driver's list already.
+    if (!pendingApprovals().empty()) {
+        m_approvalPopover->show();
         return ClickRoad::approvalPopover;
     }
-    // Then the session focuser tries waitingTargets() and takes sessionFocus when it places one;
-    // otherwise the status menu pops up at the click.
+    // TODO: the session focuser tries waitingTargets() here and takes sessionFocus when it places one.
+    // Otherwise the status menu pops up at the click.
     popUpMenu(event);
     return ClickRoad::menu;
 }
@@ -325,22 +312,27 @@ std::vector<PawletKit::SessionTarget> AppDelegate::terminalTargets(PawletKit::Ap
 
 void AppDelegate::openTerminal(PawletKit::ApprovalRequest const&)
 {
-    // The session focuser brings terminalTargets(request) forward.
+    // TODO: the session focuser brings terminalTargets(request) forward.
 }
 
 void AppDelegate::applyDemo(PupnikCore::Clip clip)
 {
     if (!m_pet)
         return;
-    PupnikCore::ClipChoice const choice = clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 }
-                                                                         : PupnikCore::ClipSelector::choice(PupnikCore::ClipSelector::demoState(clip));
-    auto const& current = m_pet->choice();
-    if (current.clip != choice.clip || current.rate != choice.rate || m_pet->frames().empty())
-        m_pet->apply(choice);
-    m_pet->updateTooltip(false, false);
+    m_pet->applyIfChanged(clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 }
+                                                         : PupnikCore::ClipSelector::choice(PupnikCore::ClipSelector::demoState(clip)));
+    refreshPetTooltip();
 }
 
-PupnikCore::MenuModel AppDelegate::makeMenuModel() const
+void AppDelegate::refreshPetTooltip()
+{
+    if (!m_pet)
+        return;
+    bool const waiting = !m_demoClip && m_lastState.mood == PawletKit::Mood::poop;
+    m_pet->updateTooltip(waiting, !pendingApprovals().empty());
+}
+
+PupnikCore::MenuModel AppDelegate::makeMenuModel()
 {
     MenuModelInputs inputs;
     inputs.lastState = m_lastState;
@@ -350,32 +342,36 @@ PupnikCore::MenuModel AppDelegate::makeMenuModel() const
     inputs.connector = m_connector.get();
     inputs.driver = m_driver.get();
     inputs.options = &m_options;
-    // The session focuser names the waiting session's application here; there is none yet.
+    // TODO: the session focuser names the waiting session's application here.
     return MenuModelBuilder::makeMenuModel(inputs);
 }
 
-SettingsActions AppDelegate::settingsActions()
+SettingsActions::Hooks AppDelegate::settingsHooks()
 {
-    // The actions run and end within one menu choice, so they may hold the delegate plainly.
+    // The actions are the delegate's own: their hooks may hold it plainly.
     SettingsActions::Hooks hooks;
     hooks.liveSettings = [this]() -> PupnikCore::PetSettings* { return m_pet ? &m_pet->settings() : nullptr; };
     hooks.persist = [this] {
         if (m_pet)
             m_pet->persist();
     };
-    hooks.defaults = m_defaults.get();
-    if (m_driver) {
-        hooks.setCodexEnabled = [this](bool on) { m_driver->codexEnabled = on; };
-        hooks.setProcessEnabled = [this](bool on) { m_driver->processEnabled = on; };
-    }
-    // The cloud publisher and the sound player join here once they exist.
+    hooks.defaults = [this]() -> Platform::DefaultsStore const* { return m_defaults.get(); };
+    hooks.setCodexEnabled = [this](bool on) {
+        if (m_driver)
+            m_driver->codexEnabled = on;
+    };
+    hooks.setProcessEnabled = [this](bool on) {
+        if (m_driver)
+            m_driver->processEnabled = on;
+    };
+    // TODO: the cloud publisher (setSyncEnabled) and the sound player (stopSounds, playSound) join here.
     hooks.reapplyState = [this] {
         if (m_demoClip)
             applyDemo(*m_demoClip);
         else
             handleState(m_lastState);
     };
-    return SettingsActions(std::move(hooks));
+    return hooks;
 }
 
 void AppDelegate::toggleVisible()
@@ -384,7 +380,7 @@ void AppDelegate::toggleVisible()
         m_pet->setVisible(!m_pet->settings().visible);
 }
 
-void AppDelegate::togglePinned() { settingsActions().toggle(PupnikCore::SettingsToggle::pinned); }
+void AppDelegate::togglePinned() { m_settingsActions.toggle(PupnikCore::SettingsToggle::pinned); }
 
 void AppDelegate::toggleTop()
 {
@@ -392,11 +388,11 @@ void AppDelegate::toggleTop()
         m_pet->setAlwaysOnTop(!m_pet->settings().alwaysOnTop);
 }
 
-void AppDelegate::toggleDiscreet() { settingsActions().toggle(PupnikCore::SettingsToggle::discreet); }
+void AppDelegate::toggleDiscreet() { m_settingsActions.toggle(PupnikCore::SettingsToggle::discreet); }
 
-void AppDelegate::toggleSounds() { settingsActions().toggle(PupnikCore::SettingsToggle::sounds); }
+void AppDelegate::toggleSounds() { m_settingsActions.toggle(PupnikCore::SettingsToggle::sounds); }
 
-void AppDelegate::previewSound() { settingsActions().previewSound(); }
+void AppDelegate::previewSound() { m_settingsActions.previewSound(); }
 
 void AppDelegate::setHeight(double points)
 {
@@ -420,71 +416,51 @@ void AppDelegate::setLanguage(std::optional<PupnikCore::Language> language)
     change.preferredLanguages = PupnikCore::PreferredLanguages::fromEnvironment(m_environment);
     change.menuBar = m_menuBar.get();
     change.makeMenuModel = [this] { return makeMenuModel(); };
-    change.refreshPetTooltip = [this] {
-        if (m_pet)
-            m_pet->updateTooltip(m_lastState.mood == PawletKit::Mood::poop && !m_demoClip, false);
-    };
+    change.refreshPetTooltip = [this] { refreshPetTooltip(); };
     change.relocalizeOnboarding = [this] { m_onboarding.relocalize(); };
     change.apply(language);
 }
 
 void AppDelegate::demo(std::optional<PupnikCore::Clip>)
 {
-    // Playing and leaving demos from the menu joins here with the launch URL commands.
+    // TODO: the demo player plays and stops demos from the menu and from the launch URL commands.
     Platform::Log::line("demo: not available from the menu yet");
-}
-
-AboutAndLogin AppDelegate::aboutAndLogin()
-{
-    return AboutAndLogin(LaunchAtLogin::forRunningProgram(m_environment), BuildInfo::current(), *m_alerts, m_desktop.openURL);
 }
 
 void AppDelegate::toggleLogin()
 {
-    aboutAndLogin().toggleLogin();
+    m_aboutAndLogin.toggleLogin();
     if (m_menuBar)
         m_menuBar->updateLoginItem();
 }
 
-void AppDelegate::feedback() { aboutAndLogin().feedback(); }
+void AppDelegate::feedback() { m_aboutAndLogin.feedback(); }
 
-void AppDelegate::about() { aboutAndLogin().about(); }
-
-ConnectionActions AppDelegate::connectionActions()
-{
-    // A connect or update that worked shows at once: one tick brings the driver up to date.
-    return ConnectionActions(
-        *m_connector, m_options.paths,
-        [this] {
-            if (m_driver)
-                m_driver->tick();
-        },
-        *m_alerts);
-}
+void AppDelegate::about() { m_aboutAndLogin.about(); }
 
 void AppDelegate::connect()
 {
-    if (m_connector)
-        connectionActions().connect();
+    if (m_connectionActions)
+        m_connectionActions->connect();
 }
 
 void AppDelegate::disconnect()
 {
-    if (m_connector)
-        connectionActions().disconnect();
+    if (m_connectionActions)
+        m_connectionActions->disconnect();
 }
 
 void AppDelegate::updateHooks()
 {
-    if (m_connector)
-        connectionActions().updateHooks();
+    if (m_connectionActions)
+        m_connectionActions->updateHooks();
 }
 
-void AppDelegate::toggleCodex() { settingsActions().toggle(PupnikCore::SettingsToggle::codex); }
+void AppDelegate::toggleCodex() { m_settingsActions.toggle(PupnikCore::SettingsToggle::codex); }
 
-void AppDelegate::toggleProcess() { settingsActions().toggle(PupnikCore::SettingsToggle::process); }
+void AppDelegate::toggleProcess() { m_settingsActions.toggle(PupnikCore::SettingsToggle::process); }
 
-void AppDelegate::toggleSync() { settingsActions().toggle(PupnikCore::SettingsToggle::sync); }
+void AppDelegate::toggleSync() { m_settingsActions.toggle(PupnikCore::SettingsToggle::sync); }
 
 void AppDelegate::quit() { QCoreApplication::quit(); }
 

@@ -11,6 +11,7 @@
 #include "Pupnik/ConnectionActions.hpp"
 #include "Pupnik/EngineDriver.hpp"
 #include "Pupnik/LaunchOptions.hpp"
+#include "Pupnik/LifeGuard.hpp"
 #include "Pupnik/MenuBarActions.hpp"
 #include "Pupnik/MenuBarController.hpp"
 #include "Pupnik/OnboardingWindowController.hpp"
@@ -26,9 +27,9 @@
 #include "platform/Desktop/Screens.hpp"
 #include "platform/Desktop/SignalWatcher.hpp"
 #include "platform/Scheduler.hpp"
+#include "platform/TimeZone.hpp"
 
 #include <QObject>
-#include <QPointer>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -41,16 +42,19 @@ class QMouseEvent;
 namespace Pupnik {
 
 // The application's hub: builds and owns every long-lived object in a fixed order at launch, hands
-// each engine state to what shows it, decides what a click on the pet does and shuts down in order.
-// Every callback it hands out holds it weakly. Main thread only.
-class AppDelegate final : public QObject {
+// each engine state to what shows it, decides what a click on the pet does, answers the tray menu
+// and shuts down in order. Every callback it hands out stops calling back once it ends. Main thread only.
+class AppDelegate final : public QObject, public MenuBarActions {
 public:
     // The suite the user's settings live in unless a launch option names another.
     static constexpr std::string_view standardSuite = "com.ardlow.pupnik";
 
-    // What the delegate runs on: the real desktop in the program, fakes in tests.
+    // What the delegate runs on: the real desktop in the program, fakes in tests. Every part that
+    // reads the time takes this clock and zone.
     struct Desktop {
         std::unique_ptr<Platform::Clock> clock;
+        // The system's when absent.
+        std::unique_ptr<Platform::TimeZone> zone;
         std::unique_ptr<Platform::Scheduler> scheduler;
         std::unique_ptr<Platform::Screens> screens;
         std::function<std::unique_ptr<PetSurface>()> makePanel;
@@ -58,7 +62,7 @@ public:
         std::unique_ptr<Platform::SignalWatcher> signalWatcher;
         // Message boxes when absent.
         std::unique_ptr<AlertPresenter> alerts;
-        // Whether the tray takes an icon; the desktop decides when absent.
+        // Whether to put an icon into the tray; always when absent.
         std::optional<bool> trayAvailable;
         // Opens the feedback mail; the user's mail application when absent.
         AboutAndLogin::URLOpener openURL;
@@ -95,31 +99,31 @@ public:
     void openTerminal(PawletKit::ApprovalRequest const& request);
     // The waiting sessions of the request's session, else all of them.
     std::vector<PawletKit::SessionTarget> terminalTargets(PawletKit::ApprovalRequest const& request) const;
-    // Shows a fixed clip instead of the live state.
+    // Shows the demo clip in force instead of the live state.
     void applyDemo(PupnikCore::Clip clip);
 
-    // The tray menu's model and actions (the menu reaches them through DelegateMenuActions).
-    PupnikCore::MenuModel makeMenuModel() const;
-    void toggleVisible();
-    void togglePinned();
-    void toggleTop();
-    void toggleDiscreet();
-    void toggleSounds();
-    void previewSound();
-    void setHeight(double points);
-    void setSkin(PupnikCore::Skin skin);
-    void setLanguage(std::optional<PupnikCore::Language> language);
-    void demo(std::optional<PupnikCore::Clip> clip);
-    void toggleLogin();
-    void connect();
-    void disconnect();
-    void updateHooks();
-    void toggleCodex();
-    void toggleProcess();
-    void toggleSync();
-    void feedback();
-    void about();
-    void quit();
+    // The tray menu's model and its choices, called by the menu directly.
+    PupnikCore::MenuModel makeMenuModel() override;
+    void toggleVisible() override;
+    void togglePinned() override;
+    void toggleTop() override;
+    void toggleDiscreet() override;
+    void toggleSounds() override;
+    void previewSound() override;
+    void setHeight(double points) override;
+    void setSkin(PupnikCore::Skin skin) override;
+    void setLanguage(std::optional<PupnikCore::Language> language) override;
+    void demo(std::optional<PupnikCore::Clip> clip) override;
+    void toggleLogin() override;
+    void connect() override;
+    void disconnect() override;
+    void updateHooks() override;
+    void toggleCodex() override;
+    void toggleProcess() override;
+    void toggleSync() override;
+    void feedback() override;
+    void about() override;
+    void quit() override;
 
     LaunchOptions const& options() const { return m_options; }
     Platform::DefaultsStore& defaults() { return *m_defaults; }
@@ -142,9 +146,9 @@ private:
     void offerOnboarding();
     // The menu, refreshed, at the pointer over the pet.
     void popUpMenu(QMouseEvent const& event);
-    SettingsActions settingsActions();
-    AboutAndLogin aboutAndLogin();
-    ConnectionActions connectionActions();
+    // The pet's tooltip from the last state and the pending requests; a demo's says nothing.
+    void refreshPetTooltip();
+    SettingsActions::Hooks settingsHooks();
 
     LaunchOptions m_options;
     PawletKit::Environment m_environment;
@@ -163,9 +167,14 @@ private:
     PupnikCore::LaunchURLQueue m_urlQueue;
     std::unique_ptr<AlertPresenter> m_alerts;
     OnboardingWindowController m_onboarding;
-    // The menu holds its actions weakly; the delegate owns them and goes after the menu.
-    std::shared_ptr<MenuBarActions> m_menuActions;
+    // The menu's actions, built once; each looks up the part it drives when it runs.
+    SettingsActions m_settingsActions;
+    AboutAndLogin m_aboutAndLogin;
+    // Built with the connector.
+    std::optional<ConnectionActions> m_connectionActions;
+    // Holds the delegate as its actions through the guard; the delegate ends it first.
     std::unique_ptr<MenuBarController> m_menuBar;
+    LifeGuard m_lifeGuard;
 };
 
 }

@@ -345,15 +345,6 @@ void ApprovalPopoverController::render(std::vector<ApprovalRequest> const& reque
         place();
 }
 
-void ApprovalPopoverController::showRelativeTo(QWidget* anchor, std::vector<ApprovalRequest> const& requests)
-{
-    if (requests.empty())
-        return;
-    m_anchor = anchor;
-    if (auto popover = m_popover.lock())
-        popover->show(requests);
-}
-
 void ApprovalPopoverController::place()
 {
     QScreen* screen = m_anchor ? m_anchor->screen() : QGuiApplication::screenAt(QCursor::pos());

@@ -47,9 +47,8 @@ public:
     std::function<void()> onDeny;
     std::function<void()> onOpenTerminal;
 
-    // Opens the popover over the anchor (the pet's view), or refreshes it when already open. An empty
-    // list does nothing, not even remember the anchor.
-    void showRelativeTo(QWidget* anchor, std::vector<PawletKit::ApprovalRequest> const& requests);
+    // What the popover opens over (the pet's view); the middle of the pointer's screen while there is none.
+    void setAnchor(QWidget* anchor) { m_anchor = anchor; }
 
     bool isShown() const override;
     void render(std::vector<PawletKit::ApprovalRequest> const& requests, std::optional<std::string> const& selectedID) override;

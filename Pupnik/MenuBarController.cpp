@@ -7,7 +7,6 @@
 #include "app-core/PetSettings.hpp"
 #include "app-core/StatusText.hpp"
 #include "platform/Log.hpp"
-#include "platform/SystemTimeZone.hpp"
 
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -53,17 +52,13 @@ QImage tinted(QImage image, QColor const& colour)
 
 }
 
-MenuBarController::MenuBarController(std::optional<QImage> iconSprite, IconDrawing drawIcon)
-    : MenuBarController(std::move(iconSprite), std::move(drawIcon), Services())
-{
-}
-
-MenuBarController::MenuBarController(std::optional<QImage> iconSprite, IconDrawing drawIcon, Services services)
+MenuBarController::MenuBarController(
+    std::optional<QImage> iconSprite, IconDrawing drawIcon, Platform::Clock const& clock, Platform::TimeZone const& zone, Services services)
     : m_iconSprite(std::move(iconSprite))
     , m_drawIcon(std::move(drawIcon))
     , m_localizer(services.localizer ? *services.localizer : PupnikCore::Localizer::shared())
-    , m_clock(services.clock ? services.clock : std::make_shared<Platform::SystemClock>())
-    , m_zone(services.zone ? services.zone : std::make_shared<Platform::SystemTimeZone>())
+    , m_clock(clock)
+    , m_zone(zone)
     , m_loginStatus(services.loginStatus)
     , m_menu(std::make_unique<QMenu>())
 {
@@ -112,12 +107,13 @@ MenuBarController::MenuBarController(std::optional<QImage> iconSprite, IconDrawi
     bind(m_rows.process, [](MenuBarActions& actions) { actions.toggleProcess(); });
     bind(m_rows.syncToggle, [](MenuBarActions& actions) { actions.toggleSync(); });
 
-    bool const trayAvailable = services.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
-    if (trayAvailable) {
+    // A panel started after us (a session that autostarts Pupnik first) still gets the icon: Qt
+    // embeds a shown icon into whichever tray appears later.
+    if (services.trayAvailable.value_or(true)) {
         m_statusItem = new QSystemTrayIcon(this);
         updateTooltip();
-    } else {
-        Platform::Log::line("menu: the desktop offers no system tray; the menu opens from the pet's right click");
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            Platform::Log::line("menu: the desktop offers no system tray yet; the icon shows once one appears, the menu opens from the pet's right click");
     }
     setBadge(false);
     rebuildMenu();
@@ -381,13 +377,13 @@ void MenuBarController::buildSync()
 void MenuBarController::update(MenuModel const& model)
 {
     auto const& settings = model.settings;
-    PawletKit::Date const now = PawletKit::Date::fromSeconds(m_clock->now());
+    PawletKit::Date const now = PawletKit::Date::fromSeconds(m_clock.now());
 
     std::optional<std::string_view> waiting;
     if (model.waitingAppName)
         waiting = *model.waitingAppName;
     auto const lines = PupnikCore::StatusText::tooltipLines(
-        model.state, model.connection, model.demoClip.has_value(), settings.discreet, now, m_localizer, *m_zone, waiting);
+        model.state, model.connection, model.demoClip.has_value(), settings.discreet, now, m_localizer, m_zone, waiting);
     m_rows.statusLine->setText(lines.empty() ? QString() : qt(lines[0]));
     m_rows.quotaLine->setText(lines.size() > 1 ? qt(lines[1]) : QString());
     m_rows.quotaLine->setVisible(lines.size() > 1);
@@ -453,7 +449,7 @@ void MenuBarController::update(MenuModel const& model)
     }
     m_rows.process->setChecked(settings.sourceProcess);
     m_rows.syncToggle->setChecked(settings.syncToDevices);
-    m_rows.syncStatus->setText(qt(PupnikCore::SyncStatus::menuText(model.syncStatus, settings.syncToDevices, now, m_localizer, *m_zone)));
+    m_rows.syncStatus->setText(qt(PupnikCore::SyncStatus::menuText(model.syncStatus, settings.syncToDevices, now, m_localizer, m_zone)));
 }
 
 void MenuBarController::renderQuotaBars(std::vector<PupnikCore::StatusText::QuotaBar> const& bars)

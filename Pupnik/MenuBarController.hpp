@@ -27,8 +27,8 @@ namespace Pupnik {
 
 // The tray icon and its menu. It keeps no application state: before each opening it asks its
 // delegate for a fresh MenuModel and shows it; each choice becomes one call on the delegate,
-// which it holds weakly. Where the desktop has no tray the menu is still built, for the pet's
-// right click. Main thread only.
+// which it holds weakly. The icon is put up even where the desktop has no tray yet: it appears
+// when a tray does. The menu also opens from the pet's right click. Main thread only.
 class MenuBarController final : public QObject {
     Q_OBJECT
 
@@ -39,11 +39,9 @@ public:
     struct Services {
         // The shared localiser when absent.
         PupnikCore::Localizer* localizer { nullptr };
-        std::shared_ptr<Platform::Clock const> clock;
-        std::shared_ptr<Platform::TimeZone const> zone;
         // How launch at login stands; unavailable when absent.
         std::function<PupnikCore::LoginItemStatus()> loginStatus;
-        // Whether to put an icon into the tray; the desktop decides when absent.
+        // Whether to put an icon into the tray; always when absent.
         std::optional<bool> trayAvailable;
     };
 
@@ -74,13 +72,14 @@ public:
         QAction* syncStatus;
     };
 
-    MenuBarController(std::optional<QImage> iconSprite, IconDrawing drawIcon);
-    MenuBarController(std::optional<QImage> iconSprite, IconDrawing drawIcon, Services services);
+    // The clock and zone the status and sync rows are read with; both must outlive the controller.
+    MenuBarController(
+        std::optional<QImage> iconSprite, IconDrawing drawIcon, Platform::Clock const& clock, Platform::TimeZone const& zone, Services services);
     ~MenuBarController() override;
     MenuBarController(MenuBarController const&) = delete;
     MenuBarController& operator=(MenuBarController const&) = delete;
 
-    // Absent where the desktop offers no tray.
+    // Absent only when the services asked for no icon.
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     QMenu* menu() const { return m_menu.get(); }
     void setActions(std::weak_ptr<MenuBarActions> actions) { m_actions = std::move(actions); }
@@ -121,8 +120,8 @@ private:
     std::optional<QImage> m_iconSprite;
     IconDrawing m_drawIcon;
     PupnikCore::Localizer& m_localizer;
-    std::shared_ptr<Platform::Clock const> m_clock;
-    std::shared_ptr<Platform::TimeZone const> m_zone;
+    Platform::Clock const& m_clock;
+    Platform::TimeZone const& m_zone;
     std::function<PupnikCore::LoginItemStatus()> m_loginStatus;
     std::weak_ptr<MenuBarActions> m_actions;
     std::unique_ptr<QMenu> m_menu;

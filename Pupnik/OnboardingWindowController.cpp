@@ -12,14 +12,11 @@ QString windowTitle() { return QString::fromStdString(PupnikCore::localized("onb
 
 }
 
-OnboardingWindowController::OnboardingWindowController()
-    : m_self(std::make_shared<OnboardingWindowController*>(this))
-{
-}
+OnboardingWindowController::OnboardingWindowController() = default;
 
 OnboardingWindowController::~OnboardingWindowController()
 {
-    m_self.reset();
+    m_lifeGuard.end();
     delete m_window.data();
 }
 
@@ -27,11 +24,7 @@ void OnboardingWindowController::show(std::function<void()> onConnect, std::func
 {
     m_callbacks = Callbacks { std::move(onConnect), std::move(onLater) };
     if (!m_window) {
-        std::weak_ptr<OnboardingWindowController*> self = m_self;
-        m_window = new OnboardingWindow([self] {
-            if (auto controller = self.lock())
-                (*controller)->press(Button::later);
-        });
+        m_window = new OnboardingWindow(m_lifeGuard.whileAlive([this] { press(Button::later); }));
         installView();
         m_window->center();
     }
@@ -67,13 +60,7 @@ void OnboardingWindowController::press(Button button)
 
 void OnboardingWindowController::installView()
 {
-    std::weak_ptr<OnboardingWindowController*> self = m_self;
-    auto pressing = [self](Button button) {
-        return [self, button] {
-            if (auto controller = self.lock())
-                (*controller)->press(button);
-        };
-    };
+    auto pressing = [this](Button button) { return m_lifeGuard.whileAlive([this, button] { press(button); }); };
     m_window->setView(new OnboardingView(pressing(Button::connect), pressing(Button::later)));
     m_window->setWindowTitle(windowTitle());
 }

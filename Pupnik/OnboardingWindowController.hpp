@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Pupnik/LifeGuard.hpp"
 #include "Pupnik/OnboardingWindow.hpp"
 
 #include <QPointer>
@@ -47,8 +48,8 @@ private:
 
     QPointer<OnboardingWindow> m_window;
     std::optional<Callbacks> m_callbacks;
-    // The view's buttons outlive nothing of ours: their closures check this first.
-    std::shared_ptr<OnboardingWindowController*> m_self;
+    // The window and its buttons may outlive the controller.
+    LifeGuard m_lifeGuard;
 };
 
 }

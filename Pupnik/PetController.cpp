@@ -247,6 +247,12 @@ void PetController::apply(PupnikCore::ClipChoice choice)
         scheduleNextTick();
 }
 
+void PetController::applyIfChanged(PupnikCore::ClipChoice choice)
+{
+    if (choice != m_choice || m_frames.empty())
+        apply(choice);
+}
+
 void PetController::updateTooltip(bool waiting, bool approval)
 {
     std::optional<std::string> wanted;

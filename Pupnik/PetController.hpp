@@ -49,6 +49,9 @@ public:
     PetController& operator=(PetController const&) = delete;
 
     void apply(PupnikCore::ClipChoice choice);
+    // Applies the choice only when its clip or rate differs from the one shown, or when nothing
+    // could be shown yet: a state that repeats must not restart the animation.
+    void applyIfChanged(PupnikCore::ClipChoice choice);
     void updateTooltip(bool waiting, bool approval);
     void setVisible(bool visible);
     void setAlwaysOnTop(bool alwaysOnTop);

@@ -40,7 +40,7 @@ std::optional<bool> SettingsActions::toggle(SettingsToggle toggle)
     case SettingsToggle::sounds:
         if (!value && m_hooks.stopSounds)
             m_hooks.stopSounds();
-        Platform::Log::line(soundLogLine(value, m_hooks.defaults));
+        Platform::Log::line(soundLogLine(value, m_hooks.defaults ? m_hooks.defaults() : nullptr));
         break;
     case SettingsToggle::discreet:
         if (m_hooks.reapplyState)

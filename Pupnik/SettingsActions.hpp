@@ -21,8 +21,8 @@ public:
         std::function<PupnikCore::PetSettings*()> liveSettings;
         // The pet's persisting step: its position into the settings, the settings saved, the time noted.
         std::function<void()> persist;
-        // Read back after a sound switch, so the log shows what was saved.
-        Platform::DefaultsStore const* defaults { nullptr };
+        // The store read back after a sound switch, so the log shows what was saved.
+        std::function<Platform::DefaultsStore const*()> defaults;
         // Present while an engine driver runs.
         std::function<void(bool)> setCodexEnabled;
         std::function<void(bool)> setProcessEnabled;

@@ -40,6 +40,13 @@ void ApprovalPopover::show(std::vector<PawletKit::ApprovalRequest> const& reques
     if (requests.empty())
         return;
     m_requests = requests;
+    show();
+}
+
+void ApprovalPopover::show()
+{
+    if (m_requests.empty())
+        return;
     // Reopening keeps the earlier selection while its request still waits.
     if (!selectionIsListed())
         m_selectedID = m_requests.front().id;

@@ -32,7 +32,9 @@ public:
     // The window that shows the popover; none detaches it. The presenter must stay alive while attached.
     void attach(ApprovalPopoverPresenter* presenter) { m_presenter = presenter; }
 
-    // Opens the popover on the list, or refreshes it when already open; an empty list does nothing.
+    // Opens the popover on the list it holds, or refreshes it when already open; an empty list does nothing.
+    void show();
+    // The same on this list.
     void show(std::vector<PawletKit::ApprovalRequest> const& requests);
     // The latest pending requests, whether or not the popover is open.
     void update(std::vector<PawletKit::ApprovalRequest> const& requests);

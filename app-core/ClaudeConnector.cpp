@@ -185,13 +185,13 @@ std::string ClaudeConnector::Failure::localizedDescription(Localizer const& loca
 }
 
 ClaudeConnector::ClaudeConnector(fs::path settingsFile, PawletKit::Paths paths, std::vector<fs::path> helperCandidates,
-    PawletKit::Environment environment, std::shared_ptr<Platform::Clock const> clock,
+    PawletKit::Environment environment, Platform::Clock const& clock,
     std::shared_ptr<Platform::ProcessRunner const> runner, double selftestTimeout)
     : m_settingsFile(std::move(settingsFile))
     , m_paths(std::move(paths))
     , m_helperCandidates(std::move(helperCandidates))
     , m_environment(std::move(environment))
-    , m_clock(clock ? std::move(clock) : std::make_shared<Platform::SystemClock>())
+    , m_clock(clock)
     , m_runner(runner ? std::move(runner) : std::make_shared<Platform::ChildProcessRunner>())
     , m_selftestTimeout(selftestTimeout)
 {
@@ -300,7 +300,7 @@ void ClaudeConnector::writeTimestampedBackup(std::string const& bytes) const
     }
     // Two backups within one second keep both: the later takes the next free name. Only the
     // application writes here, one operation at a time.
-    auto stamp = stampOf(m_clock->now());
+    auto stamp = stampOf(m_clock.now());
     for (int attempt = 1; attempt <= maxBackupsPerSecond; ++attempt) {
         auto name = "settings-" + stamp + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".json";
         auto file = folder / name;
@@ -397,7 +397,7 @@ ClaudeConnector::InstallReport ClaudeConnector::install() const
     PawletKit::AgentConfig config;
     config.version = PawletKit::AgentConfig::currentVersion;
     config.forwardStatusLine = merged.forwardStatusLine;
-    config.installedAt = PawletKit::Date::fromSeconds(m_clock->now());
+    config.installedAt = PawletKit::Date::fromSeconds(m_clock.now());
     config.displacedStatusLine = std::move(displaced);
     config.save(m_paths.config());
 

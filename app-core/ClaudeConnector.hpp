@@ -74,7 +74,7 @@ public:
     static constexpr std::string_view noBackup = "—";
 
     ClaudeConnector(std::filesystem::path settingsFile, PawletKit::Paths paths, std::vector<std::filesystem::path> helperCandidates,
-        PawletKit::Environment environment, std::shared_ptr<Platform::Clock const> clock = nullptr,
+        PawletKit::Environment environment, Platform::Clock const& clock,
         std::shared_ptr<Platform::ProcessRunner const> runner = nullptr, double selftestTimeout = defaultSelftestTimeout);
 
     // The coding agent's own settings file, ~/.claude/settings.json.
@@ -117,7 +117,7 @@ private:
     PawletKit::Paths m_paths;
     std::vector<std::filesystem::path> m_helperCandidates;
     PawletKit::Environment m_environment;
-    std::shared_ptr<Platform::Clock const> m_clock;
+    Platform::Clock const& m_clock;
     std::shared_ptr<Platform::ProcessRunner const> m_runner;
     double m_selftestTimeout;
 };

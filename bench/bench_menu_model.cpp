@@ -30,7 +30,8 @@ struct Home {
 void makeMenuModelWithoutDriver(benchmark::State& state)
 {
     Home home;
-    PupnikCore::ClaudeConnector connector(home.settings, PawletKit::Paths::withBase(home.root / "support"), {}, {});
+    Platform::SystemClock clock;
+    PupnikCore::ClaudeConnector connector(home.settings, PawletKit::Paths::withBase(home.root / "support"), {}, {}, clock);
     Pupnik::LaunchOptions options(PawletKit::Environment { { "PUPNIK_CODEX_SESSIONS_DIR", home.root.string() } }, PawletKit::Date {}, home.root);
     Pupnik::MenuModelInputs inputs;
     inputs.connector = &connector;

@@ -7,8 +7,10 @@
 #include "app-core/ApprovalClickGuard.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
+#include "platform/ClockText.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
 #include "platform/ManualScheduler.hpp"
+#include "platform/SystemTimeZone.hpp"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -610,4 +612,44 @@ TEST(AppDelegateMenu, ALanguageChosenInTheMenuRebuildsItUnderTheChosenRow)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
     launch.delegate->setLanguage(std::nullopt);
+}
+
+TEST(AppDelegateMenu, ALanguageChangeTellsTheSameReasonInTheNewLanguage)
+{
+    struct Case {
+        char const* name;
+        bool request;
+        char const* key;
+    };
+    for (auto const& [name, request, key] :
+        { Case { "waiting", false, "pet.tooltip.waiting" }, Case { "approval", true, "pet.tooltip.approval" } }) {
+        SCOPED_TRACE(name);
+        Launch launch({ { "LANGUAGE", "en" } }, { { "pet.discreet", false } });
+        if (request)
+            launch.postRequest("session-a");
+        else
+            launch.appendEvent("Notification", "session-a", "permission_prompt");
+        launch.tick();
+        launch.delegate->setLanguage(PupnikCore::Language::de);
+        EXPECT_EQ(launch.surface->tip, PupnikCore::localized(key));
+        launch.delegate->setLanguage(std::nullopt);
+        EXPECT_EQ(launch.surface->tip, PupnikCore::localized(key));
+    }
+}
+
+TEST(AppDelegateMenu, TheMenuReadsTheTimeFromTheDelegatesClock)
+{
+    Launch launch({ { "LANGUAGE", "en" } }, { { "pet.discreet", false } });
+    // Ten days back: a reset an hour ahead of the delegate's clock lies long past in real time.
+    launch.clock->setNow(launch.clock->now() - 10 * 86400);
+    PawletState state = stateOf(Gait::idle, Mood::hungry);
+    state.quota.fiveHourUsed = 100;
+    double const reset = launch.clock->now() + 3600;
+    state.quota.fiveHourResetsAt = PawletKit::Date::fromSeconds(reset);
+    launch.delegate->handleState(state);
+    launch.delegate->showPetContextMenu(rightClick());
+    auto* menuBar = launch.delegate->menuBar();
+    std::string const line = menuBar->rows().statusLine->text().toStdString();
+    EXPECT_NE(line.find(Platform::ClockText::hoursMinutes(reset, Platform::SystemTimeZone())), std::string::npos) << line;
+    menuBar->menu()->hide();
 }

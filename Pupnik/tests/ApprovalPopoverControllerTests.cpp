@@ -84,6 +84,7 @@ struct Harness {
         pet.setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
         pet.setGeometry(300, 400, 120, 96);
         pet.show();
+        controller->setAnchor(&pet);
     }
     Harness(Harness const&) = delete;
     Harness& operator=(Harness const&) = delete;
@@ -91,7 +92,7 @@ struct Harness {
     void open(std::vector<ApprovalRequest> list, bool settle = true)
     {
         pending = list;
-        controller->showRelativeTo(&pet, list);
+        popover->show(list);
         if (settle)
             clock.advance(0.6);
         QCoreApplication::processEvents();
@@ -387,7 +388,7 @@ TEST(ApprovalPopoverController, AgentTextsShowAsTyped)
 TEST(ApprovalPopoverController, EmptyListOpensNothing)
 {
     Harness h;
-    h.controller->showRelativeTo(&h.pet, {});
+    h.popover->show();
     EXPECT_FALSE(h.controller->isVisible());
     EXPECT_FALSE(h.popover->shownAt());
 }

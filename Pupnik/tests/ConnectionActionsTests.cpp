@@ -45,11 +45,12 @@ protected:
     // Generous, so a loaded machine or a sanitizer build never fails the self-test.
     ClaudeConnector connector(fs::path tool = PUPNIK_AGENT_PATH) const
     {
-        return ClaudeConnector(settingsFile(), paths(), { tool }, environment(), nullptr, nullptr, 120);
+        return ClaudeConnector(settingsFile(), paths(), { tool }, environment(), m_clock, nullptr, 120);
     }
 
 private:
     TestSupport::TemporaryDirectory m_home;
+    Platform::SystemClock m_clock;
 };
 
 struct InstallCase {

@@ -64,17 +64,17 @@ Localizer::Tables tables()
 // A controller over fixed texts (keys stand for the missing ones) and a fixed clock and zone.
 struct MenuFixture {
     Localizer localizer { Language::en, tables() };
+    Platform::ManualClock clock { 1'800'000'000 };
+    Platform::FixedOffsetTimeZone zone { 0 };
     std::shared_ptr<RecordingActions> actions = std::make_shared<RecordingActions>();
     LoginItemStatus login { LoginItemStatus::notRegistered };
     int iconsDrawn { 0 };
     std::unique_ptr<MenuBarController> controller;
 
-    explicit MenuFixture(bool tray = false)
+    explicit MenuFixture(std::optional<bool> tray = false)
     {
         MenuBarController::Services services;
         services.localizer = &localizer;
-        services.clock = std::make_shared<Platform::ManualClock>(1'800'000'000);
-        services.zone = std::make_shared<Platform::FixedOffsetTimeZone>(0);
         services.loginStatus = [this] { return login; };
         services.trayAvailable = tray;
         auto draw = [this](std::optional<QImage> const&, bool badge, int scale) {
@@ -83,7 +83,7 @@ struct MenuFixture {
             image.fill(badge ? Qt::black : Qt::transparent);
             return image;
         };
-        controller = std::make_unique<MenuBarController>(QImage(40, 30, QImage::Format_ARGB32_Premultiplied), draw, services);
+        controller = std::make_unique<MenuBarController>(QImage(40, 30, QImage::Format_ARGB32_Premultiplied), draw, clock, zone, services);
         controller->setActions(actions);
     }
 
@@ -474,6 +474,16 @@ TEST(MenuBarController, TheIconIsRedrawnOnlyWhenTheBadgeChanges)
     f.controller->setBadge(true);
     EXPECT_EQ(f.iconsDrawn, second);
     EXPECT_EQ(f.controller->statusItem()->toolTip().toStdString(), "Pupnik");
+}
+
+TEST(MenuBarController, TheIconIsPutUpEvenBeforeTheDesktopHasATray)
+{
+    // The test platform has no tray; one that starts later takes the shown icon.
+    MenuFixture f(std::nullopt);
+    ASSERT_NE(f.controller->statusItem(), nullptr);
+    EXPECT_TRUE(f.controller->statusItem()->isVisible());
+    EXPECT_FALSE(f.controller->statusItem()->icon().isNull());
+    EXPECT_EQ(f.controller->statusItem()->contextMenu(), f.controller->menu());
 }
 
 TEST(MenuBarController, WithoutATrayTheMenuStillWorksAndTheBadgeIsRemembered)

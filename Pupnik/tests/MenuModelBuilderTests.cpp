@@ -44,7 +44,7 @@ struct World {
         paths.ensureSupportDirectory();
         std::filesystem::create_directories(settingsFile.parent_path());
         if (hooks != Hooks::none)
-            connector = std::make_unique<PupnikCore::ClaudeConnector>(settingsFile, paths, std::vector<std::filesystem::path> {}, PawletKit::Environment {});
+            connector = std::make_unique<PupnikCore::ClaudeConnector>(settingsFile, paths, std::vector<std::filesystem::path> {}, PawletKit::Environment {}, clock);
         auto settings = PawletKit::SettingsInstaller::install(PawletKit::JSON::Value::object(), "/x/bin/pupnik-agent", std::nullopt).settings;
         switch (hooks) {
         case Hooks::none:

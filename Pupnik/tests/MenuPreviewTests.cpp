@@ -1,6 +1,7 @@
 #include "Pupnik/MenuBarController.hpp"
 #include "app-core/Localizer.hpp"
 #include "app-core/PreferredLanguages.hpp"
+#include "platform/SystemTimeZone.hpp"
 
 #include <QApplication>
 #include <QPainter>
@@ -107,7 +108,9 @@ TEST(MenuPreview, DISABLED_ShowsTheTrayIconAndTheOpenMenu)
     QImage const sprite(QString(PUPNIK_SHARE_DIR) + "/Sprites/geo/idle/00.png");
     MenuBarController::Services services;
     services.loginStatus = [] { return PupnikCore::LoginItemStatus::requiresApproval; };
-    MenuBarController controller(sprite, silhouette, services);
+    Platform::SystemClock clock;
+    Platform::SystemTimeZone zone;
+    MenuBarController controller(sprite, silhouette, clock, zone, services);
     controller.setActions(actions);
     controller.setBadge(true);
 

@@ -25,7 +25,7 @@ struct Pet {
             settings.save(defaults);
             events.push_back("persist");
         };
-        hooks.defaults = &defaults;
+        hooks.defaults = [this] { return &defaults; };
         hooks.setCodexEnabled = [this](bool on) { events.push_back(std::string("codex ") + (on ? "on" : "off")); };
         hooks.setProcessEnabled = [this](bool on) { events.push_back(std::string("process ") + (on ? "on" : "off")); };
         hooks.setSyncEnabled = [this](bool on) { events.push_back(std::string("sync ") + (on ? "on" : "off")); };

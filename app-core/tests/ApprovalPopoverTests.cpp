@@ -158,6 +158,28 @@ TEST(ApprovalPopover, Opening)
     }
 }
 
+TEST(ApprovalPopover, ShowingOpensOnTheListTheUpdatesKept)
+{
+    Harness t;
+    t.popover.show();
+    EXPECT_TRUE(t.window.calls.empty());
+    EXPECT_FALSE(t.popover.shownAt());
+
+    t.popover.update(requests({ "a", "b" }));
+    EXPECT_TRUE(t.window.calls.empty());
+    t.popover.show();
+    EXPECT_EQ(t.window.renderedIDs, (std::vector<std::string> { "a", "b" }));
+    EXPECT_EQ(t.window.calls, (std::vector<std::string> { "render a", "present", "focusDeny" }));
+    EXPECT_EQ(t.popover.shownAt(), t.clock.monotonic());
+
+    // Closed, and then every request was answered elsewhere: the next click opens nothing.
+    t.window.dismiss();
+    t.popover.update({});
+    t.window.calls.clear();
+    t.popover.show();
+    EXPECT_TRUE(t.window.calls.empty());
+}
+
 TEST(ApprovalPopover, Updates)
 {
     struct Case {

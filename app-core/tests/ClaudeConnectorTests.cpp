@@ -89,7 +89,7 @@ protected:
     // Generous, so a loaded machine or a sanitizer build never trips it; one case sets its own.
     ClaudeConnector connector(std::vector<fs::path> candidates = { PUPNIK_AGENT_PATH }, double selftestTimeout = 120) const
     {
-        return ClaudeConnector(settingsFile(), PawletKit::Paths(environment()), std::move(candidates), environment(), m_clock, nullptr, selftestTimeout);
+        return ClaudeConnector(settingsFile(), PawletKit::Paths(environment()), std::move(candidates), environment(), *m_clock, nullptr, selftestTimeout);
     }
 
     // A stand-in agent tool: a shell script run with "selftest" and PUPNIK_SUPPORT_DIR set.
@@ -346,7 +346,7 @@ TEST_F(Connector, DeletingSupportDataRemovesOnlyWhatWeMade)
     PawletKit::Paths paths(environment);
     ASSERT_EQ(paths.base(), work);
     writeFile(settingsFile(), realWorldSettings);
-    ClaudeConnector connector(settingsFile(), paths, { PUPNIK_AGENT_PATH }, environment, m_clock, nullptr, 120);
+    ClaudeConnector connector(settingsFile(), paths, { PUPNIK_AGENT_PATH }, environment, *m_clock, nullptr, 120);
     connector.install();
     writeFile(work / "approvals" / "a1.json", "{}");
     writeFile(work / "approvals" / "a1.reply", "allow");
