@@ -13,45 +13,97 @@ namespace {
 constexpr std::string_view hooksKey = "hooks";
 constexpr std::string_view statusLineKey = "statusLine";
 
-// The bytes of white space (Unicode White_Space: separators, tab, line breaks) starting at `at`.
-size_t whitespaceRun(std::string_view text, size_t at)
+// The end of the agent tool's path in every command we write, wherever the tool lives.
+constexpr std::string_view ownPathEnding = "/pupnik-agent";
+static_assert(ownPathEnding.substr(1) == agentName);
+
+// What separates the words of our commands; line breaks may also close the command.
+bool isBlank(char c)
 {
-    size_t position = at;
-    while (position < text.size()) {
-        size_t length = 0;
-        if (!CharacterSets::isWhitespaceOrNewline(CharacterSets::codePointAt(text, position, length)))
-            break;
-        position += length;
-    }
-    return position - at;
+    return c == ' ' || c == '\t';
 }
 
-// The tool's name, right after the start of the command or one of / ' " and space, then an optional
-// closing quote, white space, and the word "hook" or "statusline" standing alone.
-bool matchesOwnCommand(std::string_view command)
+bool isBlankOrLineBreak(char c)
 {
-    for (size_t at = command.find(agentName); at != std::string_view::npos; at = command.find(agentName, at + 1)) {
-        if (at > 0) {
-            char before = command[at - 1];
-            if (before != '/' && before != '\'' && before != '"' && before != ' ')
-                continue;
-        }
-        size_t position = at + agentName.size();
-        if (position < command.size() && (command[position] == '\'' || command[position] == '"'))
-            ++position;
-        size_t spaces = whitespaceRun(command, position);
-        if (spaces == 0)
-            continue;
-        position += spaces;
-        for (std::string_view word : { std::string_view("hook"), std::string_view("statusline") }) {
-            if (command.substr(position).starts_with(word)) {
-                size_t end = position + word.size();
-                if (end == command.size() || whitespaceRun(command, end) > 0)
-                    return true;
-            }
+    return isBlank(c) || c == '\n' || c == '\r';
+}
+
+// An event or matcher as our list has them.
+bool isName(std::string_view word)
+{
+    return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+}
+
+// A character that stands for itself in a bare shell word: one that shellQuote leaves unquoted.
+bool isBareCharacter(std::string_view text, size_t at, size_t& length)
+{
+    CharacterSets::codePointAt(text, at, length);
+    length = std::max<size_t>(length, 1);
+    return !needsQuoting(text.substr(at, length));
+}
+
+// The first word of the text as the shell reads it, when it is made only of characters that stand for
+// themselves, single-quoted parts, escaped characters and double-quoted parts that expand nothing.
+// Nothing for a word the shell would expand or that never ends; `position` ends at what follows it.
+std::optional<std::string> leadingWord(std::string_view text, size_t& position)
+{
+    std::string word;
+    while (position < text.size() && !isBlank(text[position])) {
+        char c = text[position];
+        if (c == '\'' || c == '"') {
+            size_t close = text.find(c, position + 1);
+            if (close == std::string_view::npos)
+                return std::nullopt;
+            auto inside = text.substr(position + 1, close - position - 1);
+            if (c == '"' && inside.find_first_of("\\$`") != std::string_view::npos)
+                return std::nullopt;
+            word += inside;
+            position = close + 1;
+        } else if (c == '\\') {
+            if (position + 1 == text.size())
+                return std::nullopt;
+            word += text[position + 1];
+            position += 2;
+        } else {
+            size_t length = 0;
+            if (!isBareCharacter(text, position, length))
+                return std::nullopt;
+            word += text.substr(position, length);
+            position += length;
         }
     }
-    return false;
+    return word;
+}
+
+// The whole command is one we write: the tool's path as one shell word, then "hook" with an event and
+// an optional matcher, or "statusline". A command with any other word in it is the user's, even when it
+// runs our tool.
+bool matchesOwnCommand(std::string_view command)
+{
+    while (!command.empty() && isBlankOrLineBreak(command.front()))
+        command.remove_prefix(1);
+    while (!command.empty() && isBlankOrLineBreak(command.back()))
+        command.remove_suffix(1);
+    size_t position = 0;
+    auto path = leadingWord(command, position);
+    if (!path || !path->ends_with(ownPathEnding))
+        return false;
+    std::vector<std::string_view> words;
+    while (position < command.size()) {
+        if (isBlank(command[position])) {
+            ++position;
+            continue;
+        }
+        size_t start = position;
+        while (position < command.size() && !isBlank(command[position]))
+            ++position;
+        words.push_back(command.substr(start, position - start));
+    }
+    if (words.size() == 1)
+        return words[0] == "statusline";
+    return (words.size() == 2 || words.size() == 3) && words[0] == "hook" && std::all_of(words.begin() + 1, words.end(), isName);
 }
 
 JSON::Value const* hooksArrayOf(JSON::Value const& group)

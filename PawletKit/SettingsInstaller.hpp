@@ -49,7 +49,9 @@ std::string statuslineCommand(std::string_view agentPath);
 std::string hookCommand(std::string_view agentPath, std::string_view event, std::optional<std::string_view> matcher);
 std::string hookCommand(std::string_view agentPath, HookSpec const& spec);
 
-// A command that runs our agent tool (wherever it lives) with "hook" or "statusline".
+// The whole command is one we write, for our agent tool wherever it lives: its path as one shell word
+// (bare or quoted) ending in "/pupnik-agent", then "hook" with an event and an optional matcher, or
+// "statusline". A command that runs the tool among words of its own is the user's.
 bool isOwnCommand(JSON::Value const* value);
 
 // A group's "matcher", trimmed of spaces and tabs, against the wanted one; an empty matcher is none.

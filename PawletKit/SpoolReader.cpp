@@ -28,6 +28,25 @@ uint64_t sizeOf(struct stat const& info)
     return info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
 }
 
+// What stands at a path instead of a regular file, for the log; nothing when it cannot be told.
+std::optional<std::string> kindAt(std::filesystem::path const& path)
+{
+    struct stat info { };
+    if (::lstat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    if (S_ISFIFO(info.st_mode))
+        return "a FIFO";
+    if (S_ISLNK(info.st_mode))
+        return "a symbolic link";
+    if (S_ISDIR(info.st_mode))
+        return "a folder";
+    if (S_ISSOCK(info.st_mode))
+        return "a socket";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return "a device";
+    return std::nullopt;
+}
+
 }
 
 SpoolReader::SpoolReader(Paths paths, int64_t rotateAt)
@@ -41,8 +60,10 @@ FileDescriptor SpoolReader::openSpool()
     // Opened without blocking or following a link: a FIFO planted there would stop every poll for good.
     auto opened = RegularFile::open(m_paths.spool(), O_RDONLY);
     bool const unusable = opened.notRegular || opened.error == ELOOP || opened.error == EISDIR;
-    if (unusable && !m_skippingUnusableSpool && m_logHook)
-        m_logHook("spool: " + m_paths.spool().string() + " is not a regular file; skipped");
+    if (unusable && !m_skippingUnusableSpool && m_logHook) {
+        auto kind = kindAt(m_paths.spool());
+        m_logHook("spool: " + m_paths.spool().string() + " is " + (kind ? *kind + ", " : std::string()) + "not a regular file; skipped");
+    }
     m_skippingUnusableSpool = unusable;
     return std::move(opened.file);
 }

@@ -43,6 +43,9 @@ EngineDriver::EngineDriver(PawletKit::Paths const& paths, Sources sources, Platf
     , m_engine(sources.config, [&clock] { return Date::fromSeconds(clock.now()); })
     , m_approvals(paths.approvalsDirectory())
 {
+    // The agent tool writes no events while something else stands at the event file, and says so
+    // only in its own log; this is where the user looks.
+    m_reader.setLogHook([](std::string_view line) { Platform::Log::line(line); });
 }
 
 EngineDriver::~EngineDriver() = default;

@@ -262,6 +262,10 @@ ClaudeConnector::Settings ClaudeConnector::readSettings() const
     case Outcome::read:
         break;
     }
+    // The owner took write permission away: the file is not to be changed, by a rename over it either.
+    struct stat info { };
+    if (::stat(m_settingsFile.c_str(), &info) == 0 && !(info.st_mode & S_IWUSR))
+        throw Failure::writeFailed(path, "read-only");
     auto const isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
     if (std::all_of(reading.bytes.begin(), reading.bytes.end(), isBlank))
         return { Value::object(), std::move(reading.bytes) };

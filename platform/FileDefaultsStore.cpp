@@ -1,15 +1,34 @@
 #include "platform/FileDefaultsStore.hpp"
 
+#include "PawletKit/Date.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/Paths.hpp"
-#include "PawletKit/RegularFile.hpp"
 #include "platform/AtomicFile.hpp"
 #include "platform/ConfigHome.hpp"
 #include "platform/Log.hpp"
+#include "platform/UserFile.hpp"
 
+#include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace Platform {
+
+namespace {
+
+// Copies made within one second get "-2", "-3"... up to this many names.
+constexpr int maxCopiesPerSecond = 1000;
+
+// The UTC time as it goes into a file name: no colons.
+std::string stampNow()
+{
+    auto stamp = PawletKit::Date::now().iso8601();
+    std::replace(stamp.begin(), stamp.end(), ':', '-');
+    return stamp;
+}
+
+}
 
 std::filesystem::path FileDefaultsStore::defaultFolder(PawletKit::Environment const& environment)
 {
@@ -45,26 +64,53 @@ FileDefaultsStore::FileDefaultsStore(std::filesystem::path file)
 
 void FileDefaultsStore::load()
 {
-    std::error_code error;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(m_file, error)))
+    using Outcome = UserFile::Reading::Outcome;
+    auto reading = UserFile::read(m_file, maxFileBytes);
+    if (reading.outcome == Outcome::missing)
         return;
-    auto contents = PawletKit::RegularFile::read(m_file, maxFileBytes);
-    bool readable = false;
-    if (contents) {
+    if (reading.outcome == Outcome::read) {
         try {
-            auto value = PawletKit::JSON::parse(*contents);
+            auto value = PawletKit::JSON::parse(reading.bytes);
             if (value.is_object()) {
                 for (auto& [key, member] : value.items()) {
                     if (!member.is_null())
                         m_values.emplace(key, std::move(member));
                 }
-                readable = true;
+                return;
             }
         } catch (nlohmann::json::exception const&) {
         }
     }
-    if (!readable)
-        Log::line("defaults: " + m_file.string() + " is not a readable JSON object; it reads as empty and is left as it is until a setting changes");
+    if (reading.outcome == Outcome::notRegular) {
+        Log::line("defaults: " + m_file.string() + " is not a regular file; it reads as empty and nothing is saved over it");
+        return;
+    }
+    m_keepAside = true;
+    Log::line("defaults: " + m_file.string() + " is not a readable JSON object; it reads as empty and is kept aside before the first save over it");
+}
+
+void FileDefaultsStore::keepAside() const
+{
+    auto target = UserFile::resolve(m_file);
+    struct stat info { };
+    if (::lstat(target.c_str(), &info) != 0) {
+        // Gone since it was read: nothing is left to keep.
+        if (errno == ENOENT)
+            return;
+        throw std::system_error(errno, std::generic_category(), "stat " + target.string());
+    }
+    auto stamp = stampNow();
+    for (int attempt = 1; attempt <= maxCopiesPerSecond; ++attempt) {
+        auto copy = target;
+        copy += ".unreadable-" + stamp + (attempt == 1 ? "" : "-" + std::to_string(attempt));
+        struct stat taken { };
+        if (::lstat(copy.c_str(), &taken) == 0 || errno != ENOENT)
+            continue;
+        AtomicFile::copy(target, copy, info.st_mode & 07777);
+        Log::line("defaults: kept the unreadable " + m_file.string() + " as " + copy.string());
+        return;
+    }
+    throw std::system_error(EEXIST, std::generic_category(), "no free name beside " + target.string());
 }
 
 std::optional<nlohmann::json> FileDefaultsStore::object(std::string_view key) const
@@ -146,7 +192,12 @@ void FileDefaultsStore::persist()
     }
     try {
         PawletKit::Paths::ensureDirectory(m_file.parent_path());
-        AtomicFile::write(m_file, *bytes + "\n", 0600);
+        // Nothing is written over the user's file before a copy of it is safe.
+        if (m_keepAside) {
+            keepAside();
+            m_keepAside = false;
+        }
+        UserFile::write(m_file, *bytes + "\n", 0600);
     } catch (std::system_error const& error) {
         Log::line(std::string("defaults: cannot save ") + m_file.string() + ": " + error.what());
     }

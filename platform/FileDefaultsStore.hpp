@@ -10,8 +10,10 @@
 namespace Platform {
 
 // A defaults suite kept as one JSON object in <folder>/<suite>.json, read once when opened and
-// replaced atomically (mode 0600) on every change. A malformed file reads as empty and stays as it
-// is on disk until the next change, with one log line.
+// replaced atomically on every change: a new file gets mode 0600, and a file that is a symbolic link
+// is replaced behind the link, keeping the target's mode. A file that cannot be read as a JSON object
+// reads as empty; the first save copies it aside, beside itself, as <name>.unreadable-<UTC time>
+// (a name no suite reads) and only then writes over it. Both steps leave a log line.
 class FileDefaultsStore final : public DefaultsStore {
 public:
     static constexpr size_t maxFileBytes = 16 * 1024 * 1024;
@@ -38,10 +40,13 @@ private:
     static bool isStorable(std::string_view key, nlohmann::json const& value);
     void load();
     void persist();
+    void keepAside() const;
 
     std::filesystem::path m_file;
     mutable std::mutex m_mutex;
     std::map<std::string, nlohmann::json, std::less<>> m_values;
+    // The file found at opening could not be read; it is copied aside before it is written over.
+    bool m_keepAside { false };
 };
 
 }

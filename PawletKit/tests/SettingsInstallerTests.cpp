@@ -117,6 +117,8 @@ TEST(SettingsInstaller, CommandsCarryTheQuotedPath)
     }
 }
 
+// A command is ours only when the whole of it is a form we write: the tool's path as one shell word,
+// then "hook", an event and an optional matcher, or "statusline". Anything more makes it the user's.
 TEST(SettingsInstaller, RecognisesOwnCommands)
 {
     struct Case {
@@ -125,23 +127,46 @@ TEST(SettingsInstaller, RecognisesOwnCommands)
     };
     Case const cases[] = {
         { "/x/pupnik-agent hook Stop", true },
-        { "pupnik-agent hook", true },
-        { "pupnik-agent statusline", true },
+        { "/x/pupnik-agent statusline", true },
+        { "/x/pupnik-agent hook Notification permission_prompt", true },
+        { "/opt/pupnik-old/bin/pupnik-agent hook PreCompact", true },
         { "'/a b/pupnik-agent' hook Stop", true },
+        { "'/home/o'\\''brien/pupnik-agent' statusline", true },
         { "\"/a b/pupnik-agent\" statusline", true },
-        { "env A=1 pupnik-agent hook PreToolUse", true },
-        { "pupnik-agent\thook Stop", true },
-        { "pupnik-agent  \u3000hook Stop", true },
+        { "/home/jürgen/pupnik-agent hook Stop", true },
+        { "/x/pupnik-agent\thook  Stop", true },
         { "/x/pupnik-agent statusline\n", true },
-        { "/x/pupnik-agent hook\u0085", true },
-        { "xpupnik-agent hook; /x/pupnik-agent hook Stop", true },
-        { "pupnik-agent selftest", false },
-        { "pupnik-agent hooks", false },
-        { "pupnik-agent statuslines", false },
-        { "pupnik-agenthook", false },
-        { "my-pupnik-agent hook Stop", false },
-        { "/x/pupnik-agent2 hook Stop", false },
+        { "/x/pupnik-agent hook Stop ", true },
+        { "\t/x/pupnik-agent hook Stop", true },
+        // Ours among other words is the user's.
+        { "echo done; ~/bin/pupnik-agent statusline", false },
+        { "/opt/tools/pupnik-agent hook SessionEnd --mine", false },
+        { "/x/pupnik-agent hook Notification permission_prompt extra", false },
+        { "/x/pupnik-agent hook Stop && say done", false },
+        { "/x/pupnik-agent statusline | head -1", false },
+        { "/x/pupnik-agent hook Stop;", false },
+        { "env A=1 /x/pupnik-agent hook PreToolUse", false },
+        { "env A=1 pupnik-agent hook PreToolUse", false },
+        { "xpupnik-agent hook; /x/pupnik-agent hook Stop", false },
+        // A word the shell would expand or that does not name the tool by a path.
+        { "~/bin/pupnik-agent statusline", false },
+        { "\"$HOME/pupnik-agent\" statusline", false },
+        { "/x/*/pupnik-agent statusline", false },
+        { "pupnik-agent hook Stop", false },
+        { "pupnik-agent statusline", false },
         { "\tpupnik-agent hook Stop", false },
+        { "'/x/pupnik-agent hook Stop'", false },
+        { "'/x/pupnik-agent' hook 'Stop", false },
+        { "'/x/pupnik-agent statusline", false },
+        { "/x/pupnik-agent hook", false },
+        { "/x/pupnik-agent hook\u0085", false },
+        { "/x/pupnik-agent  \u3000hook Stop", false },
+        { "/x/pupnik-agent selftest", false },
+        { "/x/pupnik-agent hooks Stop", false },
+        { "/x/pupnik-agent statuslines", false },
+        { "/x/pupnik-agenthook", false },
+        { "/x/my-pupnik-agent hook Stop", false },
+        { "/x/pupnik-agent2 hook Stop", false },
         { "/x/Pupnik-Agent hook Stop", false },
         { "/x/pupnik-agent '' hook", false },
         { "/x/pupnik-agent", false },
@@ -150,8 +175,8 @@ TEST(SettingsInstaller, RecognisesOwnCommands)
         { 5, false },
         { true, false },
         { nullptr, false },
-        { Value::array({ "pupnik-agent hook" }), false },
-        { Value { { "command", "pupnik-agent hook" } }, false },
+        { Value::array({ "/x/pupnik-agent hook Stop" }), false },
+        { Value { { "command", "/x/pupnik-agent hook Stop" } }, false },
     };
     for (auto const& c : cases)
         EXPECT_EQ(SI::isOwnCommand(&c.command), c.own) << c.command;
@@ -263,6 +288,24 @@ TEST(SettingsInstaller, InstallAndUninstallOverRealisticSettings)
                 "Notification": [
                   {"matcher": "permission_prompt", "hooks": [{"type": "command", "command": "notify-send 'Claude needs you'"}]},
                   {"matcher": "idle_prompt", "hooks": [{"type": "command", "command": "paplay ~/ding.oga"}]}]}})J",
+        },
+        {
+            // The user's commands that run our tool among words of their own stay theirs.
+            "the user's commands around ours",
+            R"J({"statusLine": {"type": "command", "command": "echo done; ~/bin/pupnik-agent statusline"},
+                "hooks": {
+                "SessionEnd": [{"hooks": [{"type": "command", "command": "/opt/tools/pupnik-agent hook SessionEnd --mine"}]}],
+                "PreCompact": [{"hooks": [{"type": "command", "command": "/x/pupnik-agent hook PreCompact && notify-send compacted"}]}]}})J",
+            std::nullopt,
+            R"J({"hooks": {
+                "SessionEnd": [{"hooks": [{"type": "command", "command": "/opt/tools/pupnik-agent hook SessionEnd --mine"}]},
+                               {"hooks": [{"type": "command", "command": "/home/u/.local/share/Pupnik/bin/pupnik-agent hook SessionEnd", "timeout": 5}]}],
+                "PreCompact": [{"hooks": [{"type": "command", "command": "/x/pupnik-agent hook PreCompact && notify-send compacted"}]}]}})J",
+            "echo done; ~/bin/pupnik-agent statusline",
+            R"J({"statusLine": {"type": "command", "command": "echo done; ~/bin/pupnik-agent statusline"},
+                "hooks": {
+                "SessionEnd": [{"hooks": [{"type": "command", "command": "/opt/tools/pupnik-agent hook SessionEnd --mine"}]}],
+                "PreCompact": [{"hooks": [{"type": "command", "command": "/x/pupnik-agent hook PreCompact && notify-send compacted"}]}]}})J",
         },
         {
             // A "hooks" or "statusLine" of the wrong type is replaced: the coding agent could not use it.

@@ -393,7 +393,7 @@ TEST_F(SpoolReaderTest, SkipsAFifoOrLinkAtThePathWithOneLogLine)
         reader.skipToEnd();
         EXPECT_EQ(names(reader.poll()), Names {});
         EXPECT_EQ(names(reader.poll()), Names {});
-        EXPECT_EQ(logged, std::vector<std::string> { "spool: " + spool().string() + " is not a regular file; skipped" });
+        EXPECT_EQ(logged, std::vector<std::string> { "spool: " + spool().string() + " is a " + c.name + ", not a regular file; skipped" });
 
         // A regular file in its place is read from its start.
         fs::remove_all(spool());

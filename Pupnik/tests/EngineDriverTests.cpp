@@ -3,7 +3,9 @@
 #include "Pupnik/EngineDriver.hpp"
 #include "platform/ManualScheduler.hpp"
 
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Pupnik;
@@ -163,4 +165,35 @@ TEST(EngineDriver, CodexSwitchedOffStillExcludesCodexFromProcessSampling)
     EXPECT_EQ(f.driver->processes().excludedNames, (PawletKit::ProcessNames { "claude", "codex" }));
     f.advance(5);
     EXPECT_EQ(f.driver->codexEventsSeen(), 0);
+}
+
+// The agent tool writes nothing there and says so only in its own log; the application's log names
+// the path and why its events are not read, once, however many ticks pass.
+TEST(EngineDriver, SomethingOtherThanAFileAtTheEventFileIsLoggedOnce)
+{
+    struct Case {
+        char const* kind;
+        std::function<void(std::filesystem::path const&)> plant;
+    };
+    Case const cases[] = {
+        { "a FIFO", [](auto const& spool) { ASSERT_EQ(::mkfifo(spool.c_str(), 0600), 0); } },
+        { "a symbolic link", [](auto const& spool) { std::filesystem::create_symlink("/dev/null", spool); } },
+        { "a folder", [](auto const& spool) { std::filesystem::create_directory(spool); } },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.kind);
+        DriverFixture f;
+        c.plant(f.paths.spool());
+        testing::internal::CaptureStderr();
+        f.driver->start();
+        for (int tick = 0; tick < 8; ++tick)
+            f.advance(EngineDriver::tickInterval);
+        auto log = testing::internal::GetCapturedStderr();
+        auto line = "[Pupnik] spool: " + f.paths.spool().string() + " is " + c.kind + ", not a regular file; skipped\n";
+        auto first = log.find(line);
+        EXPECT_NE(first, std::string::npos) << log;
+        EXPECT_EQ(log.find(line, first + 1), std::string::npos) << log;
+        EXPECT_EQ(log.find("[Pupnik] spool:"), first) << log;
+        EXPECT_EQ(f.driver->eventsSeen(), 0);
+    }
 }

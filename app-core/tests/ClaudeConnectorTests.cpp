@@ -288,6 +288,75 @@ TEST_F(Connector, SomethingOtherThanAFileAtTheSettingsPathIsRefusedWithoutBlocki
     EXPECT_FALSE(fs::exists(beside()));
 }
 
+// The owner took write permission away from the file: neither connecting nor disconnecting rewrites
+// it, and nothing is backed up or deleted on the way to the refusal.
+TEST_F(Connector, AReadOnlySettingsFileIsNeverRewrittenNorBackedUp)
+{
+    auto const content = SettingsInstaller::install(json::parse(realWorldSettings), agent(), std::nullopt).settings.dump(2);
+    auto const target = home() / "dotfiles" / "settings.json";
+    struct Case {
+        char const* name;
+        bool linked;
+        mode_t mode;
+    } const cases[] = {
+        { "read-only for everyone", false, 0444 },
+        { "readable by its owner only", false, 0400 },
+        { "writable by its group but not its owner", false, 0464 },
+        { "a link to a read-only target", true, 0444 },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(settingsFile().parent_path());
+        fs::remove_all(target.parent_path());
+        fs::remove_all(support());
+        auto file = c.linked ? target : settingsFile();
+        writeFile(file, content);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        if (c.linked) {
+            fs::create_directories(settingsFile().parent_path());
+            fs::create_symlink(target, settingsFile());
+        }
+        fs::create_directories(support());
+        writeFile(support() / "config.json", "{}");
+        auto expected = Failure::writeFailed(settingsFile().string(), "read-only");
+
+        EXPECT_EQ(failureOf([&] { connector().install(); }), expected);
+        EXPECT_EQ(failureOf([&] { connector().uninstall(false); }), expected);
+        EXPECT_EQ(failureOf([&] { connector().uninstall(true); }), expected);
+        EXPECT_EQ(readFile(file), content);
+        EXPECT_EQ(TestSupport::fileMode(file), c.mode);
+        EXPECT_EQ(fs::is_symlink(settingsFile()), c.linked);
+        EXPECT_FALSE(fs::exists(beside()));
+        EXPECT_FALSE(fs::exists(support() / "backups"));
+        EXPECT_EQ(readFile(support() / "config.json"), "{}");
+        EXPECT_TRUE(connector().isConnected());
+    }
+}
+
+// Commands that run the agent tool among words of the user's own are the user's: connecting keeps
+// them, and disconnecting gives the file back as it was.
+TEST_F(Connector, TheUsersCommandsAroundOursSurviveConnectAndDisconnect)
+{
+    std::string const original = R"J({
+  "statusLine": { "type": "command", "command": "echo done; ~/bin/pupnik-agent statusline" },
+  "hooks": {
+    "SessionEnd": [{ "hooks": [{ "type": "command", "command": "/opt/tools/pupnik-agent hook SessionEnd --mine" }] }]
+  }
+}
+)J";
+    writeFile(settingsFile(), original);
+
+    auto report = connector().install();
+    EXPECT_EQ(report.forwardStatusLine, "echo done; ~/bin/pupnik-agent statusline");
+    auto installed = settings();
+    EXPECT_EQ(installed["hooks"]["SessionEnd"][0], json::parse(original)["hooks"]["SessionEnd"][0]);
+    EXPECT_EQ(installed["hooks"]["SessionEnd"][1]["hooks"][0]["command"], SettingsInstaller::hookCommand(agent(), "SessionEnd", std::nullopt));
+    EXPECT_EQ(config()->displacedStatusLine, json::parse(original)["statusLine"]);
+
+    connector().uninstall(false);
+    EXPECT_EQ(settings(), json::parse(original));
+}
+
 TEST_F(Connector, NoSettingsFileGetsOneWithOnlyOurEntriesAndNoBackup)
 {
     auto report = connector().install();

@@ -2,12 +2,27 @@
 #include "platform/FileDefaultsStore.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
+#include <regex>
 #include <sys/stat.h>
 
 using namespace Platform;
 using nlohmann::json;
+
+namespace {
+
+std::vector<std::string> namesIn(std::filesystem::path const& folder)
+{
+    std::vector<std::string> names;
+    for (auto const& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}
 
 TEST(DefaultsStore, BooleansReadTheWayUserDefaultsReadThem)
 {
@@ -102,18 +117,102 @@ TEST(FileDefaultsStore, ValuesSurviveReopeningAndTheFileIsPrivate)
     EXPECT_EQ(reopened->boolean("pet.sounds"), true);
 }
 
-TEST(FileDefaultsStore, AMalformedFileReadsAsEmptyAndIsKeptUntilAChange)
+// A file the store cannot read is still the user's: it reads as empty, and the first save keeps it
+// aside under a name of its own, beside it, that no later read takes for the suite.
+TEST(FileDefaultsStore, AnUnreadableFileIsKeptAsideBeforeTheFirstSaveOverIt)
 {
-    TestSupport::TemporaryDirectory folder;
-    auto file = folder.path() / "suite.json";
-    for (std::string const& bytes : { std::string("{not json"), std::string("[1,2]"), std::string("\"text\"") }) {
+    std::string const cases[] = {
+        // One Latin-1 byte in an otherwise good file.
+        "{\"pet.skin\": \"caf\xE9\", \"pet.height\": 96}",
+        "{not json",
+        "[1,2]",
+        "\"text\"",
+        std::string(FileDefaultsStore::maxFileBytes + 1, ' '),
+    };
+    std::regex const asideName(R"(suite\.json\.unreadable-\d{4}-\d\d-\d\dT\d\d-\d\d-\d\dZ)");
+    for (auto const& bytes : cases) {
+        SCOPED_TRACE(bytes.substr(0, 40));
+        TestSupport::TemporaryDirectory home;
+        auto folder = home.path() / ".config" / "Pupnik";
+        auto file = folder / "suite.json";
         TestSupport::writeFile(file, bytes);
-        auto store = FileDefaultsStore::open(folder.path(), "suite");
-        EXPECT_FALSE(store->contains("anything"));
+
+        testing::internal::CaptureStderr();
+        auto store = FileDefaultsStore::open(folder, "suite");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "[Pupnik] defaults: " + file.string() + " is not a readable JSON object; it reads as empty and is kept aside before the first save over it\n");
+        EXPECT_FALSE(store->contains("pet.height"));
         EXPECT_EQ(TestSupport::readFile(file), bytes);
+
+        testing::internal::CaptureStderr();
         store->set("pet.x", 3.0);
-        auto reopened = FileDefaultsStore::open(folder.path(), "suite");
+        auto log = testing::internal::GetCapturedStderr();
+        auto names = namesIn(folder);
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_EQ(names[0], "suite.json");
+        EXPECT_TRUE(std::regex_match(names[1], asideName)) << names[1];
+        auto aside = folder / names[1];
+        EXPECT_EQ(TestSupport::readFile(aside), bytes);
+        EXPECT_EQ(log, "[Pupnik] defaults: kept the unreadable " + file.string() + " as " + aside.string() + "\n");
+
+        // Only the suite's own file is read again, and it is one copy for good.
+        auto reopened = FileDefaultsStore::open(folder, "suite");
+        EXPECT_EQ(json::parse(TestSupport::readFile(file)), (json { { "pet.x", 3.0 } }));
         EXPECT_EQ(reopened->number("pet.x"), 3.0);
+        EXPECT_FALSE(reopened->contains("pet.height"));
+        store->set("pet.y", 1.0);
+        reopened->set("pet.z", 2.0);
+        EXPECT_EQ(namesIn(folder).size(), 2u);
+        EXPECT_EQ(TestSupport::readFile(aside), bytes);
+    }
+}
+
+// Dotfile managers keep the file as a link into their repository: the save goes to the link's
+// target, which keeps its mode, and the link stays.
+TEST(FileDefaultsStore, ALinkedFileIsWrittenThroughToItsTarget)
+{
+    struct Case {
+        char const* name;
+        std::optional<std::string> target;
+        mode_t mode;
+        json saved;
+        mode_t savedMode;
+    } const cases[] = {
+        { "a readable target", R"({"pet.height": 96})", 0644, { { "pet.height", 96 }, { "pet.x", 3.0 } }, 0644 },
+        { "a missing target", std::nullopt, 0, { { "pet.x", 3.0 } }, 0600 },
+        { "an unreadable target", "{not json", 0640, { { "pet.x", 3.0 } }, 0640 },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSupport::TemporaryDirectory home;
+        auto folder = home.path() / ".config" / "Pupnik";
+        auto dotfiles = home.path() / "dotfiles" / "pupnik";
+        auto target = dotfiles / "suite.json";
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_directories(dotfiles);
+        if (c.target) {
+            TestSupport::writeFile(target, *c.target);
+            ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+        }
+        auto link = folder / "suite.json";
+        std::filesystem::create_symlink("../../dotfiles/pupnik/suite.json", link);
+
+        testing::internal::CaptureStderr();
+        auto store = FileDefaultsStore::open(folder, "suite");
+        store->set("pet.x", 3.0);
+        testing::internal::GetCapturedStderr();
+
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(std::filesystem::read_symlink(link), "../../dotfiles/pupnik/suite.json");
+        EXPECT_EQ(json::parse(TestSupport::readFile(target)), c.saved);
+        EXPECT_EQ(TestSupport::fileMode(target), c.savedMode);
+        EXPECT_EQ(FileDefaultsStore::open(folder, "suite")->number("pet.x"), 3.0);
+        // An unreadable target is kept beside itself, where its repository has it.
+        auto kept = namesIn(dotfiles);
+        EXPECT_EQ(kept.size(), c.target && !json::accept(*c.target) ? 2u : 1u);
+        if (kept.size() == 2)
+            EXPECT_EQ(TestSupport::readFile(dotfiles / kept[1]), *c.target);
+        EXPECT_EQ(namesIn(folder), std::vector<std::string> { "suite.json" });
     }
 }
 
