@@ -9,6 +9,12 @@
 namespace Pupnik {
 
 struct SessionFocuser::Request {
+    Request(Placement placement, Completion completion)
+        : placement(std::move(placement))
+        , completion(std::move(completion))
+    {
+    }
+
     Placement placement;
     Completion completion;
     Platform::WindowId window { 0 };
@@ -131,10 +137,8 @@ bool SessionFocuser::focus(std::vector<PawletKit::SessionTarget> const& targets,
     }
 
     Platform::Log::line(targetLine(placed->target, placed->cwd, placed->plan.app));
-    auto owned = std::make_unique<Request>();
+    auto owned = std::make_unique<Request>(std::move(*placed), std::move(completion));
     Request& request = *owned;
-    request.placement = std::move(*placed);
-    request.completion = std::move(completion);
     m_requests.push_back(std::move(owned));
 
     request.scriptResult = runStrategy(request.placement.plan);
