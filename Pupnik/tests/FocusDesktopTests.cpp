@@ -134,16 +134,18 @@ TEST(FocusOnTheDesktop, TheWaitingXtermBecomesTheActiveWindowAlsoWhenMinimised)
         EXPECT_TRUE(active) << what << ": the active window is " << windows.activeWindow().value_or(0) << ", not " << window;
         std::cout << "[ focus    ] " << what << ": request to active window in " << milliseconds << " ms\n";
         EXPECT_TRUE(waitUntil([&] { return outcome.has_value(); })) << what;
-        if (outcome)
+        if (outcome) {
             EXPECT_TRUE(outcome->success) << what << ": " << outcome->description();
+        }
         return outcome;
     };
 
     // The working agent's window in front first, so the request has something to change.
     bringForward(working.session("working-session"), workingWindow, "the working agent");
     auto outcome = bringForward(session, waitingWindow, "the waiting agent");
-    if (outcome)
+    if (outcome) {
         EXPECT_EQ(outcome->method, "activate(options:)");
+    }
 
     bringForward(working.session("working-session"), workingWindow, "the working agent again");
     EXPECT_EQ(std::system(("xdotool windowminimize " + std::to_string(waitingWindow)).c_str()), 0);
