@@ -104,7 +104,10 @@ std::optional<int32_t> SessionFocuser::frontmostPid()
     auto active = m_services.windows.activeWindow();
     if (!active)
         return std::nullopt;
-    return Workspace::read(m_services.windows, *m_services.processes).owner(*active);
+    for (auto const& window : m_services.windows.windows())
+        if (window.id == *active && window.pid > 0)
+            return window.pid;
+    return std::nullopt;
 }
 
 bool SessionFocuser::focus(std::vector<PawletKit::SessionTarget> const& targets, Completion completion)

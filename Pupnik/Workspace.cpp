@@ -65,15 +65,6 @@ std::vector<PupnikCore::RunningAppInfo> Workspace::infos() const
     return list;
 }
 
-std::optional<int32_t> Workspace::owner(Platform::WindowId window) const
-{
-    for (auto const& app : m_applications)
-        for (auto const& w : app.windows)
-            if (w.id == window)
-                return app.info.pid;
-    return std::nullopt;
-}
-
 std::optional<Platform::ManagedWindow> Workspace::sessionWindow(Application const& application, SessionHint const& hint)
 {
     std::vector<Platform::ManagedWindow const*> candidates;

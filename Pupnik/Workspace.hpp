@@ -37,8 +37,6 @@ public:
     Application const* application(int32_t pid) const;
     std::optional<PupnikCore::RunningAppInfo> info(int32_t pid) const;
     std::vector<PupnikCore::RunningAppInfo> infos() const;
-    // The process that owns the window, when the window says.
-    std::optional<int32_t> owner(Platform::WindowId window) const;
 
     // The application's window that shows the session, where it owns several (a terminal server's
     // windows): the preferred one; else the only one; else the one whose title names the terminal or

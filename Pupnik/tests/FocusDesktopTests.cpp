@@ -142,12 +142,14 @@ TEST(FocusOnTheDesktop, TheWaitingXtermBecomesTheActiveWindowAlsoWhenMinimised)
 
     // The working agent's window in front first, so the request has something to change.
     bringForward(working.session("working-session"), workingWindow, "the working agent");
+    ASSERT_EQ(windows.activeWindow(), workingWindow);
     auto outcome = bringForward(session, waitingWindow, "the waiting agent");
     if (outcome) {
         EXPECT_EQ(outcome->method, "activate(options:)");
     }
 
     bringForward(working.session("working-session"), workingWindow, "the working agent again");
+    ASSERT_EQ(windows.activeWindow(), workingWindow);
     EXPECT_EQ(std::system(("xdotool windowminimize " + std::to_string(waitingWindow)).c_str()), 0);
     ASSERT_TRUE(waitUntil([&] {
         auto w = windowOf(windows, waiting.pid());
