@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
@@ -164,4 +166,50 @@ TEST(FocusOnTheDesktop, TheWaitingXtermBecomesTheActiveWindowAlsoWhenMinimised)
     ASSERT_TRUE(first) << "the working agent's window went away";
     EXPECT_EQ(first->id, workingWindow);
     EXPECT_FALSE(first->isMinimized);
+    // What the window system read of the xterm's own properties.
+    EXPECT_EQ(shown->title, "agent-waiting");
+    EXPECT_EQ(shown->wmInstance, "xterm");
+    EXPECT_EQ(shown->wmClass, "XTerm");
+    EXPECT_TRUE(shown->isNormal);
+}
+
+// A waiting agent's window on another desktop is moved to the one the user looks at, rather than
+// the user being taken to it.
+TEST(FocusOnTheDesktop, AWindowOnAnotherDesktopComesToTheCurrentOne)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X11 desktop: run through scripts/with-desktop.sh";
+    TestSupport::TemporaryDirectory folder;
+    Platform::X11WindowSystem windows;
+    Xterm waiting("agent-elsewhere", folder.path());
+    ASSERT_TRUE(waiting.shell());
+    ASSERT_TRUE(waitUntil([&] { return windowOf(windows, waiting.pid()).has_value(); }));
+    auto const window = windowOf(windows, waiting.pid())->id;
+    auto desktopOf = [](std::string const& query) {
+        std::string output;
+        if (FILE* pipe = ::popen(("xdotool " + query).c_str(), "r")) {
+            char buffer[64] {};
+            while (std::fgets(buffer, sizeof buffer, pipe))
+                output += buffer;
+            ::pclose(pipe);
+        }
+        return output.empty() ? -1 : std::atoi(output.c_str());
+    };
+    int const current = desktopOf("get_desktop");
+    ASSERT_GE(current, 0);
+    int const other = current == 0 ? 1 : 0;
+    EXPECT_EQ(std::system(("xdotool set_desktop_for_window " + std::to_string(window) + " " + std::to_string(other)).c_str()), 0);
+    ASSERT_TRUE(waitUntil([&] { return desktopOf("get_desktop_for_window " + std::to_string(window)) == other; }))
+        << "the window manager did not move the window away";
+
+    Platform::QtScheduler scheduler(QCoreApplication::instance());
+    Platform::QtMainLoopWait wait;
+    Platform::SystemClock clock;
+    ScriptedAlertPresenter alerts;
+    SessionFocuser focuser({ windows, scheduler, wait, clock, alerts, std::make_shared<Platform::ChildProcessRunner>(),
+        PawletKit::currentEnvironment(), [] { return 7u; } });
+    EXPECT_TRUE(focuser.focus({ waiting.session("elsewhere-session") }));
+    EXPECT_TRUE(waitUntil([&] { return windows.activeWindow() == window; })) << "active: " << windows.activeWindow().value_or(0);
+    EXPECT_EQ(desktopOf("get_desktop_for_window " + std::to_string(window)), current);
+    EXPECT_EQ(desktopOf("get_desktop"), current);
 }
