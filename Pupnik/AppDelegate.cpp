@@ -15,8 +15,13 @@
 #include "app-core/ResourceLocations.hpp"
 #include "app-core/SettingsToggle.hpp"
 #include "app-core/StatusText.hpp"
+#include "platform/ChildProcessRunner.hpp"
+#include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
 #include "platform/Desktop/QtScreens.hpp"
+#include "platform/Desktop/X11InputTime.hpp"
+#include "platform/Desktop/X11WindowSystem.hpp"
+#include "platform/FakeWindowSystem.hpp"
 #include "platform/FileDefaultsStore.hpp"
 #include "platform/InstallLayout.hpp"
 #include "platform/Log.hpp"
@@ -26,6 +31,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <csignal>
+#include <random>
 
 namespace Pupnik {
 
@@ -48,6 +54,10 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     desktop.makePanel = [] { return std::make_unique<PetPanel>(); };
     desktop.signalWatcher = std::make_unique<Platform::SignalWatcher>();
     desktop.alerts = std::make_unique<MessageBoxAlertPresenter>();
+    // Activation requests carry the time of the click that asked for them.
+    auto inputTime = std::make_shared<Platform::X11InputTime>();
+    desktop.windows = std::make_unique<Platform::X11WindowSystem>([inputTime] { return inputTime->lastInputTime(); });
+    desktop.makeWait = [] { return std::make_unique<Platform::QtMainLoopWait>(); };
     return desktop;
 }
 
@@ -65,6 +75,21 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     // the folder ever be unusable.
     if (!m_defaults)
         m_defaults = std::make_unique<Platform::MemoryDefaultsStore>();
+    // None given (tests): a desktop without windows, so no session is ever placed.
+    if (!m_desktop.windows)
+        m_desktop.windows = std::make_unique<Platform::FakeWindowSystem>();
+    m_focusWait = makeWait();
+    m_connectionWait = makeWait();
+    m_focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services { *m_desktop.windows, *m_desktop.scheduler, *m_focusWait,
+        *m_desktop.clock, *m_alerts, std::make_shared<Platform::ChildProcessRunner>(), m_environment,
+        [random = std::make_shared<std::mt19937>(std::random_device {}())] { return static_cast<uint32_t>((*random)()); } });
+}
+
+std::unique_ptr<Platform::MainLoopWait> AppDelegate::makeWait() const
+{
+    if (m_desktop.makeWait)
+        return m_desktop.makeWait();
+    return std::make_unique<Platform::InlineMainLoopWait>();
 }
 
 AppDelegate::~AppDelegate()
@@ -131,7 +156,7 @@ void AppDelegate::applicationDidFinishLaunching()
         if (self)
             self->openTerminal(request);
     };
-    // The terminal jumper's explanation is wired here.
+    m_focuser->jumper().showsExplanation = !m_options.noModals;
 
     m_connector = std::make_unique<PupnikCore::ClaudeConnector>(
         m_options.claudeSettingsURL, m_options.paths, PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment);
@@ -268,8 +293,8 @@ AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const& event)
         m_approvalPopoverWindow->showRelativeTo(m_pet ? m_pet->view() : nullptr, pending);
         return ClickRoad::approvalPopover;
     }
-    // Then the session focuser tries waitingTargets() and takes sessionFocus when it places one;
-    // otherwise the status menu pops up at the click.
+    if (m_focuser->focus(waitingTargets()))
+        return ClickRoad::sessionFocus;
     popUpMenu(event);
     return ClickRoad::menu;
 }
@@ -323,9 +348,9 @@ std::vector<PawletKit::SessionTarget> AppDelegate::terminalTargets(PawletKit::Ap
     return targets;
 }
 
-void AppDelegate::openTerminal(PawletKit::ApprovalRequest const&)
+void AppDelegate::openTerminal(PawletKit::ApprovalRequest const& request)
 {
-    // The session focuser brings terminalTargets(request) forward.
+    m_focuser->focus(terminalTargets(request));
 }
 
 void AppDelegate::applyDemo(PupnikCore::Clip clip)
@@ -350,7 +375,7 @@ PupnikCore::MenuModel AppDelegate::makeMenuModel() const
     inputs.connector = m_connector.get();
     inputs.driver = m_driver.get();
     inputs.options = &m_options;
-    // The session focuser names the waiting session's application here; there is none yet.
+    inputs.waitingAppName = [this] { return m_focuser->appName(waitingTargets()); };
     return MenuModelBuilder::makeMenuModel(inputs);
 }
 
@@ -459,7 +484,7 @@ ConnectionActions AppDelegate::connectionActions()
             if (m_driver)
                 m_driver->tick();
         },
-        *m_alerts);
+        *m_alerts, m_connectionWait.get());
 }
 
 void AppDelegate::connect()

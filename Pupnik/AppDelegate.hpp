@@ -15,6 +15,7 @@
 #include "Pupnik/MenuBarController.hpp"
 #include "Pupnik/OnboardingWindowController.hpp"
 #include "Pupnik/PetController.hpp"
+#include "Pupnik/SessionFocuser.hpp"
 #include "Pupnik/SettingsActions.hpp"
 #include "Pupnik/SpriteStore.hpp"
 #include "app-core/ApprovalPopover.hpp"
@@ -25,7 +26,9 @@
 #include "platform/DefaultsStore.hpp"
 #include "platform/Desktop/Screens.hpp"
 #include "platform/Desktop/SignalWatcher.hpp"
+#include "platform/MainLoopWait.hpp"
 #include "platform/Scheduler.hpp"
+#include "platform/WindowSystem.hpp"
 
 #include <QObject>
 #include <QPointer>
@@ -62,6 +65,10 @@ public:
         std::optional<bool> trayAvailable;
         // Opens the feedback mail; the user's mail application when absent.
         AboutAndLogin::URLOpener openURL;
+        // The windows a waiting session is found in; none (tests) means a desktop without windows.
+        std::unique_ptr<Platform::WindowSystem> windows;
+        // Makes the waits that keep the event loop turning; without it work runs inline (tests).
+        std::function<std::unique_ptr<Platform::MainLoopWait>()> makeWait;
 
         static Desktop real();
     };
@@ -135,6 +142,7 @@ public:
     PupnikCore::LaunchURLQueue const& urlQueue() const { return m_urlQueue; }
     MenuBarController* menuBar() { return m_menuBar.get(); }
     OnboardingWindowController& onboarding() { return m_onboarding; }
+    SessionFocuser& focuser() { return *m_focuser; }
 
 private:
     std::optional<std::filesystem::path> spriteDirectory() const;
@@ -145,6 +153,7 @@ private:
     SettingsActions settingsActions();
     AboutAndLogin aboutAndLogin();
     ConnectionActions connectionActions();
+    std::unique_ptr<Platform::MainLoopWait> makeWait() const;
 
     LaunchOptions m_options;
     PawletKit::Environment m_environment;
@@ -163,6 +172,10 @@ private:
     PupnikCore::LaunchURLQueue m_urlQueue;
     std::unique_ptr<AlertPresenter> m_alerts;
     OnboardingWindowController m_onboarding;
+    std::unique_ptr<Platform::MainLoopWait> m_focusWait;
+    std::unique_ptr<SessionFocuser> m_focuser;
+    // Connection changes wait on their own, so a focus request never holds one up.
+    std::unique_ptr<Platform::MainLoopWait> m_connectionWait;
     // The menu holds its actions weakly; the delegate owns them and goes after the menu.
     std::shared_ptr<MenuBarActions> m_menuActions;
     std::unique_ptr<MenuBarController> m_menuBar;
