@@ -14,8 +14,13 @@
 #include "app-core/ResourceLocations.hpp"
 #include "app-core/SettingsToggle.hpp"
 #include "app-core/StatusText.hpp"
+#include "platform/ChildProcessRunner.hpp"
+#include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
 #include "platform/Desktop/QtScreens.hpp"
+#include "platform/Desktop/X11InputTime.hpp"
+#include "platform/Desktop/X11WindowSystem.hpp"
+#include "platform/FakeWindowSystem.hpp"
 #include "platform/FileDefaultsStore.hpp"
 #include "platform/InstallLayout.hpp"
 #include "platform/Log.hpp"
@@ -26,6 +31,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <csignal>
+#include <random>
 
 namespace Pupnik {
 
@@ -49,6 +55,10 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     desktop.makePanel = [] { return std::make_unique<PetPanel>(); };
     desktop.signalWatcher = std::make_unique<Platform::SignalWatcher>();
     desktop.alerts = std::make_unique<MessageBoxAlertPresenter>();
+    // Activation requests carry the time of the click that asked for them.
+    auto inputTime = std::make_shared<Platform::X11InputTime>();
+    desktop.windows = std::make_unique<Platform::X11WindowSystem>([inputTime] { return inputTime->lastInputTime(); });
+    desktop.makeWait = [] { return std::make_unique<Platform::QtMainLoopWait>(); };
     return desktop;
 }
 
@@ -70,6 +80,21 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
         m_defaults = std::make_unique<Platform::MemoryDefaultsStore>();
     if (!m_desktop.zone)
         m_desktop.zone = std::make_unique<Platform::SystemTimeZone>();
+    // None given (tests): a desktop without windows, so no session is ever placed.
+    if (!m_desktop.windows)
+        m_desktop.windows = std::make_unique<Platform::FakeWindowSystem>();
+    m_focusWait = makeWait();
+    m_connectionWait = makeWait();
+    m_focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services { *m_desktop.windows, *m_desktop.scheduler, *m_focusWait,
+        *m_desktop.clock, *m_alerts, std::make_shared<Platform::ChildProcessRunner>(), m_environment,
+        [random = std::make_shared<std::mt19937>(std::random_device {}())] { return static_cast<uint32_t>((*random)()); } });
+}
+
+std::unique_ptr<Platform::MainLoopWait> AppDelegate::makeWait() const
+{
+    if (m_desktop.makeWait)
+        return m_desktop.makeWait();
+    return std::make_unique<Platform::InlineMainLoopWait>();
 }
 
 AppDelegate::~AppDelegate()
@@ -127,7 +152,7 @@ void AppDelegate::applicationDidFinishLaunching()
     m_approvalPopover->onDecide = m_lifeGuard.whileAlive(
         [this](std::string const& id, PawletKit::ApprovalDecision decision) { answerApproval(id, decision); });
     m_approvalPopover->onOpenTerminal = m_lifeGuard.whileAlive([this](PawletKit::ApprovalRequest const& request) { openTerminal(request); });
-    // TODO: the session focuser's terminal jumper takes its explanation setting (the noModals option) here.
+    m_focuser->jumper().showsExplanation = !m_options.noModals;
 
     m_connector = std::make_unique<PupnikCore::ClaudeConnector>(m_options.claudeSettingsURL, m_options.paths,
         PupnikCore::ClaudeConnector::defaultHelperCandidates(), m_environment, *m_desktop.clock);
@@ -136,7 +161,7 @@ void AppDelegate::applicationDidFinishLaunching()
         if (m_driver)
             m_driver->tick();
     };
-    m_connectionActions.emplace(*m_connector, m_options.paths, tick, *m_alerts);
+    m_connectionActions.emplace(*m_connector, m_options.paths, tick, *m_alerts, m_connectionWait.get());
 
     buildMenuBar();
     // TODO: the cloud publisher starts here unless it is switched off.
@@ -255,7 +280,8 @@ AppDelegate::ClickRoad AppDelegate::handlePetClick(QMouseEvent const& event)
         m_approvalPopover->show();
         return ClickRoad::approvalPopover;
     }
-    // TODO: the session focuser tries waitingTargets() here and takes sessionFocus when it places one.
+    if (m_focuser->focus(waitingTargets()))
+        return ClickRoad::sessionFocus;
     // Otherwise the status menu pops up at the click.
     popUpMenu(event);
     return ClickRoad::menu;
@@ -310,9 +336,9 @@ std::vector<PawletKit::SessionTarget> AppDelegate::terminalTargets(PawletKit::Ap
     return targets;
 }
 
-void AppDelegate::openTerminal(PawletKit::ApprovalRequest const&)
+void AppDelegate::openTerminal(PawletKit::ApprovalRequest const& request)
 {
-    // TODO: the session focuser brings terminalTargets(request) forward.
+    m_focuser->focus(terminalTargets(request));
 }
 
 void AppDelegate::applyDemo(PupnikCore::Clip clip)
@@ -342,7 +368,7 @@ PupnikCore::MenuModel AppDelegate::makeMenuModel()
     inputs.connector = m_connector.get();
     inputs.driver = m_driver.get();
     inputs.options = &m_options;
-    // TODO: the session focuser names the waiting session's application here.
+    inputs.waitingAppName = [this] { return m_focuser->appName(waitingTargets()); };
     return MenuModelBuilder::makeMenuModel(inputs);
 }
 

@@ -16,6 +16,7 @@
 #include "Pupnik/MenuBarController.hpp"
 #include "Pupnik/OnboardingWindowController.hpp"
 #include "Pupnik/PetController.hpp"
+#include "Pupnik/SessionFocuser.hpp"
 #include "Pupnik/SettingsActions.hpp"
 #include "Pupnik/SpriteStore.hpp"
 #include "app-core/ApprovalPopover.hpp"
@@ -26,8 +27,10 @@
 #include "platform/DefaultsStore.hpp"
 #include "platform/Desktop/Screens.hpp"
 #include "platform/Desktop/SignalWatcher.hpp"
+#include "platform/MainLoopWait.hpp"
 #include "platform/Scheduler.hpp"
 #include "platform/TimeZone.hpp"
+#include "platform/WindowSystem.hpp"
 
 #include <QObject>
 #include <exception>
@@ -66,6 +69,10 @@ public:
         std::optional<bool> trayAvailable;
         // Opens the feedback mail; the user's mail application when absent.
         AboutAndLogin::URLOpener openURL;
+        // The windows a waiting session is found in; none (tests) means a desktop without windows.
+        std::unique_ptr<Platform::WindowSystem> windows;
+        // Makes the waits that keep the event loop turning; without it work runs inline (tests).
+        std::function<std::unique_ptr<Platform::MainLoopWait>()> makeWait;
 
         static Desktop real();
     };
@@ -139,6 +146,7 @@ public:
     PupnikCore::LaunchURLQueue const& urlQueue() const { return m_urlQueue; }
     MenuBarController* menuBar() { return m_menuBar.get(); }
     OnboardingWindowController& onboarding() { return m_onboarding; }
+    SessionFocuser& focuser() { return *m_focuser; }
 
 private:
     std::optional<std::filesystem::path> spriteDirectory() const;
@@ -149,6 +157,7 @@ private:
     // The pet's tooltip from the last state and the pending requests; a demo's says nothing.
     void refreshPetTooltip();
     SettingsActions::Hooks settingsHooks();
+    std::unique_ptr<Platform::MainLoopWait> makeWait() const;
 
     LaunchOptions m_options;
     PawletKit::Environment m_environment;
@@ -167,6 +176,10 @@ private:
     PupnikCore::LaunchURLQueue m_urlQueue;
     std::unique_ptr<AlertPresenter> m_alerts;
     OnboardingWindowController m_onboarding;
+    std::unique_ptr<Platform::MainLoopWait> m_focusWait;
+    std::unique_ptr<SessionFocuser> m_focuser;
+    // Connection changes wait on their own, so a focus request never holds one up.
+    std::unique_ptr<Platform::MainLoopWait> m_connectionWait;
     // The menu's actions, built once; each looks up the part it drives when it runs.
     SettingsActions m_settingsActions;
     AboutAndLogin m_aboutAndLogin;

@@ -1,6 +1,9 @@
 #include "Pupnik/ConnectionActions.hpp"
 
 #include "app-core/Localized.hpp"
+#include "platform/Log.hpp"
+
+#include <exception>
 
 namespace Pupnik {
 
@@ -8,12 +11,36 @@ using PupnikCore::localized;
 using PupnikCore::localizedFormat;
 
 ConnectionActions::ConnectionActions(PupnikCore::ClaudeConnector const& connector, PawletKit::Paths paths, std::function<void()> tick,
-    AlertPresenter& alerts)
+    AlertPresenter& alerts, Platform::MainLoopWait* wait)
     : m_connector(connector)
     , m_paths(std::move(paths))
     , m_tick(std::move(tick))
     , m_alerts(alerts)
+    , m_wait(wait)
 {
+}
+
+bool ConnectionActions::runConnector(std::function<void()> const& work)
+{
+    if (!m_wait) {
+        work();
+        return true;
+    }
+    std::exception_ptr failure;
+    bool const ran = m_wait->runOffMainThread([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    if (!ran) {
+        Platform::Log::line("connect: still busy with the last connection change; this one is ignored");
+        return false;
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    return true;
 }
 
 void ConnectionActions::connect()
@@ -38,7 +65,8 @@ std::optional<PupnikCore::ClaudeConnector::InstallReport> ConnectionActions::ins
 {
     std::optional<PupnikCore::ClaudeConnector::InstallReport> report;
     try {
-        report = m_connector.install();
+        if (!runConnector([&] { report = m_connector.install(); }))
+            return std::nullopt;
     } catch (std::exception const& error) {
         m_alerts.run(Alert::error(localized("connect.fail.title"), error));
         return std::nullopt;
@@ -57,7 +85,8 @@ void ConnectionActions::disconnect()
     try {
         // Deleting takes only what we and the agent tool made: the folder may be one the user
         // named through PUPNIK_SUPPORT_DIR and hold files of theirs.
-        m_connector.uninstall(answer == Alert::secondButton);
+        if (!runConnector([&] { m_connector.uninstall(answer == Alert::secondButton); }))
+            return;
     } catch (std::exception const& error) {
         m_alerts.run(Alert::error(localized("disconnect.fail.title"), error));
         return;

@@ -152,8 +152,11 @@ ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
             result.ending = Result::Ending::timedOut;
             return result;
         }
-        if (reaped && now >= drainUntil)
+        if (reaped && now >= drainUntil) {
+            // What the program left behind still holds the pipes; nothing of it may outlive the run.
+            ::kill(-pid, SIGKILL);
             break;
+        }
 
         double until = reaped ? drainUntil : deadline;
         // Clamped while still a double: a time limit of days, or an infinite one, fits no int.

@@ -9,6 +9,7 @@
 #include "app-core/Localizer.hpp"
 #include "platform/ClockText.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
+#include "platform/FakeWindowSystem.hpp"
 #include "platform/ManualScheduler.hpp"
 #include "platform/SystemTimeZone.hpp"
 
@@ -101,6 +102,9 @@ public:
         alerts = ownedAlerts.get();
         desktop.alerts = std::move(ownedAlerts);
         desktop.trayAvailable = false;
+        auto ownedWindows = std::make_unique<Platform::FakeWindowSystem>();
+        windows = ownedWindows.get();
+        desktop.windows = std::move(ownedWindows);
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
         delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
         delegate->applicationWillFinishLaunching();
@@ -142,6 +146,8 @@ public:
     RecordingSurface* surface = nullptr;
     // Answers every alert with its first button.
     ScriptedAlertPresenter* alerts = nullptr;
+    // A desktop without windows until a test adds some.
+    Platform::FakeWindowSystem* windows = nullptr;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -294,6 +300,33 @@ TEST(AppDelegateClicks, PendingRequestWinsOverWaitingSessionsExceptInDemo)
         EXPECT_EQ(launch.delegate->handlePetClick(event), road);
         EXPECT_EQ(launch.delegate->approvalPopover().isShown(), road == AppDelegate::ClickRoad::approvalPopover);
     }
+}
+
+// The session's process owns a window: a click brings it forward, the popover's terminal button
+// too, and the menu names its application while an agent waits.
+TEST(AppDelegateClicks, AWaitingSessionsWindowIsBroughtForwardAndNamed)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_WAITING_SID", "debug-session" }, { "PUPNIK_DEBUG_WAITING_PIDS", "4242" } });
+    auto& windows = *launch.windows;
+    windows.managed.push_back({ 0x4242, 4242, "xterm", "XTerm", "agent", true, false, 1 });
+    windows.managed.push_back({ 0x9000, 9000, "firefox", "firefox", "news", true, false, 2 });
+    windows.active = 0x9000;
+    launch.appendEvent("Notification", "session-b", "permission_prompt");
+    launch.tick();
+    EXPECT_EQ(launch.delegate->makeMenuModel().waitingAppName, "XTerm");
+
+    auto event = click();
+    EXPECT_EQ(launch.delegate->handlePetClick(event), AppDelegate::ClickRoad::sessionFocus);
+    launch.scheduler->advance(1);
+    EXPECT_EQ(windows.active, 0x4242u);
+
+    windows.active = 0x9000;
+    PawletKit::ApprovalRequest request;
+    request.sessionId = "no-such-session";
+    launch.delegate->openTerminal(request);
+    launch.scheduler->advance(1);
+    EXPECT_EQ(windows.active, 0x4242u);
+    EXPECT_EQ(windows.sent.size(), 2u);
 }
 
 TEST(AppDelegateApprovals, ClickOpensThePopoverWhoseButtonsAnswerOnlyAfterTheSettleWindow)

@@ -1,6 +1,7 @@
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/ConnectionActions.hpp"
 #include "Pupnik/ScriptedAlertPresenter.hpp"
+#include "Pupnik/tests/FocusTestDesk.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
 
@@ -191,4 +192,45 @@ TEST_F(ConnectionHome, AFailedDisconnectStopsBeforeAnyData)
     EXPECT_EQ(alerts.shown().back().text, localizedFormat("connect.settingsUnparsable", { settingsFile().string() }));
     EXPECT_EQ(readFile(settingsFile()), "{ \"hooks\": ");
     EXPECT_TRUE(fs::exists(support() / "bin" / "pupnik-agent"));
+}
+
+// The self-test may take seconds: the connector works off the main thread while the event loop turns,
+// and whatever the user chooses meanwhile is refused rather than run against the half-made connection.
+TEST_F(ConnectionHome, WithAWaiterTheConnectorWorksOffTheMainThreadAndOneActionAtATime)
+{
+    Platform::ManualClock clock;
+    FocusTest::ScriptedWait wait(clock);
+    ScriptedAlertPresenter alerts({ Alert::firstButton, Alert::firstButton });
+    auto hooks = connector();
+    int ticks = 0;
+    ConnectionActions actions(
+        hooks, paths(), [&] { ++ticks; }, alerts, &wait);
+    int nested = 0;
+    wait.whileWorking = [&] {
+        if (nested++)
+            return;
+        actions.connect();
+        actions.disconnect();
+    };
+    testing::internal::CaptureStderr();
+    actions.connect();
+    std::string const log = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(wait.workOffMainThread, 1);
+    EXPECT_TRUE(hooks.isConnected());
+    EXPECT_EQ(ticks, 1);
+    // The refused disconnect still asked first; nothing else was shown until the connect's own alert.
+    EXPECT_EQ(alerts.titles(), (std::vector<std::string> { localized("disconnect.title"), localized("connect.done.title") }));
+    EXPECT_EQ(log,
+        "[Pupnik] connect: still busy with the last connection change; this one is ignored\n"
+        "[Pupnik] connect: still busy with the last connection change; this one is ignored\n");
+
+    // A failure on the other thread reaches the user as before.
+    wait.whileWorking = {};
+    auto missing = connector(missingTool());
+    ScriptedAlertPresenter failures;
+    ConnectionActions failing(missing, paths(), {}, failures, &wait);
+    failing.connect();
+    EXPECT_EQ(failures.titles(), std::vector<std::string> { localized("connect.fail.title") });
+    hooks.uninstall(true);
 }

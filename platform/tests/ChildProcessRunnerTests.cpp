@@ -1,6 +1,7 @@
 #include "PawletKit/tests/TestSupport.hpp"
 #include "platform/ChildProcessRunner.hpp"
 
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -132,4 +133,25 @@ TEST(ChildProcessRunner, TimeLimitsBeyondAnyClockStillLetTheProgramFinish)
         EXPECT_EQ(result.standardOutput, "done\n") << timeout;
     }
     EXPECT_EQ(runShell("sleep 5", std::numeric_limits<double>::quiet_NaN()).ending, Ending::timedOut);
+}
+
+// An editor's launcher that hands the pipes to what it started and exits: its answer counts, the
+// run ends a grace period later, and what it left behind is stopped.
+TEST(ChildProcessRunner, WhatAnExitedProgramLeftHoldingThePipesIsStopped)
+{
+    TestSupport::TemporaryDirectory folder;
+    auto pidFile = folder.path() / "pids";
+    auto script = "sleep 300 & echo $! > '" + pidFile.string() + "'; echo launched";
+    auto const started = std::chrono::steady_clock::now();
+    auto result = runShell(script, 30);
+    auto const seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    EXPECT_EQ(result.ending, Ending::exited);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.standardOutput, "launched\n");
+    EXPECT_LT(seconds, 10) << "waited for the left-behind program";
+
+    std::ifstream pids(pidFile);
+    pid_t leftBehind = 0;
+    ASSERT_TRUE(pids >> leftBehind);
+    EXPECT_TRUE(processIsGone(leftBehind));
 }
