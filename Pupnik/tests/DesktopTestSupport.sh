@@ -100,11 +100,15 @@ tray_window() {
   return 1
 }
 embedded() { tray_window >/dev/null; }
-# An open menu: a shown popup menu of ours.
+# An open menu: a shown override-redirect window of ours, taller than a row (which the tray icon and
+# a tooltip are not). Qt marks it with no menu type.
 menu_window() {
-  local w
+  local w info height
   for w in $(shown_windows); do
-    [[ $(type_of "$w") == _NET_WM_WINDOW_TYPE_POPUP_MENU ]] && { echo "$w"; return 0; }
+    info=$(xwininfo -id "$w" 2>/dev/null)
+    [[ $info == *'Override Redirect State: yes'* ]] || continue
+    height=$(sed -n 's/.*Height: \([0-9]*\).*/\1/p' <<<"$info")
+    ((height > 100)) && { echo "$w"; return 0; }
   done
   return 1
 }

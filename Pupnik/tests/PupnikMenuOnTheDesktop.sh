@@ -112,7 +112,8 @@ wait_for 10 menu_closed || fail "Escape left the menu open"
 # 6. Disconnect from the menu's agents list; the first answer keeps the support folder.
 open_menu || fail "the menu did not open for disconnect"
 keys Up Up Up Up Up Right Return
-if wait_for 20 alert_shown; then pass "disconnect asks first"; else fail "disconnect asked nothing"; fi
+# While it asks, the hooks are still in place.
+if wait_for 20 alert_shown && connected; then pass "disconnect asks first"; else fail "disconnect asked nothing (settings file: $(cat "$claude"))"; fi
 dismiss_alert || fail "the disconnect question did not go"
 wait_for 20 alert_shown && dismiss_alert
 restored() { [[ $(jq -S -c . "$claude" 2>/dev/null) == "$(jq -S -c . <<<"$original")" ]]; }
