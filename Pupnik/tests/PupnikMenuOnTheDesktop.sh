@@ -118,7 +118,12 @@ dismiss_alert || fail "the disconnect question did not go"
 wait_for 20 alert_shown && dismiss_alert
 restored() { [[ $(jq -S -c . "$claude" 2>/dev/null) == "$(jq -S -c . <<<"$original")" ]]; }
 if wait_for 20 restored; then pass "disconnect gave the settings file back: $(cat "$claude")"; else fail "after disconnect the settings file is $(cat "$claude")"; fi
-[[ -d $PUPNIK_SUPPORT_DIR ]] || fail "keeping the support folder removed it"
+# The running application keeps the folder anyway: its data is what shows the choice.
+if [[ -x $PUPNIK_SUPPORT_DIR/bin/pupnik-agent && -f $PUPNIK_SUPPORT_DIR/events.jsonl ]]; then
+  pass "keeping the data kept the agent tool and the event file"
+else
+  fail "keeping the data removed it: $(ls -R "$PUPNIK_SUPPORT_DIR" 2>&1 | tr '\n' ' ')"
+fi
 
 kill -TERM "$pupnik_pid"
 wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
