@@ -1,34 +1,57 @@
 #!/usr/bin/env bash
 # Runs a command on a desktop of its own: a fresh Xvfb on a free display number with the icewm
-# window manager, both stopped afterwards. The command's exit status is the script's.
+# window manager and its tray, both stopped afterwards. The command starts only once the window
+# manager runs and its tray is shown; the command's exit status is the script's.
 set -u
 folder=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$folder/display" 2>"$folder/xvfb.log" &
-server=$!
-for _ in $(seq 200); do [[ -s "$folder/display" ]] && break; sleep 0.05; done
-if [[ ! -s "$folder/display" ]]; then
-  echo "with-desktop: Xvfb did not start" >&2
-  cat "$folder/xvfb.log" >&2
-  kill "$server" 2>/dev/null
+server=
+manager=
+stop() {
+  [[ -n $manager ]] && kill "$manager" 2>/dev/null
+  [[ -n $server ]] && kill "$server" 2>/dev/null
+  wait 2>/dev/null
   rm -rf "$folder"
+}
+give_up() {
+  echo "with-desktop: $1" >&2
+  local log
+  for log in "$folder"/*.log; do [[ -s $log ]] && { echo "--- $log" >&2; cat "$log" >&2; }; done
+  stop
   exit 1
-fi
-export DISPLAY=":$(cat "$folder/display")"
-export QT_QPA_PLATFORM=xcb
-icewm >"$folder/icewm.log" 2>&1 &
-manager=$!
-# The window manager announces itself on the root window; without xprop, give it a moment.
-if command -v xprop >/dev/null; then
-  for _ in $(seq 200); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+}
+# within SECONDS COMMAND...: polls until the command succeeds or the time is up.
+within() {
+  local deadline=$(($(date +%s) + $1))
+  shift
+  until "$@"; do
+    (($(date +%s) > deadline)) && return 1
     sleep 0.05
   done
-else
-  sleep 2
-fi
+}
+for tool in Xvfb icewm xprop xwininfo; do
+  command -v "$tool" >/dev/null || give_up "$tool is missing (bash scripts/install-deps.sh installs it)"
+done
+
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$folder/display" 2>"$folder/xvfb.log" &
+server=$!
+display_known() { [[ -s $folder/display ]]; }
+within 30 display_known || give_up "Xvfb did not start"
+export DISPLAY=":$(cat "$folder/display")"
+export QT_QPA_PLATFORM=xcb
+
+# The window manager with no configuration of the user's, so that its tray is always there.
+mkdir -p "$folder/icewm"
+ICEWM_PRIVCFG=$folder/icewm icewm >"$folder/icewm.log" 2>&1 &
+manager=$!
+# It announces itself on the root window; its tray takes the selection that tray icons look for
+# through a window of its own, "YXTrayProxy".
+manages() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
+tray_owned() { xwininfo -root -tree 2>/dev/null | grep -q '"YXTrayProxy"'; }
+running() { kill -0 "$manager" 2>/dev/null || give_up "icewm ended"; }
+ready() { running && manages && tray_owned; }
+within 30 ready || give_up "icewm did not show its tray"
+
 "$@"
 status=$?
-kill "$manager" "$server" 2>/dev/null
-wait "$manager" "$server" 2>/dev/null
-rm -rf "$folder"
+stop
 exit "$status"

@@ -10,22 +10,16 @@ pupnik=$1
 agent=$2
 source "$(dirname "$0")/DesktopTestSupport.sh"
 
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
-export PUPNIK_SUPPORT_DIR=$work/support PUPNIK_SKIP_ONBOARDING=1 PUPNIK_NO_CLOUD=1
-export PUPNIK_DEBUG_FRAME_FILE=$work/frame PUPNIK_CODEX_SESSIONS_DIR=$work/codex
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_private_home
+export PUPNIK_SKIP_ONBOARDING=1 PUPNIK_DEBUG_FRAME_FILE=$work/frame
 approvals=$PUPNIK_SUPPORT_DIR/approvals
 
 request_count() { find "$approvals" -maxdepth 1 -name '*.json' ! -name '.*' 2>/dev/null | wc -l; }
 has_requests() { (($(request_count) == $1)); }
-alive() { kill -0 "$1" 2>/dev/null; }
-dead() { ! kill -0 "$1" 2>/dev/null; }
-pet_window() { xdotool search --onlyvisible --pid "$pupnik_pid" --name '^Pupnik$' 2>/dev/null | head -n 1; }
-# The popover is the application's other visible window, 460 pixels wide.
+# The popover: a shown window of ours other than the pet, 460 pixels wide.
 popover_window() {
   local id
-  for id in $(xdotool search --onlyvisible --pid "$pupnik_pid" 2>/dev/null); do
+  for id in $(shown_windows); do
     [[ $id == "$pet" ]] && continue
     [[ $(xwininfo -id "$id" 2>/dev/null | sed -n 's/.*Width: *\([0-9]*\).*/\1/p') == 460 ]] && { echo "$id"; return 0; }
   done
@@ -74,22 +68,23 @@ press() {
 answered() { # NAME DECISION
   grep -q '"hookSpecificOutput"' "$work/$1.answer" && grep -q '"behavior": *"'"$2"'"' "$work/$1.answer"
 }
-# Counts a window's clearly green and clearly red pixels ("green red"); the text is antialiased, so
-# a hue stands for its colour.
+# Counts a window's clearly green and clearly red pixels into $green and $red; the text is
+# antialiased, so a hue stands for its colour.
 tinted_pixels() {
-  import -window "$1" -depth 8 txt:- 2>/dev/null | awk -F'[(),]' '/^[0-9]/ {
+  read -r green red < <(import -window "$1" -depth 8 txt:- 2>/dev/null | awk -F'[(),]' '/^[0-9]/ {
       r = $3; g = $4; b = $5
       if (g > r + 40 && g > b + 20) green++
       if (r > g + 60 && r > b + 60) red++
-    } END { print green + 0, red + 0 }'
+    } END { print green + 0, red + 0 }')
 }
+# The popover paints some time after it is mapped.
+diff_coloured() { tinted_pixels "$popover" && ((green > 0 && red > 0)); }
 
 "$pupnik" 2>"$work/pupnik.log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
-started() { [[ -n $(pet_window) && -s $work/frame ]] && grep -q 'codex: ' "$work/pupnik.log"; }
+started() { pet_window >/dev/null && [[ -s $work/frame ]] && grep -q 'codex: ' "$work/pupnik.log"; }
 wait_for 20 started || fail "Pupnik did not show its pet"
-# Taken before any popover exists: both windows carry the application's name.
 pet=$(pet_window)
 
 # 1. An Edit waits; a click on the pet opens the popover with the diff; Allow answers it.
@@ -97,14 +92,11 @@ ask allowed edit-1
 allowed=$asked
 wait_for 10 has_requests 1 || fail "the Edit did not reach the mailbox"
 if open_popover; then pass "a click on the pet opened the popover $popover ($(window_box "$popover"))"; else fail "no popover after clicks on the pet"; fi
+green=0 red=0
+if [[ -n $popover ]] && wait_for 10 diff_coloured; then pass "the diff is coloured: $green green and $red red pixels"; else fail "diff colours: $green green, $red red pixels"; fi
 if [[ -n ${PUPNIK_POPOVER_SCREENSHOT:-} ]]; then
   import -window root "$PUPNIK_POPOVER_SCREENSHOT" && pass "screenshot in $PUPNIK_POPOVER_SCREENSHOT"
 fi
-green=0 red=0
-if [[ -n $popover ]]; then
-  read -r green red < <(tinted_pixels "$popover")
-fi
-if ((green > 0 && red > 0)); then pass "the diff is coloured: $green green and $red red pixels"; else fail "diff colours: $green green, $red red pixels"; fi
 alive "$allowed" || fail "the agent tool did not wait: $(cat "$work/allowed.log")"
 press allow
 if wait_for 10 dead "$allowed" && answered allowed allow; then
@@ -152,5 +144,4 @@ else
 fi
 wait_for 10 popover_gone || fail "the popover stayed open after the last request"
 
-((failures == 0)) || { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
+finish
