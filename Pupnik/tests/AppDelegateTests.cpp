@@ -275,7 +275,7 @@ TEST(AppDelegateStates, TooltipTellsWaitingFromApprovalOutsideDiscreetMode)
 // request, not even one left waiting from an earlier run; the next tick does.
 TEST(AppDelegateStates, TheDriversFirstStateArrivesBeforeTheDriverIsStored)
 {
-    Launch launch({}, nlohmann::json::object(), [](Launch& launch) { launch.postRequest("session-a"); });
+    Launch launch({}, { { "pet.discreet", false } }, [](Launch& launch) { launch.postRequest("session-a"); });
     ASSERT_NE(launch.delegate->driver(), nullptr);
     EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::poop);
     EXPECT_EQ(launch.surface->tip, PupnikCore::localized("pet.tooltip.waiting"));

@@ -184,12 +184,14 @@ TEST(EngineDriver, StaleRequestsAreSweptOnceASecond)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Pupnik] approval: swept orphan first\n");
 
     postStale("second");
+    testing::internal::CaptureStderr();
     for (int tick = 1; tick <= 3; ++tick) {
         f.advance(EngineDriver::tickInterval);
         EXPECT_TRUE(store.request("second")) << "swept " << tick << " ticks after the last sweep";
     }
     f.advance(EngineDriver::tickInterval);
     EXPECT_FALSE(store.request("second")) << "a second after the last sweep";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Pupnik] approval: swept orphan second\n");
     EXPECT_EQ(f.approvalLists, (std::vector<std::vector<std::string>> { { "first" }, {}, { "second" }, {} }));
 }
 
