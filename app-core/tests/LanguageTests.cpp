@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
-#include <string>
 #include <set>
+#include <string>
 
 using PupnikCore::Language;
 
