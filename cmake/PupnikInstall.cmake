@@ -1,8 +1,6 @@
 # `cmake --install` lays out what the build tree stages: bin/Pupnik, libexec/pupnik/pupnik-agent,
 # share/pupnik/... and share/applications/pupnik.desktop, under any prefix.
-if(TARGET Pupnik)
-  install(TARGETS Pupnik RUNTIME DESTINATION bin)
-endif()
+install(TARGETS Pupnik RUNTIME DESTINATION bin)
 install(TARGETS pupnik-agent RUNTIME DESTINATION libexec/pupnik)
 install(DIRECTORY ${PUPNIK_SHARE_DIR}/ DESTINATION share/pupnik)
 # The entry names the installed program, whose prefix is only known when installing.

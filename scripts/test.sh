@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, runs every test, then again under the sanitizers, then the fuzzers.
+# Every build here treats a compiler warning as an error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,7 +9,7 @@ jobs=$(nproc)
 step() { printf '\n=== %s\n' "$*"; }
 
 step "build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPUPNIK_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j "$jobs"
 
@@ -30,13 +31,13 @@ if ((${#broken[@]})); then
 fi
 
 step "build and test with address and undefined-behaviour sanitizers"
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPUPNIK_SANITIZE=ON -DPUPNIK_BENCH=OFF >/dev/null
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPUPNIK_SANITIZE=ON -DPUPNIK_BENCH=OFF -DPUPNIK_WERROR=ON >/dev/null
 cmake --build build-sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
 step "fuzz"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPUPNIK_FUZZ=ON -DPUPNIK_TESTS=OFF -DPUPNIK_BENCH=OFF >/dev/null
+  -DPUPNIK_FUZZ=ON -DPUPNIK_TESTS=OFF -DPUPNIK_BENCH=OFF -DPUPNIK_WERROR=ON >/dev/null
 cmake --build build-fuzz
 bash scripts/fuzz.sh build-fuzz/fuzz "${PUPNIK_FUZZ_SECONDS:-15}"

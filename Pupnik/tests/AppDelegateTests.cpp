@@ -19,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <unistd.h>
@@ -65,7 +66,9 @@ PawletState stateOf(Gait gait, Mood mood)
 // settings all inside it; the clock is the real time of day, so the mailbox's age limits apply.
 class Launch {
 public:
-    explicit Launch(PawletKit::Environment extra = {}, nlohmann::json storedSettings = nlohmann::json::object())
+    // beforeLaunch runs once the folder is laid out, before the delegate is made.
+    explicit Launch(PawletKit::Environment extra = {}, nlohmann::json storedSettings = nlohmann::json::object(),
+        std::function<void(Launch&)> const& beforeLaunch = {})
     {
         environment = {
             { "HOME", (folder.path() / "home").string() },
@@ -105,6 +108,8 @@ public:
         auto ownedWindows = std::make_unique<Platform::FakeWindowSystem>();
         windows = ownedWindows.get();
         desktop.windows = std::move(ownedWindows);
+        if (beforeLaunch)
+            beforeLaunch(*this);
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
         delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
         delegate->applicationWillFinishLaunching();
@@ -272,6 +277,18 @@ TEST(AppDelegateStates, TooltipTellsWaitingFromApprovalOutsideDiscreetMode)
         EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::poop);
         EXPECT_EQ(launch.surface->tip, key ? std::optional(PupnikCore::localized(*key)) : std::nullopt);
     }
+}
+
+// The driver is stored only once its first tick has run, so that first state never announces a
+// request, not even one left waiting from an earlier run; the next tick does.
+TEST(AppDelegateStates, TheDriversFirstStateArrivesBeforeTheDriverIsStored)
+{
+    Launch launch({}, { { "pet.discreet", false } }, [](Launch& launch) { launch.postRequest("session-a"); });
+    ASSERT_NE(launch.delegate->driver(), nullptr);
+    EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::poop);
+    EXPECT_EQ(launch.surface->tip, PupnikCore::localized("pet.tooltip.waiting"));
+    launch.tick();
+    EXPECT_EQ(launch.surface->tip, PupnikCore::localized("pet.tooltip.approval"));
 }
 
 TEST(AppDelegateClicks, PendingRequestWinsOverWaitingSessionsExceptInDemo)

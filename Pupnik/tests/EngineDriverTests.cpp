@@ -197,3 +197,61 @@ TEST(EngineDriver, SomethingOtherThanAFileAtTheEventFileIsLoggedOnce)
         EXPECT_EQ(f.driver->eventsSeen(), 0);
     }
 }
+
+TEST(EngineDriver, StaleRequestsAreSweptOnceASecond)
+{
+    DriverFixture f;
+    f.driver->start();
+    PawletKit::ApprovalStore store(f.paths.approvalsDirectory());
+    // Made long ago, so the sweep finds it stale although its agent tool still runs.
+    auto postStale = [&](std::string const& id) { ASSERT_TRUE(store.write(f.request(id, "s-" + id, f.clock.now() - 400, ::getpid()))); };
+
+    postStale("first");
+    testing::internal::CaptureStderr();
+    for (int tick = 1; tick <= 3; ++tick) {
+        f.advance(EngineDriver::tickInterval);
+        EXPECT_TRUE(store.request("first")) << "swept after " << tick << " ticks";
+    }
+    f.advance(EngineDriver::tickInterval);
+    EXPECT_FALSE(store.request("first")) << "a second after start";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Pupnik] approval: swept orphan first\n");
+
+    postStale("second");
+    testing::internal::CaptureStderr();
+    for (int tick = 1; tick <= 3; ++tick) {
+        f.advance(EngineDriver::tickInterval);
+        EXPECT_TRUE(store.request("second")) << "swept " << tick << " ticks after the last sweep";
+    }
+    f.advance(EngineDriver::tickInterval);
+    EXPECT_FALSE(store.request("second")) << "a second after the last sweep";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Pupnik] approval: swept orphan second\n");
+    EXPECT_EQ(f.approvalLists, (std::vector<std::vector<std::string>> { { "first" }, {}, { "second" }, {} }));
+}
+
+TEST(EngineDriver, ProcessExclusionsAreReadAgainEveryTenSeconds)
+{
+    DriverFixture f;
+    bool hooksInstalled = false;
+    int asked = 0;
+    f.driver->claudeHooksInstalled = [&] {
+        ++asked;
+        return hooksInstalled;
+    };
+    f.driver->start();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(f.driver->processes().excludedNames.empty());
+
+    // Each change shows at the next refresh, ten seconds after the one before, and not a tick sooner.
+    for (bool const installed : { true, false }) {
+        SCOPED_TRACE(installed ? "hooks installed" : "hooks removed");
+        hooksInstalled = installed;
+        int const before = asked;
+        for (int tick = 1; tick < 40; ++tick)
+            f.advance(EngineDriver::tickInterval);
+        EXPECT_EQ(asked, before);
+        EXPECT_EQ(f.driver->processes().excludedNames.contains("claude"), !installed);
+        f.advance(EngineDriver::tickInterval);
+        EXPECT_EQ(asked, before + 1);
+        EXPECT_EQ(f.driver->processes().excludedNames.contains("claude"), installed);
+    }
+}

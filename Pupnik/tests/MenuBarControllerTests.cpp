@@ -289,8 +289,9 @@ TEST(MenuBarController, InfoRowsAndBarsFollowTheStateAndDiscreetMode)
         f.show(model);
         EXPECT_FALSE(f.rows().statusLine->text().isEmpty());
         EXPECT_FALSE(f.rows().statusLine->isEnabled());
-        if (c.discreet)
+        if (c.discreet) {
             EXPECT_EQ(f.rows().statusLine->text().toStdString(), "Pupnik");
+        }
         EXPECT_EQ(f.rows().quotaLine->isVisible(), c.quotaLineShown);
         EXPECT_EQ(f.rows().quotaLine->text().isEmpty(), !c.quotaLineShown);
         for (size_t i = 0; i < 3; ++i) {

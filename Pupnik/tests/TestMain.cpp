@@ -1,3 +1,5 @@
+#include "platform/Desktop/tests/SettleBetweenTests.hpp"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -9,5 +11,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    // What one test leaves shown or queued must not reach the next one, whatever their order.
+    testing::UnitTest::GetInstance()->listeners().Append(new Platform::SettleBetweenTests);
     return RUN_ALL_TESTS();
 }

@@ -254,8 +254,15 @@ TEST(ApprovalPopover, ClicksInsideTheSettleWindowAreRefused)
         bool accepted;
     } const cases[] = {
         { "0.3 s after opening", [](auto& t) { t.popover.show(requests({ "a" })); t.clock.advance(0.3); }, ApprovalDecision::allow, false },
+        // Half a second, to the millisecond on either side.
+        { "0.499 s after opening", [](auto& t) { t.popover.show(requests({ "a" })); t.clock.advance(0.499); }, ApprovalDecision::allow, false },
         { "0.5 s after opening", [](auto& t) { t.popover.show(requests({ "a" })); t.clock.advance(0.5); }, ApprovalDecision::allow, true },
+        { "0.501 s after opening", [](auto& t) { t.popover.show(requests({ "a" })); t.clock.advance(0.501); }, ApprovalDecision::deny, true },
         { "0.6 s after opening", [](auto& t) { t.popover.show(requests({ "a" })); t.clock.advance(0.6); }, ApprovalDecision::deny, true },
+        { "0.499 s after a row was picked", [](auto& t) { t.openSettled({ "a", "b" }); t.popover.select("b"); t.clock.advance(0.499); },
+            ApprovalDecision::deny, false },
+        { "0.5 s after a row was picked", [](auto& t) { t.openSettled({ "a", "b" }); t.popover.select("b"); t.clock.advance(0.5); },
+            ApprovalDecision::deny, true },
         { "at once after a row was picked", [](auto& t) { t.openSettled({ "a", "b" }); t.popover.select("b"); }, ApprovalDecision::deny, false },
         { "at once after the selected request went away",
             [](auto& t) { t.openSettled({ "a", "b" }); t.popover.update(requests({ "b" })); }, ApprovalDecision::allow, false },

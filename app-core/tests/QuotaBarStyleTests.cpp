@@ -31,8 +31,9 @@ TEST(QuotaBarStyle, FillWidthKeepsASliverVisibleAndNeverOverflows)
         SCOPED_TRACE(c.fraction);
         auto const width = QuotaBarStyle::fillWidth(c.fraction);
         ASSERT_EQ(width.has_value(), c.width.has_value());
-        if (width)
+        if (width) {
             EXPECT_DOUBLE_EQ(*width, *c.width);
+        }
     }
 }
 

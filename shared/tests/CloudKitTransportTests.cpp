@@ -81,10 +81,14 @@ TEST_F(CloudKitTransportTest, AnAccountThatIsNotAvailableIsReportedAndAskedForAg
         SetUp();
         database->scriptAccountStatus(c.status, CloudError::cloud(CloudErrorCode::internalError, "account service down"));
         database->scriptAccountStatus(c.status);
+        testing::internal::CaptureStderr();
         start();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "[Pupnik] cloudkit: accountStatus: account service down\n") << c.reason;
         EXPECT_EQ(reports, std::vector { TransportAvailability::unavailable(c.reason) }) << c.reason;
         EXPECT_EQ(transport->accountAvailable(), false);
+        testing::internal::CaptureStderr();
         poll();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.reason << ": an answer without an error logs nothing";
         EXPECT_EQ(database->accountStatusCalls(), 2) << c.reason;
         EXPECT_EQ(database->fetchCalls(), 0) << c.reason;
         EXPECT_TRUE(database->subscriptionCalls().empty());
@@ -98,27 +102,33 @@ TEST_F(CloudKitTransportTest, EveryFetchErrorGivesItsAvailabilityAndDecidesWhatT
         CloudError error;
         TransportAvailability expected;
         bool refetchesNext; // otherwise the account is asked again first
+        // Only the errors that are reported as "error" are logged.
+        bool logged;
     };
     Case const cases[] = {
-        { CloudError::cloud(CloudErrorCode::networkUnavailable, "offline"), TransportAvailability::unavailable("network"), true },
-        { CloudError::cloud(CloudErrorCode::networkFailure, "reset"), TransportAvailability::unavailable("network"), true },
-        { CloudError::cloud(CloudErrorCode::serviceUnavailable, "down"), TransportAvailability::unavailable("network"), true },
-        { CloudError::cloud(CloudErrorCode::requestRateLimited, "slow down"), TransportAvailability::unavailable("network"), true },
-        { CloudError::cloud(CloudErrorCode::zoneBusy, "busy"), TransportAvailability::unavailable("network"), true },
-        { CloudError::cloud(CloudErrorCode::notAuthenticated, "signed out"), TransportAvailability::unavailable("notAuthenticated"), false },
-        { CloudError::cloud(CloudErrorCode::unknownItem, "no record"), available, true },
-        { CloudError::cloud(CloudErrorCode::internalError, "oops"), TransportAvailability::unavailable("error"), true },
-        { CloudError::cloud(CloudErrorCode::serverRecordChanged, "conflict"), TransportAvailability::unavailable("error"), true },
-        { CloudError::cloud(CloudErrorCode::serverRejectedRequest, "rejected"), TransportAvailability::unavailable("error"), true },
-        { CloudError::system(EACCES, "permission denied"), TransportAvailability::unavailable("error"), true },
-        { CloudError::decoding("torn record"), TransportAvailability::unavailable("error"), true },
+        { CloudError::cloud(CloudErrorCode::networkUnavailable, "offline"), TransportAvailability::unavailable("network"), true, false },
+        { CloudError::cloud(CloudErrorCode::networkFailure, "reset"), TransportAvailability::unavailable("network"), true, false },
+        { CloudError::cloud(CloudErrorCode::serviceUnavailable, "down"), TransportAvailability::unavailable("network"), true, false },
+        { CloudError::cloud(CloudErrorCode::requestRateLimited, "slow down"), TransportAvailability::unavailable("network"), true, false },
+        { CloudError::cloud(CloudErrorCode::zoneBusy, "busy"), TransportAvailability::unavailable("network"), true, false },
+        { CloudError::cloud(CloudErrorCode::notAuthenticated, "signed out"), TransportAvailability::unavailable("notAuthenticated"), false,
+            false },
+        { CloudError::cloud(CloudErrorCode::unknownItem, "no record"), available, true, false },
+        { CloudError::cloud(CloudErrorCode::internalError, "oops"), TransportAvailability::unavailable("error"), true, true },
+        { CloudError::cloud(CloudErrorCode::serverRecordChanged, "conflict"), TransportAvailability::unavailable("error"), true, true },
+        { CloudError::cloud(CloudErrorCode::serverRejectedRequest, "rejected"), TransportAvailability::unavailable("error"), true, true },
+        { CloudError::system(EACCES, "permission denied"), TransportAvailability::unavailable("error"), true, true },
+        { CloudError::decoding("torn record"), TransportAvailability::unavailable("error"), true, true },
     };
     for (auto const& c : cases) {
         database = std::make_shared<FakeCloudDatabase>(&scheduler);
         reports.clear();
         SetUp();
         database->scriptFetch(std::nullopt, c.error);
+        testing::internal::CaptureStderr();
         start();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.logged ? "[Pupnik] cloudkit: fetch: " + c.error.description + "\n" : "")
+            << c.error.description;
         EXPECT_EQ(reports, (std::vector { available, c.expected })) << c.error.description;
         poll();
         // Signed out: the next refresh asks for the account first, and fetches once it is available.
@@ -233,7 +243,9 @@ TEST_F(CloudKitTransportTest, TheSubscriptionIsSavedUntilTheServerHasIt)
         defaults = MemoryDefaultsStore();
         SetUp();
         database->scriptSubscription(c.answer);
+        testing::internal::CaptureStderr();
         start();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.answer ? "[Pupnik] cloudkit: subscription: " + c.answer->description + "\n" : "");
         ASSERT_EQ(database->subscriptionCalls().size(), 1u);
         EXPECT_EQ(database->subscriptionCalls()[0], (CloudSubscription { "petstatus-current-v1", "PetStatus", 3 }));
         EXPECT_EQ(defaults.boolean(CloudKitTransport::subscriptionFlagKey), c.flagged ? std::optional(true) : std::nullopt);

@@ -3,8 +3,12 @@
 #include "shared/DemoTransport.hpp"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace PawletShared;
 using PawletKit::Date;
@@ -119,25 +123,74 @@ TEST(DemoTransport, CyclesEveryClipWithEveryAgentSetOnTheTimer)
     ASSERT_EQ(recorder.snapshots.size(), 29u);
     EXPECT_EQ(recorder.availability, std::vector<TransportAvailability>(29, TransportAvailability::available()));
 
-    // The timeline: which clip and agent set each delivery showed.
+    // Each delivery as a display sees it: clip, agents at work and their sessions, and each agent's
+    // five-hour window (the clip's own reading for claude, a made-up one for codex). Rows whose own
+    // count is 1 keep it for the agent they name (walk and poop with claude).
+    using Counts = std::map<std::string, int64_t>;
+    std::vector<std::string> const claude { "claude" }, codex { "codex" }, both { "claude", "codex" }, none {};
     struct Step {
-        size_t delivery;
         Clip clip;
-        DemoAgents agents;
+        std::vector<std::string> sources;
+        Counts counts;
+        std::optional<double> claudeFiveHour;
+        std::optional<double> codexFiveHour;
     } const timeline[] = {
-        { 0, Clip::run, DemoAgents::claude },
-        { 1, Clip::walk, DemoAgents::codex },
-        { 2, Clip::stroll, DemoAgents::both },
-        { 3, Clip::idle, DemoAgents::none },
-        { 4, Clip::hungry, DemoAgents::claude },
-        { 7, Clip::run, DemoAgents::none },
-        { 13, Clip::poop, DemoAgents::codex },
-        { 27, Clip::poop, DemoAgents::none },
-        { 28, Clip::run, DemoAgents::claude },
+        { Clip::run, claude, { { "claude", 2 } }, 62, std::nullopt },
+        { Clip::walk, codex, { { "codex", 1 } }, std::nullopt, 40.1 },
+        { Clip::stroll, both, { { "claude", 2 }, { "codex", 1 } }, 62, 40.1 },
+        { Clip::idle, none, {}, 62, std::nullopt },
+        { Clip::hungry, claude, { { "claude", 2 } }, 100, std::nullopt },
+        { Clip::happy, codex, { { "codex", 1 } }, std::nullopt, 8.2 },
+        { Clip::poop, both, { { "claude", 1 }, { "codex", 1 } }, 62, 40.1 },
+        { Clip::run, none, {}, 62, std::nullopt },
+        { Clip::walk, claude, { { "claude", 1 } }, 62, std::nullopt },
+        { Clip::stroll, codex, { { "codex", 1 } }, std::nullopt, 40.1 },
+        { Clip::idle, both, { { "claude", 2 }, { "codex", 1 } }, 62, 40.1 },
+        { Clip::hungry, none, {}, 100, std::nullopt },
+        { Clip::happy, claude, { { "claude", 2 } }, 4, std::nullopt },
+        { Clip::poop, codex, { { "codex", 1 } }, std::nullopt, 40.1 },
+        { Clip::run, both, { { "claude", 2 }, { "codex", 1 } }, 62, 40.1 },
+        { Clip::walk, none, {}, 62, std::nullopt },
+        { Clip::stroll, claude, { { "claude", 2 } }, 62, std::nullopt },
+        { Clip::idle, codex, { { "codex", 1 } }, std::nullopt, 40.1 },
+        { Clip::hungry, both, { { "claude", 2 }, { "codex", 1 } }, 100, 61 },
+        { Clip::happy, none, {}, 4, std::nullopt },
+        { Clip::poop, claude, { { "claude", 1 } }, 62, std::nullopt },
+        { Clip::run, codex, { { "codex", 1 } }, std::nullopt, 40.1 },
+        { Clip::walk, both, { { "claude", 1 }, { "codex", 1 } }, 62, 40.1 },
+        { Clip::stroll, none, {}, 62, std::nullopt },
+        { Clip::idle, claude, { { "claude", 2 } }, 62, std::nullopt },
+        { Clip::hungry, codex, { { "codex", 1 } }, std::nullopt, 61 },
+        { Clip::happy, both, { { "claude", 2 }, { "codex", 1 } }, 4, 8.2 },
+        { Clip::poop, none, {}, 62, std::nullopt },
+        // The cycle starts over.
+        { Clip::run, claude, { { "claude", 2 } }, 62, std::nullopt },
     };
-    for (auto const& step : timeline) {
-        PetSnapshot const& delivered = recorder.snapshots[step.delivery];
-        EXPECT_EQ(delivered, demoSnapshot(step.clip, start + 2.0 * double(step.delivery), step.agents)) << "delivery " << step.delivery;
+    ASSERT_EQ(std::size(timeline), recorder.snapshots.size());
+    for (size_t delivery = 0; delivery < std::size(timeline); ++delivery) {
+        SCOPED_TRACE("delivery " + std::to_string(delivery));
+        Step const& step = timeline[delivery];
+        PetSnapshot const& delivered = recorder.snapshots[delivery];
+        Date const at = start + 2.0 * double(delivery);
+        EXPECT_EQ(ClipSelector::choice(delivered), (ClipChoice { step.clip, 1.0 }));
+        EXPECT_EQ(delivered.activeSources, step.sources);
+        EXPECT_EQ(delivered.sourceCounts, step.counts);
+        EXPECT_EQ(delivered.intensity, step.counts.empty() ? 0 : 0.7);
+        EXPECT_EQ(delivered.updatedAt, at);
+        ASSERT_TRUE(delivered.quotaBySource);
+        Windows const& windows = *delivered.quotaBySource;
+        EXPECT_EQ(windows.size(), size_t(step.claudeFiveHour.has_value()) + size_t(step.codexFiveHour.has_value()));
+        if (step.claudeFiveHour) {
+            ASSERT_TRUE(windows.contains("claude"));
+            EXPECT_EQ(windows.at("claude"), (QuotaWindow { *step.claudeFiveHour, 18, at + 5700 }));
+        }
+        if (step.codexFiveHour) {
+            ASSERT_TRUE(windows.contains("codex"));
+            QuotaWindow const& window = windows.at("codex");
+            EXPECT_NEAR(window.fiveHour.value_or(-1), *step.codexFiveHour, 1e-9);
+            EXPECT_NEAR(window.sevenDay.value_or(-1), 7.2, 1e-9);
+            EXPECT_EQ(window.resetsAt, at + 8400);
+        }
     }
     // Every pairing once per cycle.
     std::set<std::pair<Clip, std::vector<std::string>>> pairs;

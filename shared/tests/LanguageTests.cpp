@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <ostream>
 #include <set>
+#include <string>
 
 using PawletShared::Language;
 
@@ -135,6 +136,21 @@ TEST(Language, MatchingSystemIdentifiers)
     for (auto const& c : cases)
         EXPECT_EQ(Language::matching(c.identifier), c.expected) << '"' << c.identifier << '"';
     EXPECT_EQ(Language::matching("de-" + std::string(100'000, 'x')), std::nullopt);
+}
+
+TEST(Language, SpanishOfTheAmericasIsMexicanSpanish)
+{
+    // Latin America by number, the United States, and each country of the Americas whose Spanish is
+    // closer to Mexico's; Spanish anywhere else, Spain's.
+    char const* const american[] = { "419", "MX", "US", "AR", "BO", "CL", "CO", "CR", "CU", "DO", "EC", "GT", "HN", "NI", "PA", "PE",
+        "PR", "PY", "SV", "UY", "VE" };
+    char const* const elsewhere[] = { "ES", "GQ", "PH", "IC", "EA", "AD", "150", "001" };
+    for (auto const* region : american) {
+        EXPECT_EQ(Language::matching(std::string("es-") + region), Language::esMX) << region;
+        EXPECT_EQ(Language::matching(std::string("es_Latn_") + region), Language::esMX) << region;
+    }
+    for (auto const* region : elsewhere)
+        EXPECT_EQ(Language::matching(std::string("es-") + region), Language::es) << region;
 }
 
 TEST(Language, FirstMatchTakesTheFirstIdentifierThatMaps)

@@ -119,8 +119,9 @@ TEST(SharedLocalizationTables, TemplatesShowTheirArgumentsAndTranslationsAreNotE
         if (language == Language::en)
             continue;
         for (auto const& [key, text] : *table)
-            if (!names.contains(key) && !sharedWords.contains(text))
+            if (!names.contains(key) && !sharedWords.contains(text)) {
                 EXPECT_NE(text, english->at(key)) << language.rawValue() << ": " << key << " is still English";
+            }
     }
 }
 

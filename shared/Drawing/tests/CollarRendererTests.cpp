@@ -52,8 +52,9 @@ TEST(CollarRenderer, BandHalvesTagAndOutlineStayInTheirBox)
     QRect box(160 - 2, 112 - 2, 80 + 4, 143 - 112 + 4);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (!box.contains(x, y))
+            if (!box.contains(x, y)) {
                 ASSERT_TRUE(isClear(image, x, y)) << describe(image, x, y);
+            }
 }
 
 TEST(CollarRenderer, TurnedBandAndTagSides)
@@ -119,6 +120,7 @@ TEST(CollarRenderer, CornerRadiusIsHalfTheSmallerSideAndNeverNegative)
     EXPECT_TRUE(looksLike(image, 194, 120, CollarPalette::outline, 230, 4)) << describe(image, 194, 120);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (x < 193 || x >= 207 || y < 107 || y >= 133)
+            if (x < 193 || x >= 207 || y < 107 || y >= 133) {
                 ASSERT_TRUE(isClear(image, x, y)) << describe(image, x, y);
+            }
 }
