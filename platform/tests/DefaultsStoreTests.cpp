@@ -210,8 +210,9 @@ TEST(FileDefaultsStore, ALinkedFileIsWrittenThroughToItsTarget)
         // An unreadable target is kept beside itself, where its repository has it.
         auto kept = namesIn(dotfiles);
         EXPECT_EQ(kept.size(), c.target && !json::accept(*c.target) ? 2u : 1u);
-        if (kept.size() == 2)
+        if (kept.size() == 2) {
             EXPECT_EQ(TestSupport::readFile(dotfiles / kept[1]), *c.target);
+        }
         EXPECT_EQ(namesIn(folder), std::vector<std::string> { "suite.json" });
     }
 }
