@@ -11,7 +11,7 @@ namespace {
 
 std::string fixture(char const* name)
 {
-    return (std::filesystem::path(PUPNIK_SOURCE_DIR) / "app-core/tests/fixtures" / name).string();
+    return (std::filesystem::path(PUPNIK_SOURCE_DIR) / "app-core/Focus/tests/fixtures" / name).string();
 }
 
 constexpr Platform::WindowId browser = 0x900001;
