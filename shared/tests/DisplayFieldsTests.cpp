@@ -90,11 +90,11 @@ TEST(DiscreetText, QuotaTextAndFraction)
         std::optional<std::string> german;
         std::optional<double> fraction;
     } const cases[] = {
-        { 62.5, 18, "5-hour 63% · 7-day 18%", "5 Stunden 63 % · 7 Tage 18 %", 0.625 },
-        { 150, std::nullopt, "5-hour 150%", "5 Stunden 150 %", 1.0 },
-        { std::nullopt, 7.49, "7-day 7%", "7 Tage 7 %", std::nullopt },
-        { -3, 1234, "5-hour 0% · 7-day 999%", "5 Stunden 0 % · 7 Tage 999 %", 0.0 },
-        { std::numeric_limits<double>::quiet_NaN(), -0.5, "5-hour 0% · 7-day 0%", "5 Stunden 0 % · 7 Tage 0 %", 0.0 },
+        { 62.5, 18, "5-hour 63% · 7-day 18%", "5-Stunden-Limit 63\u00a0% · 7-Tage-Limit 18\u00a0%", 0.625 },
+        { 150, std::nullopt, "5-hour 150%", "5-Stunden-Limit 150\u00a0%", 1.0 },
+        { std::nullopt, 7.49, "7-day 7%", "7-Tage-Limit 7\u00a0%", std::nullopt },
+        { -3, 1234, "5-hour 0% · 7-day 999%", "5-Stunden-Limit 0\u00a0% · 7-Tage-Limit 999\u00a0%", 0.0 },
+        { std::numeric_limits<double>::quiet_NaN(), -0.5, "5-hour 0% · 7-day 0%", "5-Stunden-Limit 0\u00a0% · 7-Tage-Limit 0\u00a0%", 0.0 },
         { std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt },
     };
     for (auto const& c : cases) {
@@ -140,7 +140,7 @@ TEST(DiscreetText, BarsPerAgentOrOneOverallAndHiddenKeepsOnlyFractions)
             bar.label.reset();
         EXPECT_EQ(DiscreetText::bars(made, true, english()), hidden) << c.name;
     }
-    EXPECT_EQ(DiscreetText::fiveHourLabel(62.5, false, german()), "5 Stunden 63 %");
+    EXPECT_EQ(DiscreetText::fiveHourLabel(62.5, false, german()), "5-Stunden-Limit 63\u00a0%");
     EXPECT_EQ(DiscreetText::fiveHourLabel(62.5, true, german()), std::nullopt);
 }
 
@@ -174,9 +174,9 @@ TEST(ActivityContentFields, GatheredFromASnapshotShownAndHidden)
 
     auto shown = ActivityContentFields::make(made, Skin::ink, false, german());
     ActivityContentFields expected { "poop", "ink", "Wartet auf dich · " + bullet + "1 " + bullet + "2", "Wartet auf dich",
-        { { "claude", 1 }, { "codex", 2 } }, true, "Braucht dich", 0.62, { { "claude", 0.62, "5 Stunden 62 %" } }, { "claude", "codex" } };
+        { { "claude", 1 }, { "codex", 2 } }, true, "Braucht dich", 0.62, { { "claude", 0.62, "5-Stunden-Limit 62\u00a0%" } }, { "claude", "codex" } };
     EXPECT_EQ(shown, expected);
-    EXPECT_EQ(shown.allTexts(), (std::vector<std::string> { *expected.statusLine, "Wartet auf dich", "Braucht dich", "5 Stunden 62 %" }));
+    EXPECT_EQ(shown.allTexts(), (std::vector<std::string> { *expected.statusLine, "Wartet auf dich", "Braucht dich", "5-Stunden-Limit 62\u00a0%" }));
     EXPECT_EQ(shown.collarStyle(), (CollarStyle { AgentSource::claude, AgentSource::codex }));
 
     auto hidden = ActivityContentFields::make(made, Skin::ink, true, german());

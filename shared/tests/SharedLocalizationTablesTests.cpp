@@ -1,5 +1,6 @@
 // The shared library's own tables: every language holds exactly the keys the library asks for,
-// with the conversions of English, and the build stages them where the library looks.
+// with the conversions of English, and the build stages them where the library looks. Both the
+// library's and the application's tables name things with the words of the language's glossary.
 #include "PawletKit/CharacterSets.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
 #include "shared/AgentSource.hpp"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 
 using namespace PawletShared;
@@ -21,6 +23,8 @@ namespace {
 
 std::filesystem::path const sourceFolder = std::filesystem::path(PUPNIK_SOURCE_DIR) / "resources" / "i18n-shared";
 std::filesystem::path const stagedFolder = std::filesystem::path(PUPNIK_SHARE_DIR) / "PawletShared" / "i18n";
+std::filesystem::path const appFolder = std::filesystem::path(PUPNIK_SOURCE_DIR) / "resources" / "i18n";
+std::filesystem::path const glossaryFolder = std::filesystem::path(PUPNIK_SOURCE_DIR) / "resources" / "i18n-glossary";
 
 std::optional<Table> readTable(std::filesystem::path const& path, std::string& problem)
 {
@@ -42,6 +46,75 @@ std::optional<Table> readTable(std::filesystem::path const& path, std::string& p
         table.emplace(key, value.get<std::string>());
     }
     return table;
+}
+
+// One language's agreed words: the text of every key both tables hold (and of a few the application
+// alone holds), how a percentage is written, and the longer texts that must repeat a word.
+struct Glossary {
+    Table words;
+    std::string percentage;
+    std::map<std::string, std::vector<std::string>> alsoIn;
+};
+
+std::optional<Glossary> readGlossary(std::filesystem::path const& path, std::string& problem)
+{
+    if (!std::filesystem::is_regular_file(path)) {
+        problem = "missing";
+        return std::nullopt;
+    }
+    auto document = nlohmann::json::parse(TestSupport::readFile(path), nullptr, false);
+    if (!document.is_object() || !document.contains("words") || !document["words"].is_object() || !document.contains("percentage")
+        || !document["percentage"].is_string()) {
+        problem = "not an object with \"words\" and \"percentage\"";
+        return std::nullopt;
+    }
+    Glossary glossary;
+    for (auto const& [key, value] : document["words"].items()) {
+        if (!value.is_string() || value.get<std::string>().empty()) {
+            problem = "word for " + key + " is not a text";
+            return std::nullopt;
+        }
+        glossary.words.emplace(key, value.get<std::string>());
+    }
+    glossary.percentage = document["percentage"].get<std::string>();
+    if (glossary.percentage.find("%lld") == std::string::npos || glossary.percentage.find("%%") == std::string::npos) {
+        problem = "percentage " + glossary.percentage + " lacks %lld or %%";
+        return std::nullopt;
+    }
+    nlohmann::json const alsoIn = document.contains("alsoIn") ? document["alsoIn"] : nlohmann::json::object();
+    if (!alsoIn.is_object()) {
+        problem = "alsoIn is not an object";
+        return std::nullopt;
+    }
+    for (auto const& [key, value] : alsoIn.items()) {
+        if (!value.is_array() || !glossary.words.contains(key)) {
+            problem = "alsoIn of " + key + " is not a list of keys for a glossary word";
+            return std::nullopt;
+        }
+        for (auto const& other : value) {
+            if (!other.is_string()) {
+                problem = "alsoIn of " + key + " holds a non-text";
+                return std::nullopt;
+            }
+            glossary.alsoIn[key].push_back(other.get<std::string>());
+        }
+    }
+    return glossary;
+}
+
+// A template with its integer conversions written without position, so "%2$lld" reads "%lld".
+std::string withoutPositions(std::string const& text)
+{
+    static std::regex const positional("%[0-9]+\\$lld");
+    return std::regex_replace(text, positional, "%lld");
+}
+
+// A text with its non-breaking spaces shown, which a failure message would hide.
+std::string visible(std::string text)
+{
+    for (size_t at = text.find("\u00a0"); at != std::string::npos; at = text.find("\u00a0", at))
+        text.replace(at, 2, "<nbsp>");
+    return text;
 }
 
 // Every key the shared library looks up or names for its displays.
@@ -131,5 +204,58 @@ TEST(SharedLocalizationTables, BuildStagesEveryTableWhereTheLibraryLooks)
         std::string name = std::string(language.rawValue()) + ".json";
         ASSERT_TRUE(std::filesystem::exists(stagedFolder / name)) << name;
         EXPECT_EQ(TestSupport::readFile(stagedFolder / name), TestSupport::readFile(sourceFolder / name)) << name;
+    }
+}
+
+TEST(SharedLocalizationTables, BothTablesFollowTheLanguagesGlossary)
+{
+    for (Language language : Language::allCases()) {
+        std::string code(language.rawValue());
+        std::string problem;
+        auto glossary = readGlossary(glossaryFolder / (code + ".json"), problem);
+        auto shared = readTable(sourceFolder / (code + ".json"), problem);
+        auto app = readTable(appFolder / (code + ".json"), problem);
+        if (!glossary || !shared || !app) {
+            ADD_FAILURE() << code << ": " << problem;
+            continue;
+        }
+        std::map<std::string, Table const*> const tables { { "application", &*app }, { "library", &*shared } };
+
+        // Whatever both tables name is agreed in the glossary, so neither can drift alone.
+        for (auto const& [key, text] : *shared)
+            if (app->contains(key)) {
+                EXPECT_TRUE(glossary->words.contains(key)) << code << ": the glossary lacks " << key << ", which both tables hold";
+            }
+        for (auto const& [key, word] : glossary->words) {
+            bool held = false;
+            for (auto const& [name, table] : tables) {
+                auto found = table->find(key);
+                if (found == table->end())
+                    continue;
+                held = true;
+                EXPECT_EQ(found->second, word) << code << ": the " << name << "'s " << key << " is not the glossary's word";
+            }
+            EXPECT_TRUE(held) << code << ": the glossary names " << key << ", which no table holds";
+        }
+        for (auto const& [key, others] : glossary->alsoIn)
+            for (auto const& other : others) {
+                bool held = false;
+                for (auto const& [name, table] : tables) {
+                    auto found = table->find(other);
+                    if (found == table->end())
+                        continue;
+                    held = true;
+                    EXPECT_NE(found->second.find(glossary->words.at(key)), std::string::npos)
+                        << code << ": the " << name << "'s " << other << " does not say " << glossary->words.at(key) << ": " << found->second;
+                }
+                EXPECT_TRUE(held) << code << ": no table holds " << other;
+            }
+        // One way of writing a percentage, spaced or not, in every template that shows one.
+        for (auto const& [name, table] : tables)
+            for (auto const& [key, text] : *table)
+                if (text.find("%%") != std::string::npos) {
+                    EXPECT_NE(withoutPositions(text).find(glossary->percentage), std::string::npos)
+                        << code << ": the " << name << "'s " << key << " writes its percentage otherwise than " << visible(glossary->percentage) << ": " << visible(text);
+                }
     }
 }
