@@ -54,7 +54,7 @@ double rounded(double value)
 
 DogFigure SpriteDirectoryWriter::figure(SkinRenderer const& renderer, ClipSpec const& clip, int frame)
 {
-    return DogFigure::of(Choreographer::pose(clip, clip.phase(frame)), renderer.smallestStep());
+    return DogFigure::of(Choreographer::pose(clip, clip.phase(frame)), renderer.smallestStep(), renderer.proportions());
 }
 
 QImage SpriteDirectoryWriter::frame(std::string_view skin, ClipSpec const& clip, int frame)
