@@ -238,12 +238,12 @@ Pose poop(double phase)
     Pose pose;
     standSquare(pose);
     double const strain = bump(phase, 0.45, 0.17);
-    pose.hip = QPointF(101, 160 + 2 * strain);
+    pose.hip = QPointF(101, 158 + 2 * strain);
     pose.shoulder = QPointF(170, 133);
     pose.arch = 9;
     pose.bellyTuck = 0.3;
-    pose.paws[nearHind] = { 115, standingAnkleY };
-    pose.paws[farHind] = { 119, standingAnkleY };
+    pose.paws[nearHind] = { 109, standingAnkleY };
+    pose.paws[farHind] = { 113, standingAnkleY };
     pose.jointBack[nearHind] = pose.jointBack[farHind] = true;
     pose.head = QPointF(216, 80 + 1.5 * strain);
     pose.headTilt = -0.08;

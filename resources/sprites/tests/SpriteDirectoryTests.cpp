@@ -95,6 +95,19 @@ QRect opaqueBounds(QImage const& image)
     return bounds;
 }
 
+// The lowest row the frame covers at least half, or -1 for an empty frame.
+int lowestRow(QImage const& image)
+{
+    for (int y = image.height() - 1; y >= 0; --y) {
+        auto const* row = reinterpret_cast<QRgb const*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) >= 128)
+                return y;
+        }
+    }
+    return -1;
+}
+
 bool isStrictNumber(json const& value)
 {
     return value.is_number();
@@ -230,6 +243,44 @@ TEST(SpriteDirectory, EveryClipLoopsWithoutAJump)
             // ...and is not the first frame over again, which would stutter (unless the clip holds
             // still between other frames too, as a coarse grid does with slow movements).
             EXPECT_TRUE(seam > 0 || smallestStep == 0);
+        }
+    }
+}
+
+TEST(SpriteDirectory, NothingSinksBelowTheGroundLineAndTheDogStandsOnIt)
+{
+    // The paws' soles in every clip, and how far a skin's outline may reach past them.
+    constexpr int groundRow = 188;
+    constexpr int outline = 3;
+    struct Row {
+        char const* clip;
+        bool onTheGroundThroughout; // false: it leaves the ground (a gallop's flight, a hop) and lands again
+    };
+    Row const rows[] = {
+        { "run", false },
+        { "walk", true },
+        { "stroll", true },
+        { "idle", true },
+        { "hungry", true },
+        { "happy", false },
+        { "poop", true },
+        { "sick", true },
+    };
+    static_assert(std::size(rows) == std::size(clips));
+    for (auto const* skin : skins) {
+        for (auto const& row : rows) {
+            SCOPED_TRACE(std::string(skin) + "/" + row.clip);
+            int framesOnTheGround = 0;
+            for (int index = 0; index < clipNamed(row.clip).frames; ++index) {
+                int const lowest = lowestRow(load(framePath(skin, row.clip, index)));
+                EXPECT_LE(lowest, groundRow + outline) << "frame " << index << " reaches below the ground";
+                bool const onTheGround = lowest >= groundRow - outline;
+                framesOnTheGround += onTheGround;
+                if (row.onTheGroundThroughout) {
+                    EXPECT_TRUE(onTheGround) << "frame " << index << " floats: lowest row " << lowest;
+                }
+            }
+            EXPECT_GT(framesOnTheGround, 0);
         }
     }
 }
