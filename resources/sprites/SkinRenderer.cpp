@@ -38,8 +38,8 @@ QImage SkinRenderer::blankFrame()
 QColor SkinRenderer::sickly(QColor colour, double pallor)
 {
     // Towards a washed-out sage; dark outlines keep most of their darkness so the dog still reads.
-    QColor const ill(0xC4, 0xD6, 0x9A);
-    double const share = 0.7 * std::clamp(pallor, 0.0, 1.0) * colour.lightnessF();
+    QColor const ill(0xB4, 0xD2, 0x8C);
+    double const share = 0.85 * std::clamp(pallor, 0.0, 1.0) * colour.lightnessF();
     auto mix = [&](int from, int to) { return int(std::lround(from + (to - from) * share)); };
     return QColor(mix(colour.red(), ill.red()), mix(colour.green(), ill.green()), mix(colour.blue(), ill.blue()), colour.alpha());
 }
