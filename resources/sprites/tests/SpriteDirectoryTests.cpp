@@ -108,6 +108,24 @@ int lowestRow(QImage const& image)
     return -1;
 }
 
+// How green the dog's own colours lean, over the pixels it covers fully: green less red, on
+// average, a value per skin to compare one clip with another.
+double greenLean(QImage const& image)
+{
+    double total = 0;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        auto const* row = reinterpret_cast<QRgb const*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 255) {
+                total += qGreen(row[x]) - qRed(row[x]);
+                ++count;
+            }
+        }
+    }
+    return count > 0 ? total / count : 0;
+}
+
 bool isStrictNumber(json const& value)
 {
     return value.is_number();
@@ -281,6 +299,19 @@ TEST(SpriteDirectory, NothingSinksBelowTheGroundLineAndTheDogStandsOnIt)
                 }
             }
             EXPECT_GT(framesOnTheGround, 0);
+        }
+    }
+}
+
+TEST(SpriteDirectory, TheSickDogIsPaleAndGreenerThanTheRestingOne)
+{
+    // A sick dog lying still in its usual coat reads as asleep; every skin turns it greenish.
+    for (auto const* skin : skins) {
+        SCOPED_TRACE(skin);
+        double const resting = greenLean(load(framePath(skin, "idle", 0)));
+        ClipSpec const& sick = clipNamed("sick");
+        for (int index = 0; index < sick.frames; index += 6) {
+            EXPECT_GT(greenLean(load(framePath(skin, "sick", index))), resting + 8) << "frame " << index;
         }
     }
 }
