@@ -123,7 +123,8 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep, Proportions const
         Limb limb = reach(root, pose.paws[leg], upper, lower, pose.jointBack[leg]);
         limb.rootWidth = (isHind(leg) ? 17 : 15) * build.legWidth;
         limb.jointWidth = (isHind(leg) ? 12 : 11) * build.legWidth;
-        limb.endWidth = 10 * build.legWidth;
+        // The ankle's round end may not reach below the sole.
+        limb.endWidth = std::min(10 * build.legWidth, 2 * ankleHeight);
         figure.legs[leg] = limb;
         // A wider paw still stands on the ground line.
         double const pawWidth = 8.5 * std::sqrt(build.legWidth);

@@ -161,7 +161,7 @@ Proportions PixelRenderer::proportions() const
     build.earLength = 0.68;
     build.muzzleLength = 15.5;
     build.muzzleDepth = 14.5;
-    build.legWidth = 1.3;
+    build.legWidth = 1.5;
     return build;
 }
 
