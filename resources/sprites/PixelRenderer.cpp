@@ -115,7 +115,7 @@ void drawFace(QImage& canvas, DogFigure const& figure)
         painter.drawImage(0, 0, mouth);
         // A tongue of two by two cells lolling on the jaw, never one light cell that reads as a tooth.
         if (figure.mouthOpen > 0.3) {
-            QPoint const at = cellAt(placement, figure.tongue.centre + QPointF(-2.5, 0));
+            QPoint const at = cellAt(placement, (figure.mouthBack + figure.mouthFront + figure.jawTip) / 3 + QPointF(0, 1));
             for (int dy = 0; dy < 2; ++dy) {
                 for (int dx = 0; dx < 2; ++dx)
                     setCell(canvas, at + QPoint(dx, dy), tongue);
