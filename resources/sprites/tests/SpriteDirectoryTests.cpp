@@ -1,6 +1,7 @@
 #include "Choreographer.hpp"
 #include "ClipSpec.hpp"
 #include "DogFigure.hpp"
+#include "SkinRenderer.hpp"
 
 #include <QImage>
 #include <QString>
@@ -313,6 +314,35 @@ TEST(SpriteDirectory, TheSickDogIsPaleAndGreenerThanTheRestingOne)
         for (int index = 0; index < sick.frames; index += 6) {
             EXPECT_GT(greenLean(load(framePath(skin, "sick", index))), resting + 8) << "frame " << index;
         }
+    }
+}
+
+TEST(HungryPoses, TheNoseGoesIntoTheEmptyBowlAndTheHeadComesUpAgain)
+{
+    // Every skin builds its own muzzle, so every skin's nose has to find the bowl.
+    ClipSpec const& clip = clipNamed("hungry");
+    for (auto const* skin : skins) {
+        SCOPED_TRACE(skin);
+        auto const renderer = SkinRenderer::forSkin(skin);
+        int inTheBowl = 0;
+        int lookingUp = 0;
+        for (int index = 0; index < clip.frames; ++index) {
+            DogFigure const figure
+                = DogFigure::of(Choreographer::pose(clip, clip.phase(index)), renderer->smallestStep(), renderer->proportions());
+            ASSERT_TRUE(figure.bowl) << "frame " << index;
+            QRectF const bowl = *figure.bowl;
+            QPointF const nose = figure.nose.centre;
+            // Over the bowl's opening, dipping below its rim but not through its floor.
+            bool const nosing = nose.x() > bowl.left() + 4 && nose.x() < bowl.right() - 4 && nose.y() > bowl.top() - 2
+                && nose.y() < bowl.bottom() - 8;
+            inTheBowl += nosing;
+            // Up and clear of the bowl, the head above the back.
+            lookingUp += nose.y() < bowl.top() - 40 && figure.skull.centre.y() < figure.chest.centre.y() - 20;
+            // Never through the bowl's wall or the ground.
+            EXPECT_LT(nose.y(), bowl.bottom() - 6) << "frame " << index;
+        }
+        EXPECT_GE(inTheBowl, clip.frames / 3);
+        EXPECT_GE(lookingUp, clip.frames / 4);
     }
 }
 
