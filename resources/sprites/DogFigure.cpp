@@ -157,7 +157,7 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep, Proportions const
         figure.bowl = QRectF(QPointF(223, groundY - 21), QPointF(265, groundY));
     if (pose.icePack) {
         // A rubber bag lying across the crown, its stopper to the back.
-        figure.iceBag = Ellipse { face(-1, -skullRadius - 5), 18, 9.5, tilt - 0.12 };
+        figure.iceBag = Ellipse { face(-1, -skullRadius - 6), 19, 11, tilt - 0.12 };
         figure.iceCap = { face(-15, -skullRadius - 8), face(-18.5, -skullRadius - 9), face(-22, -skullRadius - 10), 9, 9, 9 };
     }
     figure.pallor = std::clamp(pose.pallor, 0.0, 1.0);
