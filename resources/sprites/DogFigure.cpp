@@ -126,7 +126,7 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep, Proportions const
         // The ankle's round end may not reach below the sole.
         limb.endWidth = std::min(10 * build.legWidth, 2 * ankleHeight);
         figure.legs[leg] = limb;
-        // A wider paw still stands on the ground line.
+        // Stouter legs get broader paws, but less so, to stay paws rather than hooves.
         double const pawWidth = 8.5 * std::sqrt(build.legWidth);
         figure.paws[leg] = { limb.end + QPointF(3.5, 1), pawWidth, 5.5, 0 };
     }
