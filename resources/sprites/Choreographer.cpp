@@ -27,6 +27,13 @@ double bump(double phase, double centre, double halfWidth)
     return 0.5 + 0.5 * std::cos(pi * distance / halfWidth);
 }
 
+// 0 up to 0, rising smoothly to 1 at 1 and staying there.
+double ease(double value)
+{
+    double const x = std::clamp(value, 0.0, 1.0);
+    return x * x * (3 - 2 * x);
+}
+
 // Eyes: open except for a blink of a few frames around `centre`.
 double blink(double phase, double centre, double halfWidth)
 {
@@ -176,12 +183,18 @@ Pose hungry(double phase)
     pose.bellyTuck = 1;
     pose.shoulder += QPointF(0, 3);
     pose.arch = 4;
-    pose.head = QPointF(221, 102 - 1.2 * breath);
-    pose.headTilt = 0.3;
+    pose.bowl = true;
+    // Noses the empty bowl, looks up, licks its lips, and goes back to the bowl.
+    double const up = ease((phase - 0.38) / 0.12) * (1 - ease((phase - 0.86) / 0.12));
+    double const nudge = 2.5 * std::sin(4 * tau * phase) * (1 - up);
+    QPointF const inBowl(213 + nudge, 148 + 0.5 * nudge);
+    QPointF const lookingUp(219, 88 - 1.2 * breath);
+    pose.head = inBowl + (lookingUp - inBowl) * up;
+    pose.headTilt = 0.72 + (-0.22 - 0.72) * up;
+    pose.shoulder += QPointF(0, 3 * (1 - up));
     pose.earDroop = 0.95;
-    pose.eyeOpen = 0.75 * blink(phase, 0.2, 0.05);
-    // A whimper now and then.
-    pose.mouthOpen = 0.45 * bump(phase, 0.62, 0.12);
+    pose.eyeOpen = (0.55 + 0.45 * up) * blink(phase, 0.78, 0.03);
+    pose.lick = bump(phase, 0.64, 0.07);
     pose.tailLift = -0.35 + 0.15 * std::sin(tau * phase);
     pose.tailCurl = 0.2;
     return pose;
@@ -225,12 +238,12 @@ Pose poop(double phase)
     Pose pose;
     standSquare(pose);
     double const strain = bump(phase, 0.45, 0.17);
-    pose.hip = QPointF(101, 160 + 2 * strain);
+    pose.hip = QPointF(101, 158 + 2 * strain);
     pose.shoulder = QPointF(170, 133);
     pose.arch = 9;
     pose.bellyTuck = 0.3;
-    pose.paws[nearHind] = { 115, standingAnkleY };
-    pose.paws[farHind] = { 119, standingAnkleY };
+    pose.paws[nearHind] = { 109, standingAnkleY };
+    pose.paws[farHind] = { 113, standingAnkleY };
     pose.jointBack[nearHind] = pose.jointBack[farHind] = true;
     pose.head = QPointF(216, 80 + 1.5 * strain);
     pose.headTilt = -0.08;
@@ -258,10 +271,14 @@ Pose sick(double phase)
     pose.shoulder = QPointF(170, 164);
     double const breath = std::sin(tau * phase);
     pose.swell = 1 + 0.03 * breath;
-    pose.head = QPointF(214, 150 - 1.0 * breath);
-    pose.headTilt = 0.15;
+    // The head lifts with effort and drops back at once; the eyes stay half open, not asleep.
+    double const lift = ease((phase - 0.05) / 0.18) * (1 - ease((phase - 0.36) / 0.06));
+    pose.head = QPointF(214 - 2 * lift, 150 - 18 * lift - 1.0 * breath);
+    pose.headTilt = 0.15 - 0.3 * lift;
     pose.earDroop = 0.9;
-    pose.eyeOpen = 0.35 * blink(phase, 0.88, 0.08);
+    pose.eyeOpen = (0.45 + 0.2 * lift) * blink(phase, 0.88, 0.06);
+    pose.icePack = true;
+    pose.pallor = 1;
     pose.tailLift = -0.45;
     pose.tailCurl = 0.5;
     pose.paws[nearFore] = { 222, standingAnkleY };
@@ -269,8 +286,8 @@ Pose sick(double phase)
     pose.paws[nearHind] = { 145, standingAnkleY };
     pose.paws[farHind] = { 151, standingAnkleY - 1 };
     pose.jointBack[nearHind] = pose.jointBack[farHind] = false;
-    // Bursts of a one-pixel tremor, every frame to the other side.
-    if (phase >= 0.25 && phase < 0.7)
+    // Bursts of a one-pixel tremor, every frame to the other side, while the head lies down.
+    if (phase >= 0.45 && phase < 0.95)
         pose.shiverX = 2 * std::cos(36 * pi * phase);
     return pose;
 }

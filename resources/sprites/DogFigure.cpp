@@ -61,7 +61,7 @@ Ear ear(QPointF centre, double tilt, QPointF base1, QPointF base2, double angle,
 
 }
 
-DogFigure DogFigure::of(Pose const& pose, double smallestStep)
+DogFigure DogFigure::of(Pose const& pose, double smallestStep, Proportions const& build)
 {
     DogFigure figure;
     QPointF const hip = pose.hip;
@@ -81,23 +81,34 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep)
     double const tilt = pose.headTilt;
     auto face = [&](double x, double y) { return head + rotated({ x, y }, tilt); };
     figure.skull = { head, skullRadius, skullRadius * 0.96, tilt };
-    figure.muzzle = { face(23, 10), 18, 12.5, tilt + 0.08 };
-    figure.nose = { face(39, 4), 5.5, 4.5, tilt };
+    // The muzzle grows forward from where it leaves the cheek, and the nose sits on its tip.
+    double const muzzleFront = 5 + 2 * build.muzzleLength;
+    double const muzzleBottom = 10 + build.muzzleDepth;
+    figure.muzzle = { face(5 + build.muzzleLength, 10), build.muzzleLength, build.muzzleDepth, tilt + 0.08 };
+    figure.nose = { face(muzzleFront - 2, 4), 5.5, 4.5, tilt };
     figure.eye = { face(8, -5), 4.6, 4.6 * std::clamp(pose.eyeOpen, 0.12, 1.0), tilt };
     figure.eyeOpen = pose.eyeOpen;
-    figure.mouthBack = face(17, 16);
-    figure.mouthFront = face(36, 15);
+    double const lipLine = std::min(15.0, muzzleBottom - 7.5);
+    figure.mouthBack = face(17, lipLine + 1);
+    figure.mouthFront = face(muzzleFront - 5, lipLine);
     figure.mouthOpen = pose.mouthOpen;
-    figure.jawTip = face(30, 16 + 11 * pose.mouthOpen);
-    figure.tongue = { face(27, 17 + 7 * pose.mouthOpen), 5, 1 + 4 * pose.mouthOpen, tilt + 0.2 };
+    figure.jawTip = face(muzzleFront - 11, lipLine + 1 + 11 * pose.mouthOpen);
+    // Broad and lolling on the lower jaw, so an open mouth never reads as bared teeth.
+    figure.tongue = { face(muzzleFront - 11, lipLine + 3 + 8 * pose.mouthOpen), 7, 1.5 + 5 * pose.mouthOpen, tilt + 0.25 };
+    if (pose.lick > 0.05) {
+        // Out of the front of the closed mouth and up over the lip.
+        double const lick = std::clamp(pose.lick, 0.0, 1.0);
+        figure.lickingTongue
+            = Ellipse { face(muzzleFront - 6 + 2 * lick, lipLine + 2 - 2 * lick), 3.5 + 1.5 * lick, 2 + 4 * lick, tilt + 0.6 };
+    }
 
     // Ears turn from pricked (pointing up and a little back) to hanging down behind the cheek.
     // A hanging ear moves its root to the back of the skull and reaches past the jaw.
-    double const droop = std::clamp(pose.earDroop, 0.0, 1.0);
+    double const droop = std::clamp(std::max(pose.earDroop, build.earDroop), 0.0, 1.0);
     double const earBack = pose.earBack * (1 - 2 * droop);
     double const nearAngle = -1.75 + (-4.5 + 1.75) * droop - earBack;
     auto between = [&](QPointF pricked, QPointF hanging) { return pricked + (hanging - pricked) * droop; };
-    double const earLength = 30 + 14 * droop;
+    double const earLength = (30 + 14 * droop) * build.earLength;
     figure.nearEar = ear(head, tilt, between({ -15, -19 }, { -21, -11 }), between({ 3, -25 }, { -6, -24 }), nearAngle, earLength);
     figure.farEar = ear(head, tilt, between({ -5, -23 }, { -8, -22 }), between({ 11, -26 }, { 6, -26 }), nearAngle + 0.18,
         earLength - 3);
@@ -110,11 +121,14 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep)
         double const upper = 30;
         double const lower = isHind(leg) ? 30 : 29.5;
         Limb limb = reach(root, pose.paws[leg], upper, lower, pose.jointBack[leg]);
-        limb.rootWidth = isHind(leg) ? 17 : 15;
-        limb.jointWidth = isHind(leg) ? 12 : 11;
-        limb.endWidth = 10;
+        limb.rootWidth = (isHind(leg) ? 17 : 15) * build.legWidth;
+        limb.jointWidth = (isHind(leg) ? 12 : 11) * build.legWidth;
+        // The ankle's round end may not reach below the sole.
+        limb.endWidth = std::min(10 * build.legWidth, 2 * ankleHeight);
         figure.legs[leg] = limb;
-        figure.paws[leg] = { limb.end + QPointF(3.5, 1), 8.5, 5.5, 0 };
+        // Stouter legs get broader paws, but less so, to stay paws rather than hooves.
+        double const pawWidth = 8.5 * std::sqrt(build.legWidth);
+        figure.paws[leg] = { limb.end + QPointF(3.5, 1), pawWidth, 5.5, 0 };
     }
 
     // Tail: a chain of short segments from the top of the rump, bending along its length.
@@ -139,6 +153,14 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep)
     }
     if (pose.dropping)
         figure.dropping = Ellipse { *pose.dropping, 5, 4, 0.5 };
+    if (pose.bowl)
+        figure.bowl = QRectF(QPointF(223, groundY - 21), QPointF(265, groundY));
+    if (pose.icePack) {
+        // A rubber bag lying across the crown, its stopper to the back.
+        figure.iceBag = Ellipse { face(-1, -skullRadius - 6), 19, 11, tilt - 0.12 };
+        figure.iceCap = { face(-15, -skullRadius - 8), face(-18.5, -skullRadius - 9), face(-22, -skullRadius - 10), 9, 9, 9 };
+    }
+    figure.pallor = std::clamp(pose.pallor, 0.0, 1.0);
 
     // Squash and stretch about the ground under the body, then the tremor.
     double const pivotX = (hip.x() + shoulder.x()) / 2;

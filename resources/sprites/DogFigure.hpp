@@ -5,8 +5,10 @@
 #include "Ellipse.hpp"
 #include "Limb.hpp"
 #include "Pose.hpp"
+#include "Proportions.hpp"
 
 #include <QPointF>
+#include <QRectF>
 #include <QTransform>
 
 #include <array>
@@ -44,11 +46,16 @@ struct DogFigure {
     double tailTipWidth = 0;
     std::vector<Ellipse> pile;
     std::optional<Ellipse> dropping;
+    std::optional<QRectF> bowl; // standing on the ground
+    std::optional<Ellipse> iceBag;
+    Limb iceCap; // the bag's stopper, meaningful with iceBag
+    std::optional<Ellipse> lickingTongue; // outside the closed mouth
+    double pallor = 0;
     CollarBand collar;
 
     // `smallestStep`: a skin drawn on a grid passes its cell, so that a tremor smaller than one
     // cell still moves the dog by a whole cell instead of vanishing.
-    static DogFigure of(Pose const& pose, double smallestStep = 0);
+    static DogFigure of(Pose const& pose, double smallestStep = 0, Proportions const& build = {});
 };
 
 }

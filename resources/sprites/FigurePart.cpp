@@ -95,6 +95,41 @@ QPainterPath FigurePart::mouth(DogFigure const& figure)
     return path;
 }
 
+namespace {
+
+constexpr double rimDepth = 4;
+
+}
+
+QPainterPath FigurePart::bowlHollow(QRectF const& bowl)
+{
+    QPainterPath path;
+    path.addEllipse(QPointF(bowl.center().x(), bowl.top() + rimDepth), bowl.width() / 2, rimDepth);
+    return path;
+}
+
+QPainterPath FigurePart::bowlWall(QRectF const& bowl)
+{
+    double const rim = bowl.top() + rimDepth;
+    double const foot = bowl.width() * 0.14;
+    QPainterPath path;
+    path.moveTo(bowl.left(), rim);
+    // Through the bottom of the rim's ellipse: the near half of the rim.
+    path.quadTo(QPointF(bowl.center().x(), rim + 2 * rimDepth), QPointF(bowl.right(), rim));
+    path.lineTo(bowl.right() - foot, bowl.bottom());
+    path.lineTo(bowl.left() + foot, bowl.bottom());
+    path.closeSubpath();
+    return path;
+}
+
+std::vector<QPainterPath> FigurePart::iceBag(DogFigure const& figure)
+{
+    if (!figure.iceBag)
+        return {};
+    Limb const& cap = figure.iceCap;
+    return { ellipse(*figure.iceBag), taper(cap.root, cap.end, cap.rootWidth, cap.endWidth) };
+}
+
 std::vector<FigurePart> FigurePart::inPaintOrder(DogFigure const& figure)
 {
     std::vector<QPainterPath> tail;

@@ -35,6 +35,12 @@ struct FigurePart {
     static QPainterPath eye(DogFigure const& figure);
     // The open mouth: from the back of the lips to the front and down to the lowered jaw.
     static QPainterPath mouth(DogFigure const& figure);
+    // The empty bowl's hollow, painted behind the dog, and its wall with the front lip, in front,
+    // so a nose in the bowl dips behind the lip.
+    static QPainterPath bowlHollow(QRectF const& bowl);
+    static QPainterPath bowlWall(QRectF const& bowl);
+    // The ice bag and its stopper.
+    static std::vector<QPainterPath> iceBag(DogFigure const& figure);
 };
 
 }

@@ -53,7 +53,8 @@ void drawTorsoLines(QPainter& painter, DogFigure const& figure)
 
 void drawHead(QPainter& painter, DogFigure const& figure)
 {
-    drawPiece(painter, { FigurePart::ellipse(figure.skull), FigurePart::ellipse(figure.muzzle) }, paper);
+    drawPiece(painter, { FigurePart::ellipse(figure.skull), FigurePart::ellipse(figure.muzzle) },
+        SkinRenderer::sickly(paper, figure.pallor));
     // Where the muzzle leaves the cheek.
     QPainterPath stop;
     QPointF const muzzle = figure.muzzle.centre;
@@ -68,12 +69,10 @@ void drawHead(QPainter& painter, DogFigure const& figure)
         painter.setPen(detailPen());
         painter.setBrush(ink);
         painter.drawPath(mouth);
-        painter.save();
-        painter.setClipPath(mouth);
+        // Grey, not white: a white shape in a black mouth reads as teeth. It lolls over the jaw.
         painter.setPen(detailPen(1.6));
-        painter.setBrush(paper);
+        painter.setBrush(wash);
         painter.drawPath(FigurePart::ellipse(figure.tongue));
-        painter.restore();
     } else {
         QPainterPath lips;
         lips.moveTo(figure.mouthBack);
@@ -81,6 +80,11 @@ void drawHead(QPainter& painter, DogFigure const& figure)
         painter.setBrush(Qt::NoBrush);
         painter.setPen(detailPen());
         painter.drawPath(lips);
+    }
+    if (figure.lickingTongue) {
+        painter.setPen(detailPen(1.8));
+        painter.setBrush(wash);
+        painter.drawPath(FigurePart::ellipse(*figure.lickingTongue));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(ink);
@@ -122,6 +126,14 @@ QImage InkRenderer::render(DogFigure const& figure) const
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(figure.placement);
 
+    if (figure.bowl) {
+        painter.setPen(detailPen(heavy));
+        painter.setBrush(wash);
+        painter.drawPath(FigurePart::bowlHollow(*figure.bowl));
+    }
+    QColor const coat = sickly(paper, figure.pallor);
+    QColor const farCoat = sickly(wash, figure.pallor);
+
     std::vector<QPainterPath> pile;
     for (auto const& lump : figure.pile)
         pile.push_back(FigurePart::ellipse(lump));
@@ -132,10 +144,10 @@ QImage InkRenderer::render(DogFigure const& figure) const
         switch (part.kind) {
         case FigurePart::Kind::farLeg:
         case FigurePart::Kind::farEar:
-            drawPiece(painter, part.shapes, wash);
+            drawPiece(painter, part.shapes, farCoat);
             break;
         case FigurePart::Kind::torso:
-            drawPiece(painter, part.shapes, paper);
+            drawPiece(painter, part.shapes, coat);
             drawTorsoLines(painter, figure);
             break;
         case FigurePart::Kind::head:
@@ -144,13 +156,27 @@ QImage InkRenderer::render(DogFigure const& figure) const
         case FigurePart::Kind::tail:
         case FigurePart::Kind::nearLeg:
         case FigurePart::Kind::nearEar:
-            drawPiece(painter, part.shapes, paper);
+            drawPiece(painter, part.shapes, coat);
             break;
         }
     }
     // The falling one leaves from the rump, in front of the legs.
     if (figure.dropping)
         drawPiece(painter, { FigurePart::ellipse(*figure.dropping) }, wash);
+    if (figure.bowl)
+        drawPiece(painter, { FigurePart::bowlWall(*figure.bowl) }, paper);
+    if (figure.iceBag) {
+        auto const shapes = FigurePart::iceBag(figure);
+        drawPiece(painter, { shapes[1] }, ink);
+        drawPiece(painter, { shapes[0] }, paper);
+        // A few short strokes of cold across the bag.
+        Ellipse const& bag = *figure.iceBag;
+        painter.setPen(detailPen(1.6));
+        for (double along : { -0.45, 0.0, 0.45 }) {
+            QPointF const centre = bag.centre + QPointF(std::cos(bag.angle), std::sin(bag.angle)) * along * bag.rx;
+            painter.drawLine(centre + QPointF(-1.5, -3), centre + QPointF(1.5, 3));
+        }
+    }
     return image;
 }
 

@@ -10,6 +10,9 @@ class PixelRenderer final : public SkinRenderer {
 public:
     QImage render(DogFigure const& figure) const override;
     double smallestStep() const override { return cell; }
+    // Short ears, stout legs and a round muzzle: at the small size a pixel dog's thin legs and tall
+    // ears would read as a deer's.
+    Proportions proportions() const override;
 
     // Frame pixels per grid cell.
     static constexpr int cell = 5;

@@ -30,6 +30,10 @@ struct Pose {
     double squash = 0; // positive squashes towards the ground, negative stretches
     double shiverX = 0; // sideways tremor of the whole dog
     bool pile = false; // a small pile on the ground behind
+    bool bowl = false; // an empty food bowl on the ground in front
+    bool icePack = false; // an ice bag lying on the head
+    double pallor = 0; // 0 a healthy coat .. 1 pale and greenish
+    double lick = 0; // 0 tongue in .. 1 the tongue out over the lips
     std::optional<QPointF> dropping; // one falling on the way to the pile
 };
 

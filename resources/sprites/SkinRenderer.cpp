@@ -8,6 +8,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -31,6 +33,15 @@ QImage SkinRenderer::blankFrame()
     QImage image(frameWidth, frameHeight, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     return image;
+}
+
+QColor SkinRenderer::sickly(QColor colour, double pallor)
+{
+    // Towards a washed-out sage; dark outlines keep most of their darkness so the dog still reads.
+    QColor const ill(0xB4, 0xD2, 0x8C);
+    double const share = 0.85 * std::clamp(pallor, 0.0, 1.0) * colour.lightnessF();
+    auto mix = [&](int from, int to) { return int(std::lround(from + (to - from) * share)); };
+    return QColor(mix(colour.red(), ill.red()), mix(colour.green(), ill.green()), mix(colour.blue(), ill.blue()), colour.alpha());
 }
 
 void SkinRenderer::outlineAndFill(QPainter& painter, std::vector<QPainterPath> const& shapes, QColor outline,

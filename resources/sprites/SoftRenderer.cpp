@@ -19,6 +19,10 @@ QColor const dark(0x3A, 0x27, 0x1E);
 QColor const mouthInside(0x6E, 0x2C, 0x2A);
 QColor const tongue(0xE8, 0x74, 0x7E);
 QColor const pileBrown(0x7C, 0x50, 0x2E);
+QColor const bowlBlue(0x3F, 0x7C, 0xC4);
+QColor const bowlHollow(0x24, 0x4A, 0x7A);
+QColor const iceBlue(0x7F, 0xC4, 0xEC);
+QColor const capRed(0xD8, 0x4A, 0x3C);
 constexpr double outlineWidth = 3;
 
 QColor outlineOf(QColor fill)
@@ -50,7 +54,7 @@ void drawPiece(QPainter& painter, std::vector<QPainterPath> const& shapes, QColo
 
 void drawTorso(QPainter& painter, DogFigure const& figure, std::vector<QPainterPath> const& shapes)
 {
-    drawPiece(painter, shapes, fur);
+    drawPiece(painter, shapes, SkinRenderer::sickly(fur, figure.pallor));
     // A cream bib on the front of the chest.
     painter.save();
     painter.setClipPath(FigurePart::ellipse(figure.chest));
@@ -60,7 +64,7 @@ void drawTorso(QPainter& painter, DogFigure const& figure, std::vector<QPainterP
     bib.rx *= 0.7;
     bib.ry *= 0.75;
     painter.setPen(Qt::NoPen);
-    painter.setBrush(cream);
+    painter.setBrush(SkinRenderer::sickly(cream, figure.pallor));
     painter.drawPath(FigurePart::ellipse(bib));
     painter.restore();
 }
@@ -69,11 +73,12 @@ void drawHead(QPainter& painter, DogFigure const& figure)
 {
     QPainterPath const skull = FigurePart::ellipse(figure.skull);
     QPainterPath const muzzle = FigurePart::ellipse(figure.muzzle);
-    SkinRenderer::outlineAndFill(painter, { skull, muzzle }, outlineOf(fur), outlineWidth, Qt::NoBrush);
+    QColor const coat = SkinRenderer::sickly(fur, figure.pallor);
+    SkinRenderer::outlineAndFill(painter, { skull, muzzle }, outlineOf(coat), outlineWidth, Qt::NoBrush);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(shaded(fur, skull.boundingRect()));
+    painter.setBrush(shaded(coat, skull.boundingRect()));
     painter.drawPath(skull);
-    painter.setBrush(shaded(cream, muzzle.boundingRect()));
+    painter.setBrush(shaded(SkinRenderer::sickly(cream, figure.pallor), muzzle.boundingRect()));
     painter.drawPath(muzzle);
 }
 
@@ -85,12 +90,10 @@ void drawFace(QPainter& painter, DogFigure const& figure)
         painter.setBrush(mouthInside);
         painter.setPen(QPen(outlineOf(fur), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.drawPath(mouth);
-        painter.save();
-        painter.setClipPath(mouth);
-        painter.setPen(Qt::NoPen);
+        // Lolling over the lower jaw.
+        painter.setPen(QPen(tongue.darker(140), 1.6));
         painter.setBrush(tongue);
         painter.drawPath(FigurePart::ellipse(figure.tongue));
-        painter.restore();
     } else {
         QPainterPath lips;
         lips.moveTo(figure.mouthBack);
@@ -98,6 +101,11 @@ void drawFace(QPainter& painter, DogFigure const& figure)
         painter.setBrush(Qt::NoBrush);
         painter.setPen(QPen(outlineOf(fur), 2.2, Qt::SolidLine, Qt::RoundCap));
         painter.drawPath(lips);
+    }
+    if (figure.lickingTongue) {
+        painter.setPen(QPen(tongue.darker(140), 1.6));
+        painter.setBrush(tongue);
+        painter.drawPath(FigurePart::ellipse(*figure.lickingTongue));
     }
     painter.setPen(Qt::NoPen);
     painter.setBrush(dark);
@@ -144,6 +152,15 @@ QImage SoftRenderer::render(DogFigure const& figure) const
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setTransform(figure.placement);
 
+    if (figure.bowl) {
+        painter.setPen(QPen(bowlHollow.darker(130), 2));
+        painter.setBrush(bowlHollow);
+        painter.drawPath(FigurePart::bowlHollow(*figure.bowl));
+    }
+    QColor const coat = sickly(fur, figure.pallor);
+    QColor const farCoat = sickly(farFur, figure.pallor);
+    QColor const ears = sickly(earFur, figure.pallor);
+
     std::vector<QPainterPath> pile;
     for (auto const& lump : figure.pile)
         pile.push_back(FigurePart::ellipse(lump));
@@ -153,13 +170,13 @@ QImage SoftRenderer::render(DogFigure const& figure) const
     for (auto const& part : FigurePart::inPaintOrder(figure)) {
         switch (part.kind) {
         case FigurePart::Kind::farLeg:
-            drawPiece(painter, part.shapes, farFur);
+            drawPiece(painter, part.shapes, farCoat);
             break;
         case FigurePart::Kind::farEar:
-            drawPiece(painter, part.shapes, earFur.darker(118));
+            drawPiece(painter, part.shapes, ears.darker(118));
             break;
         case FigurePart::Kind::nearEar:
-            drawPiece(painter, part.shapes, earFur);
+            drawPiece(painter, part.shapes, ears);
             break;
         case FigurePart::Kind::torso:
             drawTorso(painter, figure, part.shapes);
@@ -170,13 +187,21 @@ QImage SoftRenderer::render(DogFigure const& figure) const
             break;
         case FigurePart::Kind::tail:
         case FigurePart::Kind::nearLeg:
-            drawPiece(painter, part.shapes, fur);
+            drawPiece(painter, part.shapes, coat);
             break;
         }
     }
     // The falling one leaves from the rump, in front of the legs.
     if (figure.dropping)
         drawPiece(painter, { FigurePart::ellipse(*figure.dropping) }, pileBrown);
+    if (figure.bowl) {
+        drawPiece(painter, { FigurePart::bowlWall(*figure.bowl) }, bowlBlue);
+    }
+    if (figure.iceBag) {
+        auto const shapes = FigurePart::iceBag(figure);
+        drawPiece(painter, { shapes[1] }, capRed);
+        drawPiece(painter, { shapes[0] }, iceBlue);
+    }
     return image;
 }
 

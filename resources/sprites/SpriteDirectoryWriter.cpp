@@ -54,7 +54,7 @@ double rounded(double value)
 
 DogFigure SpriteDirectoryWriter::figure(SkinRenderer const& renderer, ClipSpec const& clip, int frame)
 {
-    return DogFigure::of(Choreographer::pose(clip, clip.phase(frame)), renderer.smallestStep());
+    return DogFigure::of(Choreographer::pose(clip, clip.phase(frame)), renderer.smallestStep(), renderer.proportions());
 }
 
 QImage SpriteDirectoryWriter::frame(std::string_view skin, ClipSpec const& clip, int frame)
@@ -65,7 +65,8 @@ QImage SpriteDirectoryWriter::frame(std::string_view skin, ClipSpec const& clip,
 
 int SpriteDirectoryWriter::stillFrame(ClipSpec const& clip)
 {
-    // A moment that tells the clip apart: mid-stride, up in the hop, squatting.
+    // A moment that tells the clip apart: mid-stride, up in the hop, squatting, looking up from the
+    // empty bowl.
     double phase = 0;
     if (clip.name == "run")
         phase = 0.45;
@@ -75,6 +76,8 @@ int SpriteDirectoryWriter::stillFrame(ClipSpec const& clip)
         phase = 0.25;
     else if (clip.name == "poop")
         phase = 0.3;
+    else if (clip.name == "hungry")
+        phase = 0.56;
     return int(std::lround(phase * clip.frames)) % clip.frames;
 }
 

@@ -1,6 +1,7 @@
 #include "Choreographer.hpp"
 #include "ClipSpec.hpp"
 #include "DogFigure.hpp"
+#include "SkinRenderer.hpp"
 
 #include <QImage>
 #include <QString>
@@ -93,6 +94,37 @@ QRect opaqueBounds(QImage const& image)
         }
     }
     return bounds;
+}
+
+// The lowest row the frame covers at least half, or -1 for an empty frame.
+int lowestRow(QImage const& image)
+{
+    for (int y = image.height() - 1; y >= 0; --y) {
+        auto const* row = reinterpret_cast<QRgb const*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) >= 128)
+                return y;
+        }
+    }
+    return -1;
+}
+
+// How green the dog's own colours lean, over the pixels it covers fully: green less red, on
+// average, a value per skin to compare one clip with another.
+double greenLean(QImage const& image)
+{
+    double total = 0;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        auto const* row = reinterpret_cast<QRgb const*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 255) {
+                total += qGreen(row[x]) - qRed(row[x]);
+                ++count;
+            }
+        }
+    }
+    return count > 0 ? total / count : 0;
 }
 
 bool isStrictNumber(json const& value)
@@ -231,6 +263,86 @@ TEST(SpriteDirectory, EveryClipLoopsWithoutAJump)
             // still between other frames too, as a coarse grid does with slow movements).
             EXPECT_TRUE(seam > 0 || smallestStep == 0);
         }
+    }
+}
+
+TEST(SpriteDirectory, NothingSinksBelowTheGroundLineAndTheDogStandsOnIt)
+{
+    // The paws' soles in every clip, and how far a skin's outline may reach past them.
+    constexpr int groundRow = 188;
+    constexpr int outline = 3;
+    struct Row {
+        char const* clip;
+        bool onTheGroundThroughout; // false: it leaves the ground (a gallop's flight, a hop) and lands again
+    };
+    Row const rows[] = {
+        { "run", false },
+        { "walk", true },
+        { "stroll", true },
+        { "idle", true },
+        { "hungry", true },
+        { "happy", false },
+        { "poop", true },
+        { "sick", true },
+    };
+    static_assert(std::size(rows) == std::size(clips));
+    for (auto const* skin : skins) {
+        for (auto const& row : rows) {
+            SCOPED_TRACE(std::string(skin) + "/" + row.clip);
+            int framesOnTheGround = 0;
+            for (int index = 0; index < clipNamed(row.clip).frames; ++index) {
+                int const lowest = lowestRow(load(framePath(skin, row.clip, index)));
+                EXPECT_LE(lowest, groundRow + outline) << "frame " << index << " reaches below the ground";
+                bool const onTheGround = lowest >= groundRow - outline;
+                framesOnTheGround += onTheGround;
+                if (row.onTheGroundThroughout) {
+                    EXPECT_TRUE(onTheGround) << "frame " << index << " floats: lowest row " << lowest;
+                }
+            }
+            EXPECT_GT(framesOnTheGround, 0);
+        }
+    }
+}
+
+TEST(SpriteDirectory, TheSickDogIsPaleAndGreenerThanTheRestingOne)
+{
+    // A sick dog lying still in its usual coat reads as asleep; every skin turns it greenish.
+    for (auto const* skin : skins) {
+        SCOPED_TRACE(skin);
+        double const resting = greenLean(load(framePath(skin, "idle", 0)));
+        ClipSpec const& sick = clipNamed("sick");
+        for (int index = 0; index < sick.frames; index += 6) {
+            EXPECT_GT(greenLean(load(framePath(skin, "sick", index))), resting + 8) << "frame " << index;
+        }
+    }
+}
+
+TEST(HungryPoses, TheNoseGoesIntoTheEmptyBowlAndTheHeadComesUpAgain)
+{
+    // Every skin builds its own muzzle, so every skin's nose has to find the bowl.
+    ClipSpec const& clip = clipNamed("hungry");
+    for (auto const* skin : skins) {
+        SCOPED_TRACE(skin);
+        auto const renderer = SkinRenderer::forSkin(skin);
+        int inTheBowl = 0;
+        int lookingUp = 0;
+        for (int index = 0; index < clip.frames; ++index) {
+            DogFigure const figure
+                = DogFigure::of(Choreographer::pose(clip, clip.phase(index)), renderer->smallestStep(), renderer->proportions());
+            ASSERT_TRUE(figure.bowl) << "frame " << index;
+            QRectF const bowl = *figure.bowl;
+            QPointF const nose = figure.nose.centre;
+            // Over the bowl's opening, dipping below its rim but not through its floor.
+            bool const nosing = nose.x() > bowl.left() + 4 && nose.x() < bowl.right() - 4 && nose.y() > bowl.top() - 2
+                && nose.y() < bowl.bottom() - 8;
+            inTheBowl += nosing;
+            // Up and clear of the bowl, the head above the back.
+            lookingUp += nose.y() < bowl.top() - 40 && figure.skull.centre.y() < figure.chest.centre.y() - 20;
+            // Never through the bowl's wall or the ground.
+            EXPECT_LT(nose.y(), bowl.bottom() - 6) << "frame " << index;
+        }
+        EXPECT_GE(inTheBowl, clip.frames / 3);
+        EXPECT_GE(lookingUp, clip.frames / 4);
     }
 }
 
