@@ -185,6 +185,13 @@ void AppDelegate::applicationDidFinishLaunching()
     // TODO: the URL handler takes the queued URLs here, in their order.
 }
 
+void AppDelegate::openURLs(std::vector<std::string> const& texts)
+{
+    for (auto const& url : m_urlQueue.acceptTexts(texts))
+        Platform::Log::line("url: received " + url.absoluteString());
+    // TODO: the URL handler runs the commands of these URLs.
+}
+
 void AppDelegate::buildMenuBar()
 {
     MenuBarController::Services services;

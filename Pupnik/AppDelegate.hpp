@@ -108,6 +108,8 @@ public:
     std::vector<PawletKit::SessionTarget> terminalTargets(PawletKit::ApprovalRequest const& request) const;
     // Shows the demo clip in force instead of the live state.
     void applyDemo(PupnikCore::Clip clip);
+    // URLs from the program's arguments and from later starts; until launch has finished they wait.
+    void openURLs(std::vector<std::string> const& texts);
 
     // The tray menu's model and its choices, called by the menu directly.
     PupnikCore::MenuModel makeMenuModel() override;

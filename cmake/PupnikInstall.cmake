@@ -1,8 +1,9 @@
 # `cmake --install` lays out what the build tree stages: bin/Pupnik, libexec/pupnik/pupnik-agent,
-# share/pupnik/... and share/applications/pupnik.desktop, under any prefix.
+# share/pupnik/..., share/applications/pupnik.desktop and the icon, under any prefix.
 install(TARGETS Pupnik RUNTIME DESTINATION bin)
 install(TARGETS pupnik-agent RUNTIME DESTINATION libexec/pupnik)
 install(DIRECTORY ${PUPNIK_SHARE_DIR}/ DESTINATION share/pupnik)
+install(FILES ${PUPNIK_ICON} DESTINATION share/icons/hicolor/256x256/apps)
 # The entry names the installed program, whose prefix is only known when installing.
 install(CODE "
   set(PUPNIK_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/bin/Pupnik\")

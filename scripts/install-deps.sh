@@ -7,6 +7,7 @@ packages=(
   xvfb xauth icewm x11-utils xdotool imagemagick jq xterm
   nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+  dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

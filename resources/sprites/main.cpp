@@ -2,7 +2,9 @@
 //
 //   pupnik-sprites <sprite directory>
 //   pupnik-sprites --contact-sheet <folder> [cell height in pixels, 72 by default] [clip or all] [--collar]
+//   pupnik-sprites --icon <PNG file>
 
+#include "AppIcon.hpp"
 #include "ContactSheet.hpp"
 #include "SpriteDirectoryWriter.hpp"
 
@@ -18,7 +20,8 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: pupnik-sprites <sprite directory>\n"
-                         "       pupnik-sprites --contact-sheet <folder> [cell height] [clip or all] [--collar]\n");
+                         "       pupnik-sprites --contact-sheet <folder> [cell height] [clip or all] [--collar]\n"
+                         "       pupnik-sprites --icon <PNG file>\n");
     return 2;
 }
 
@@ -36,6 +39,8 @@ int main(int argc, char** argv)
             std::string_view const clip = argc >= 5 ? argv[4] : "";
             bool const withCollar = argc >= 6 && std::string_view(argv[5]) == "--collar";
             SpriteArt::ContactSheet::writeAll(argv[2], cellHeight, clip == "all" ? "" : clip, withCollar, threads);
+        } else if (argc == 3 && std::string_view(argv[1]) == "--icon") {
+            SpriteArt::AppIcon::write(argv[2]);
         } else if (argc == 2 && argv[1][0] != '-') {
             SpriteArt::SpriteDirectoryWriter::write(argv[1], threads);
         } else {

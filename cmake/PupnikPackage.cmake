@@ -1,0 +1,29 @@
+# `cpack -G DEB` (or `make package`) builds pupnik_<version>_<arch>.deb from the install rules: the
+# programs, the share folder, the desktop entry with the URL scheme and the icon, under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pupnik)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "A small dog on the desktop that shows what your coding agents are doing")
+set(CPACK_PACKAGE_DESCRIPTION "Pupnik lives on the desktop and in the tray: it strolls, walks or runs as
+command-line coding agents make tool calls, sleeps when they are quiet, offers
+allow and deny for their permission requests and brings a waiting agent's
+terminal to the front.")
+set(CPACK_PACKAGE_CONTACT "Pupnik developers <pupnik@localhost>")
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The desktop entry is written at install time with the prefix it names: the packaged one must name
+# /usr/bin/Pupnik, not the staging folder. So cpack installs to /usr under a staging DESTDIR.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+# Qt's X11 platform plugin is loaded at run time, so no library dependency names it.
+set(PUPNIK_PACKAGE_EXTRA_DEPENDS "qt6-qpa-plugins")
+# CPack's own dpkg-shlibdeps run takes minutes; the project's config file runs it once on the two
+# programs when cpack starts.
+set(PUPNIK_PACKAGE_PROGRAMS "$<TARGET_FILE:Pupnik>;$<TARGET_FILE:pupnik-agent>")
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/PupnikPackagePrograms.cmake
+  CONTENT "set(PUPNIK_PACKAGE_PROGRAMS \"${PUPNIK_PACKAGE_PROGRAMS}\")\n")
+configure_file(${CMAKE_SOURCE_DIR}/cmake/PupnikPackageDepends.cmake.in ${CMAKE_BINARY_DIR}/PupnikPackageDepends.cmake @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/PupnikPackageDepends.cmake)
+include(CPack)
