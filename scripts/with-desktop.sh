@@ -38,6 +38,11 @@ display_known() { [[ -s $folder/display ]]; }
 within 30 display_known || give_up "Xvfb did not start"
 export DISPLAY=":$(cat "$folder/display")"
 export QT_QPA_PLATFORM=xcb
+# A server that is gone before its clients start (killed from outside, say) is named as such,
+# instead of surfacing as a client that cannot open the display.
+serving() { kill -0 "$server" 2>/dev/null || give_up "Xvfb ended"; }
+answers() { serving && xprop -root >/dev/null 2>&1; }
+within 30 answers || give_up "Xvfb does not answer on $DISPLAY"
 
 # The window manager with no configuration of the user's, so that its tray is always there.
 mkdir -p "$folder/icewm"
@@ -47,7 +52,7 @@ manager=$!
 # through a window of its own, "YXTrayProxy".
 manages() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
 tray_owned() { xwininfo -root -tree 2>/dev/null | grep -q '"YXTrayProxy"'; }
-running() { kill -0 "$manager" 2>/dev/null || give_up "icewm ended"; }
+running() { serving && { kill -0 "$manager" 2>/dev/null || give_up "icewm ended"; }; }
 ready() { running && manages && tray_owned; }
 within 30 ready || give_up "icewm did not show its tray"
 
