@@ -21,12 +21,7 @@ struct Sound {
     std::function<std::vector<double>()> render;
     double fadeIn; // seconds
     double fadeOut;
-    double peak;
 };
-
-// A whine is nearly a pure tone where the ear is keenest; at the barks' peak it would sound several
-// times as loud as they do, so it peaks lower and all four come out at about one loudness.
-constexpr double whimperPeak = 0.5;
 
 }
 
@@ -45,16 +40,21 @@ int main(int argc, char** argv)
     }
 
     Sound const sounds[] = {
-        { "woof.wav", [] { return PupnikSounds::Bark::woof().render(sampleRate); }, 0.003, 0.01, PupnikSounds::Mastering::peakLevel },
-        { "whimper.wav", [] { return PupnikSounds::Whimper::standard().render(sampleRate); }, 0.01, 0.02, whimperPeak },
-        { "yip.wav", [] { return PupnikSounds::Bark::yip().render(sampleRate); }, 0.003, 0.01, PupnikSounds::Mastering::peakLevel },
-        { "snore.wav", [] { return PupnikSounds::Snore::standard().render(sampleRate); }, 0.02, 0.05, PupnikSounds::Mastering::peakLevel },
+        { "woof.wav", [] { return PupnikSounds::Bark::woof().render(sampleRate); }, 0.003, 0.01 },
+        { "whimper.wav", [] { return PupnikSounds::Whimper::standard().render(sampleRate); }, 0.01, 0.02 },
+        { "yip.wav", [] { return PupnikSounds::Bark::yip().render(sampleRate); }, 0.003, 0.01 },
+        { "snore.wav", [] { return PupnikSounds::Snore::standard().render(sampleRate); }, 0.02, 0.05 },
     };
     for (auto const& sound : sounds) {
         auto samples = sound.render();
         PupnikSounds::Mastering::fade(samples, sampleRate, sound.fadeIn, sound.fadeOut);
-        PupnikSounds::Mastering::normalize(samples, sound.peak);
-        auto failure = PupnikSounds::WaveFile::write(folder / sound.fileName, samples, sampleRate);
+        // Matched by loudness, not by peak: a pure tone and a noisy rumble of one peak sound far apart.
+        auto failure = PupnikSounds::Mastering::toLoudness(samples, sampleRate);
+        if (!failure.empty()) {
+            std::fprintf(stderr, "%s: %s\n", sound.fileName, failure.c_str());
+            return 1;
+        }
+        failure = PupnikSounds::WaveFile::write(folder / sound.fileName, samples, sampleRate);
         if (!failure.empty()) {
             std::fprintf(stderr, "%s\n", failure.c_str());
             return 1;
