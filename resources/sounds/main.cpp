@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,16 +46,21 @@ int main(int argc, char** argv)
         { "yip.wav", [] { return PupnikSounds::Bark::yip().render(sampleRate); }, 0.003, 0.01 },
         { "snore.wav", [] { return PupnikSounds::Snore::standard().render(sampleRate); }, 0.02, 0.05 },
     };
+    // All four are made before any is written, so a sound that fails leaves the old set whole.
+    std::vector<std::vector<double>> mastered;
     for (auto const& sound : sounds) {
         auto samples = sound.render();
         PupnikSounds::Mastering::fade(samples, sampleRate, sound.fadeIn, sound.fadeOut);
         // Matched by loudness, not by peak: a pure tone and a noisy rumble of one peak sound far apart.
-        auto failure = PupnikSounds::Mastering::toLoudness(samples, sampleRate);
+        auto const failure = PupnikSounds::Mastering::toLoudness(samples, sampleRate);
         if (!failure.empty()) {
             std::fprintf(stderr, "%s: %s\n", sound.fileName, failure.c_str());
             return 1;
         }
-        failure = PupnikSounds::WaveFile::write(folder / sound.fileName, samples, sampleRate);
+        mastered.push_back(std::move(samples));
+    }
+    for (size_t i = 0; i < mastered.size(); ++i) {
+        auto const failure = PupnikSounds::WaveFile::write(folder / sounds[i].fileName, mastered[i], sampleRate);
         if (!failure.empty()) {
             std::fprintf(stderr, "%s\n", failure.c_str());
             return 1;
