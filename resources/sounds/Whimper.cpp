@@ -45,7 +45,7 @@ Whimper Whimper::standard()
         .shimmer = 0.15,
         .subharmonic = 0.3,
         .breath = 0.6,
-        .puff = 0.5,
+        .puff = 1.5,
         .seed = 0x5eed'0002,
     };
 }
