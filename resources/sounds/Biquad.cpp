@@ -50,6 +50,17 @@ Biquad Biquad::bandPass(double sampleRate, double frequency, double q)
     return Biquad(alpha, 0, -alpha, 1 + alpha, -2 * c, 1 - alpha);
 }
 
+Biquad Biquad::notch(double sampleRate, double frequency, double q)
+{
+    auto [c, alpha] = angle(sampleRate, frequency, q);
+    return Biquad(1, -2 * c, 1, 1 + alpha, -2 * c, 1 - alpha);
+}
+
+Biquad Biquad::fromCoefficients(double b0, double b1, double b2, double a0, double a1, double a2)
+{
+    return Biquad(b0, b1, b2, a0, a1, a2);
+}
+
 void Biquad::retune(Biquad const& design)
 {
     m_b0 = design.m_b0;

@@ -10,6 +10,10 @@ public:
     static Biquad highPass(double sampleRate, double frequency, double q);
     // Peak gain 0 dB at the centre frequency.
     static Biquad bandPass(double sampleRate, double frequency, double q);
+    // Silences the centre frequency; q sets how narrow the gap is.
+    static Biquad notch(double sampleRate, double frequency, double q);
+    // A designed filter given as b0..b2 over a0..a2.
+    static Biquad fromCoefficients(double b0, double b1, double b2, double a0, double a1, double a2);
 
     // Takes another design's coefficients and keeps this filter's history.
     void retune(Biquad const& design);

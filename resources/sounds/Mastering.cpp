@@ -1,21 +1,32 @@
 #include "resources/sounds/Mastering.hpp"
 
+#include "resources/sounds/Loudness.hpp"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace PupnikSounds::Mastering {
 
-void normalize(std::vector<double>& samples, double peak)
+std::string toLoudness(std::vector<double>& samples, double sampleRate, double target, double ceiling)
 {
+    auto const measured = Loudness::integrated(samples, sampleRate);
+    if (!measured)
+        return "silent: no loudness to match";
+    double const gain = std::pow(10, (target - *measured) / 20);
     double largest = 0;
-    for (double sample : samples)
-        largest = std::max(largest, std::abs(sample));
-    if (largest <= 0)
-        return;
-    double const gain = peak / largest;
-    for (double& sample : samples)
+    for (double& sample : samples) {
         sample *= gain;
+        largest = std::max(largest, std::abs(sample));
+    }
+    if (largest > ceiling) {
+        char text[160];
+        std::snprintf(text, sizeof text, "at %.1f LUFS a peak reaches %.2f dBFS, above the ceiling of %.2f dBFS", target,
+            20 * std::log10(largest), 20 * std::log10(ceiling));
+        return text;
+    }
+    return {};
 }
 
 void fade(std::vector<double>& samples, double sampleRate, double fadeInSeconds, double fadeOutSeconds)

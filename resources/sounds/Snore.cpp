@@ -30,6 +30,7 @@ Snore Snore::standard()
         .rumbleHigh = 300,
         .rattleLevel = 0.3,
         .exhaleLevel = 0.1,
+        .drive = 2.5,
         .seed = 0x5eed'0004,
     };
 }
@@ -75,6 +76,17 @@ std::vector<double> Snore::render(double sampleRate) const
         double const outBreath = exhaleLevel * airEnvelope * air;
 
         samples[i] = inBreath + outBreath;
+    }
+
+    double largest = 0;
+    for (double sample : samples)
+        largest = std::max(largest, std::abs(sample));
+    if (largest > 0 && drive > 0) {
+        // Noise peaks far above its average; squashed, the rumble can be as loud as the barks
+        // without its peaks clipping. The saturation's fizz stays below the rattle's band.
+        auto smoothing = Biquad::lowPass(sampleRate, 1500, 0.7);
+        for (double& sample : samples)
+            sample = smoothing.process(std::tanh(drive * sample / largest));
     }
     return samples;
 }

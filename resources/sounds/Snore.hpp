@@ -16,6 +16,7 @@ struct Snore {
     double rumbleHigh;
     double rattleLevel; // relative to the rumble
     double exhaleLevel;
+    double drive; // saturation of the throat: rounds off the noise's rare tall peaks
     uint64_t seed;
 
     static Snore standard();

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,12 +22,7 @@ struct Sound {
     std::function<std::vector<double>()> render;
     double fadeIn; // seconds
     double fadeOut;
-    double peak;
 };
-
-// A whine is nearly a pure tone where the ear is keenest; at the barks' peak it would sound several
-// times as loud as they do, so it peaks lower and all four come out at about one loudness.
-constexpr double whimperPeak = 0.5;
 
 }
 
@@ -45,16 +41,26 @@ int main(int argc, char** argv)
     }
 
     Sound const sounds[] = {
-        { "woof.wav", [] { return PupnikSounds::Bark::woof().render(sampleRate); }, 0.003, 0.01, PupnikSounds::Mastering::peakLevel },
-        { "whimper.wav", [] { return PupnikSounds::Whimper::standard().render(sampleRate); }, 0.01, 0.02, whimperPeak },
-        { "yip.wav", [] { return PupnikSounds::Bark::yip().render(sampleRate); }, 0.003, 0.01, PupnikSounds::Mastering::peakLevel },
-        { "snore.wav", [] { return PupnikSounds::Snore::standard().render(sampleRate); }, 0.02, 0.05, PupnikSounds::Mastering::peakLevel },
+        { "woof.wav", [] { return PupnikSounds::Bark::woof().render(sampleRate); }, 0.003, 0.01 },
+        { "whimper.wav", [] { return PupnikSounds::Whimper::standard().render(sampleRate); }, 0.01, 0.02 },
+        { "yip.wav", [] { return PupnikSounds::Bark::yip().render(sampleRate); }, 0.003, 0.01 },
+        { "snore.wav", [] { return PupnikSounds::Snore::standard().render(sampleRate); }, 0.02, 0.05 },
     };
+    // All four are made before any is written, so a sound that fails leaves the old set whole.
+    std::vector<std::vector<double>> mastered;
     for (auto const& sound : sounds) {
         auto samples = sound.render();
         PupnikSounds::Mastering::fade(samples, sampleRate, sound.fadeIn, sound.fadeOut);
-        PupnikSounds::Mastering::normalize(samples, sound.peak);
-        auto failure = PupnikSounds::WaveFile::write(folder / sound.fileName, samples, sampleRate);
+        // Matched by loudness, not by peak: a pure tone and a noisy rumble of one peak sound far apart.
+        auto const failure = PupnikSounds::Mastering::toLoudness(samples, sampleRate);
+        if (!failure.empty()) {
+            std::fprintf(stderr, "%s: %s\n", sound.fileName, failure.c_str());
+            return 1;
+        }
+        mastered.push_back(std::move(samples));
+    }
+    for (size_t i = 0; i < mastered.size(); ++i) {
+        auto const failure = PupnikSounds::WaveFile::write(folder / sounds[i].fileName, mastered[i], sampleRate);
         if (!failure.empty()) {
             std::fprintf(stderr, "%s\n", failure.c_str());
             return 1;
