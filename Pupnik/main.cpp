@@ -10,6 +10,8 @@
 #include <X11/Xlib.h>
 #include <csignal>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -70,6 +72,12 @@ int main(int argc, char** argv)
     Pupnik::AppDelegate delegate(std::move(options), environment, Pupnik::AppDelegate::Desktop::real());
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &Pupnik::AppDelegate::applicationWillTerminate);
     delegate.applicationWillFinishLaunching();
+    // The desktop hands the application's URLs over as arguments; they wait until launch has completed.
+    auto const arguments = QCoreApplication::arguments();
+    std::vector<std::string> urls;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        urls.push_back(arguments[i].toStdString());
+    delegate.openURLs(urls);
     delegate.applicationDidFinishLaunching();
     application.exec();
     return 0;
