@@ -113,6 +113,8 @@ public:
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
         delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
         delegate->applicationWillFinishLaunching();
+        if (!launchURLs.empty())
+            delegate->openURLs(launchURLs);
         delegate->applicationDidFinishLaunching();
     }
 
@@ -146,6 +148,8 @@ public:
 
     TestSupport::TemporaryDirectory folder;
     PawletKit::Environment environment;
+    // Opened while the application launches, as program arguments are.
+    std::vector<std::string> launchURLs;
     Platform::ManualClock* clock = nullptr;
     Platform::ManualScheduler* scheduler = nullptr;
     RecordingSurface* surface = nullptr;
@@ -702,4 +706,145 @@ TEST(AppDelegateMenu, TheMenuReadsTheTimeFromTheDelegatesClock)
     std::string const line = menuBar->rows().statusLine->text().toStdString();
     EXPECT_NE(line.find(Platform::ClockText::hoursMinutes(reset, Platform::SystemTimeZone())), std::string::npos) << line;
     menuBar->menu()->hide();
+}
+
+TEST(AppDelegateURLCommands, URLsOpenedDuringLaunchRunInOrderOnceLaunchHasCompleted)
+{
+    testing::internal::CaptureStderr();
+    Launch launch({}, nlohmann::json::object(), [](Launch& launch) {
+        launch.launchURLs = { "pupnik://demo/poop", "https://example.com/demo/run", "not a url", "pupnik://demo/Off", "PUPNIK://demo/SICK" };
+    });
+    auto const log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(launch.delegate->demoClip(), Clip::sick);
+    EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::sick);
+    EXPECT_FALSE(launch.delegate->demoPlayer().hasTimer()) << "a URL demo lasts until it is turned off";
+    EXPECT_NE(log.find("[Pupnik] url: draining 3 URL(s) queued during launch\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Pupnik] unknown demo state in pupnik://demo/Off\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("example.com"), std::string::npos) << log;
+}
+
+TEST(AppDelegateURLCommands, DemoOffReturnsToTheLiveStateWithTheSameDriver)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    auto* const driver = delegate.driver();
+    delegate.openURLs({ "pupnik://demo/happy" });
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::happy);
+    EXPECT_EQ(delegate.driver(), driver);
+
+    delegate.openURLs({ "pupnik://demo/off" });
+    EXPECT_FALSE(delegate.demoClip());
+    EXPECT_EQ(delegate.driver(), driver) << "no second driver";
+    // Shown at once: the sleeping engine is idle at half speed.
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::idle);
+    EXPECT_EQ(delegate.pet()->choice().rate, 0.5);
+}
+
+TEST(AppDelegateURLCommands, UnknownCommandsAndShortURLsChangeNothing)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    delegate.openURLs({ "pupnik://demo/walk" });
+    testing::internal::CaptureStderr();
+    delegate.openURLs({ "pupnik://feed/dog", "pupnik://demo", "pupnik://demo/dance", "pupnik://debug/nothing" });
+    auto const log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log,
+        "[Pupnik] unknown url pupnik://feed/dog\n"
+        "[Pupnik] unknown demo state in pupnik://demo/dance\n"
+        "[Pupnik] unknown url pupnik://debug/nothing\n");
+    EXPECT_EQ(delegate.demoClip(), Clip::walk);
+}
+
+TEST(AppDelegateURLCommands, MenuDemoEndsAfterTenSecondsUnlessAURLDemoTakesOver)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    delegate.demo(Clip::run);
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::run);
+    launch.scheduler->advance(AppDelegate::menuDemoSeconds - 0.1);
+    EXPECT_EQ(delegate.demoClip(), Clip::run);
+    launch.scheduler->advance(0.2);
+    EXPECT_FALSE(delegate.demoClip());
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::idle);
+
+    delegate.demo(Clip::run);
+    launch.scheduler->advance(5);
+    delegate.openURLs({ "pupnik://demo/walk" });
+    launch.scheduler->advance(AppDelegate::menuDemoSeconds);
+    EXPECT_EQ(delegate.demoClip(), Clip::walk) << "the URL demo cancelled the menu's end";
+
+    // The menu row without a clip ends the demo.
+    delegate.demo(std::nullopt);
+    EXPECT_FALSE(delegate.demoClip());
+}
+
+TEST(AppDelegateURLCommands, LeavingADemoReturnsToTheLaunchDemoClip)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEMO_STATE", "walk" } });
+    auto& delegate = *launch.delegate;
+    delegate.openURLs({ "pupnik://demo/happy" });
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::happy);
+    delegate.openURLs({ "pupnik://demo/off" });
+    EXPECT_EQ(delegate.demoClip(), Clip::walk);
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::walk);
+    EXPECT_EQ(delegate.driver(), nullptr);
+}
+
+TEST(AppDelegateDebug, StatusDumpWritesTheReportWithLiveCountsAndSharesTheCounter)
+{
+    TestSupport::TemporaryDirectory snapshots;
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_SNAPSHOT_DIR", snapshots.path().string() } });
+    auto& delegate = *launch.delegate;
+    launch.appendEvent("PreToolUse", "busy-one", "Bash");
+    launch.appendEvent("PreToolUse", "busy-two", "Bash");
+    launch.tick();
+    auto const clip = std::string(PupnikCore::rawValue(delegate.pet()->choice().clip));
+
+    testing::internal::CaptureStderr();
+    delegate.dumpStatus();
+    auto const log = testing::internal::GetCapturedStderr();
+    auto const report = delegate.statusReport();
+    EXPECT_NE(log.find("[Pupnik] debug: events: claude=2 codex=0 process=0\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Pupnik] debug: Hummo Pawlet "), std::string::npos) << log;
+    EXPECT_NE(report.find("\nstate: gait=" + std::string(PawletKit::rawValue(delegate.lastState().gait)) + " mood=normal busy=2 known=2 "),
+        std::string::npos)
+        << report;
+    auto const status = snapshots.path() / ("snap-01-" + clip + "-status.txt");
+    ASSERT_TRUE(std::filesystem::exists(status));
+    EXPECT_NE(TestSupport::readFile(status).find("events: claude=2 codex=0 process=0\n"), std::string::npos);
+
+    delegate.snapshotMenu(snapshots.path());
+    EXPECT_EQ(delegate.snapshotCount(), 2);
+    launch.scheduler->advance(MenuSnapshot::finishDelay);
+    EXPECT_FALSE(delegate.menuBar()->menu()->isVisible()) << "the snapshot closes the menu it opened";
+    EXPECT_TRUE(std::filesystem::exists(snapshots.path() / "menu-02-t025-menu.png"));
+    EXPECT_TRUE(std::filesystem::exists(snapshots.path() / "menu-02-t200-menu.png"));
+}
+
+TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPressesDeny)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH", "1" }, { "PUPNIK_DEBUG_APPROVE", "deny" } });
+    auto& delegate = *launch.delegate;
+    ASSERT_TRUE(delegate.approvalDebugTimerRunning());
+    delegate.startApprovalDebugTimer();
+    launch.tick();
+    EXPECT_FALSE(delegate.approvalPopover().isShown()) << "nothing to open yet";
+
+    std::string const id = launch.postRequest("asking");
+    launch.tick();
+    launch.tick();
+    ASSERT_TRUE(delegate.approvalPopover().isShown());
+    EXPECT_FALSE(delegate.approvalDebugTimerRunning());
+    PawletKit::ApprovalStore store(launch.support() / "approvals");
+    EXPECT_FALSE(store.readReply(id));
+    for (int i = 0; i < 4; ++i)
+        launch.tick();
+    EXPECT_EQ(store.readReply(id), PawletKit::ApprovalDecision::deny);
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+
+    // Done: a later request is left to the user, whichever start it came from.
+    launch.postRequest("later");
+    for (int i = 0; i < 8; ++i)
+        launch.tick();
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
 }
