@@ -848,3 +848,93 @@ TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPress
         launch.tick();
     EXPECT_FALSE(delegate.approvalPopover().isShown());
 }
+
+TEST(AppDelegateDebug, DebugURLCommandsReport)
+{
+    struct Case {
+        char const* name;
+        PawletKit::Environment environment;
+        char const* url;
+        std::vector<std::string> lines;
+    };
+    PawletKit::Environment const waitingTarget { { "PUPNIK_DEBUG_WAITING_SID", "debug-session" }, { "PUPNIK_DEBUG_WAITING_PIDS", "999999" } };
+    for (auto const& [name, environment, url, lines] : {
+             Case { "cloud status without a publisher", {}, "pupnik://debug/cloud-status", { "[Pupnik] debug: cloud publisher absent (PUPNIK_NO_CLOUD)" } },
+             Case { "status without waiting sessions", {}, "pupnik://debug/status", { "[Pupnik] debug: status line = " } },
+             Case { "status with the debug waiting target", waitingTarget, "pupnik://debug/status",
+                 { "[Pupnik] debug: status line = ",
+                     "[Pupnik] debug: waiting sid=debug-session source=claude pids=[999999] names=[] tty=- cwd=- since=" } },
+             // The target's process is gone, so no window can be placed.
+             Case { "focus with no placeable target", waitingTarget, "pupnik://debug/focus-waiting",
+                 { "[Pupnik] debug: status line = ", "[Pupnik] debug: waiting sid=debug-session ",
+                     "[Pupnik] debug: nothing waiting / no locatable target" } },
+         }) {
+        SCOPED_TRACE(name);
+        Launch launch(environment);
+        testing::internal::CaptureStderr();
+        launch.delegate->openURLs({ url });
+        launch.scheduler->advance(1);
+        auto const log = testing::internal::GetCapturedStderr();
+        std::vector<std::string> logged;
+        for (size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1)
+            logged.push_back(log.substr(start, end - start));
+        ASSERT_EQ(logged.size(), lines.size()) << log;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(logged[i].starts_with(lines[i])) << logged[i];
+        }
+    }
+}
+
+TEST(AppDelegateDebug, FocusOutcomeNamesTheFrontmostWindowAndWritesItsReport)
+{
+    TestSupport::TemporaryDirectory snapshots;
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_SNAPSHOT_DIR", snapshots.path().string() } });
+    auto& delegate = *launch.delegate;
+    Platform::ManagedWindow terminal;
+    terminal.id = 0x4242;
+    terminal.wmInstance = "xterm";
+    terminal.wmClass = "XTerm";
+    terminal.title = "claude";
+    terminal.stackingOrder = 2;
+    launch.windows->managed = { terminal };
+    launch.windows->active = terminal.id;
+    delegate.dumpStatus();
+
+    SessionFocuser::Outcome outcome;
+    outcome.success = true;
+    outcome.method = "activate(options:)";
+    testing::internal::CaptureStderr();
+    delegate.reportFocusOutcome(outcome);
+    auto const log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("[Pupnik] debug: frontmost now XTerm [XTerm] pid 0\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Pupnik] debug: focus outcome " + outcome.description() + "\n"), std::string::npos) << log;
+    // The counter is shared with the status dump before it.
+    auto const report = snapshots.path() / "focus-02-focus.txt";
+    ASSERT_TRUE(std::filesystem::exists(report));
+    EXPECT_EQ(TestSupport::readFile(report),
+        "frontmost=XTerm [XTerm] pid 0\noutcome=" + outcome.description() + "\nwindow: owner=XTerm pid=0 layer=0 name=claude\n");
+    EXPECT_EQ(std::filesystem::status(report).permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(AppDelegateDebug, LaunchOptionTimersReportOnceAfterTheirDelay)
+{
+    testing::internal::CaptureStderr();
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_FOCUS_ON_LAUNCH", "3" }, { "PUPNIK_DEBUG_CLOUD_STATUS_AFTER", "2" } });
+    auto const atLaunch = testing::internal::GetCapturedStderr();
+    EXPECT_NE(atLaunch.find("[Pupnik] debug: focus-on-launch in 3.0 s (PUPNIK_DEBUG_FOCUS_ON_LAUNCH) — this steals focus once\n"), std::string::npos)
+        << atLaunch;
+    EXPECT_EQ(atLaunch.find("cloud publisher absent"), std::string::npos);
+
+    testing::internal::CaptureStderr();
+    launch.scheduler->advance(2.5);
+    auto const afterCloud = testing::internal::GetCapturedStderr();
+    EXPECT_NE(afterCloud.find("[Pupnik] debug: cloud publisher absent (PUPNIK_NO_CLOUD)\n"), std::string::npos) << afterCloud;
+    EXPECT_EQ(afterCloud.find("debug: status line"), std::string::npos) << afterCloud;
+
+    testing::internal::CaptureStderr();
+    launch.scheduler->advance(10);
+    auto const afterFocus = testing::internal::GetCapturedStderr();
+    EXPECT_NE(afterFocus.find("[Pupnik] debug: status line = "), std::string::npos) << afterFocus;
+    EXPECT_NE(afterFocus.find("[Pupnik] debug: nothing waiting / no locatable target\n"), std::string::npos) << afterFocus;
+    EXPECT_EQ(afterFocus.find("cloud publisher absent"), std::string::npos) << "each fires once";
+}
