@@ -2,7 +2,9 @@
 # URL commands and the debug signals on an X11 desktop with a window manager and a tray (run inside
 # scripts/with-desktop.sh): a URL given at start plays its demo once launch has completed, SIGUSR1
 # writes the status report with the driver's live counts after real hook events, and SIGUSR2 with a
-# snapshot folder opens the tray menu, drives it with the debug keys, captures it and closes it.
+# snapshot folder opens the tray menu, drives it with the debug keys, captures it and closes it. With
+# the approval debug options a permission request opens the popover by itself, which is captured
+# and answered with the button asked for.
 # Usage: URLCommandsOnTheDesktop.sh <Pupnik> <pupnik-agent> [folder to keep the captures in]
 set -uo pipefail
 pupnik=$1
@@ -87,6 +89,31 @@ grep -qE '^\[Pupnik\] menu snapshot: window id=[0-9]+ bounds=[0-9.-]+,[0-9.-]+,[
   || fail "the captures logged no menu window"
 pass "SIGUSR2 captured menu-$next: $(ls "$snapshots" | grep -c "^menu-$next-t") captures"
 alive "$pupnik_pid" || fail "Pupnik ended during the snapshots"
+
+# 4. Restarted with the approval debug options: the first request opens the popover, which is
+# captured and denied through its button; the coding agent gets "deny".
+kill -TERM "$pupnik_pid"
+wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
+log=$work/pupnik-approval.log
+PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH=1 PUPNIK_DEBUG_APPROVE=deny "$pupnik" 2>"$log" &
+pupnik_pid=$!
+pids+=("$pupnik_pid")
+wait_for 20 logged "[Pupnik] debug: waiting for a click-to-approve request (PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH)" \
+  || fail "the approval debug timer did not start"
+wait_for 20 pet_window >/dev/null || fail "the restarted Pupnik showed no pet"
+printf '%s' '{"session_id":"desk-3","cwd":"/tmp/project","hook_event_name":"PermissionRequest","tool_name":"Bash",
+"tool_input":{"command":"rm -rf build"}}' | "$agent" hook PermissionRequest >"$work/asked.answer" 2>"$work/asked.log" &
+asked=$!
+pids+=("$asked")
+wait_for 20 logged "[Pupnik] debug: opening the approval popover for 1 request(s): " || fail "the popover did not open by itself"
+wait_for 10 logged "[Pupnik] debug: clicking deny" || fail "the deny button was not pressed"
+if wait_for 10 dead "$asked" && grep -q '"behavior": *"deny"' "$work/asked.answer"; then
+  pass "the approval debug path denied: $(tr -d '\n' <"$work/asked.answer")"
+else
+  fail "the agent tool printed: $(cat "$work/asked.answer")"
+fi
+exists "$snapshots/approve-popover-menu.png" || fail "no capture of the popover"
+logged "[Pupnik] debug: wrote approve-popover-menu.png to $snapshots" || fail "the capture was not logged"
 
 [[ -n $keep ]] && mkdir -p "$keep" && cp "$snapshots"/* "$keep"/
 finish
