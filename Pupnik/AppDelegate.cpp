@@ -5,7 +5,10 @@
 #include "Pupnik/MessageBoxAlertPresenter.hpp"
 #include "Pupnik/PetWindow/PetPanel.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
+#include "Pupnik/WindowCapture.hpp"
 #include "app-core/ClipSelector.hpp"
+#include "app-core/DebugText.hpp"
+#include "app-core/Focus/LinuxAppIdentity.hpp"
 #include "app-core/Language.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
@@ -13,7 +16,9 @@
 #include "app-core/PreferredLanguages.hpp"
 #include "app-core/ResourceLocations.hpp"
 #include "app-core/SettingsToggle.hpp"
+#include "app-core/StatusReport.hpp"
 #include "app-core/StatusText.hpp"
+#include "platform/AtomicFile.hpp"
 #include "platform/ChildProcessRunner.hpp"
 #include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
@@ -30,8 +35,13 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QSystemTrayIcon>
 #include <csignal>
+#include <cstdio>
+#include <fstream>
 #include <random>
+#include <unistd.h>
 
 namespace Pupnik {
 
@@ -88,6 +98,14 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     m_focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services { *m_desktop.windows, *m_desktop.scheduler, *m_focusWait,
         *m_desktop.clock, *m_alerts, std::make_shared<Platform::ChildProcessRunner>(), m_environment,
         [random = std::make_shared<std::mt19937>(std::random_device {}())] { return static_cast<uint32_t>((*random)()); } });
+    m_demo = std::make_unique<DemoPlayer>(*m_desktop.scheduler, m_options.demoClip,
+        DemoPlayer::Hooks { m_lifeGuard.whileAlive([this](PupnikCore::Clip clip) { applyDemo(clip); }),
+            m_lifeGuard.whileAlive([this] { showLiveState(); }) });
+    m_urlCommands.playDemo = m_lifeGuard.whileAlive([this](PupnikCore::Clip clip) { playDemo(clip, std::nullopt); });
+    m_urlCommands.stopDemo = m_lifeGuard.whileAlive([this] { stopDemo(); });
+    m_urlCommands.debugStatus = m_lifeGuard.whileAlive([this] { debugStatus(); });
+    m_urlCommands.reportCloudStatus = m_lifeGuard.whileAlive([this] { reportCloudStatus(); });
+    m_urlCommands.focusWaiting = m_lifeGuard.whileAlive([this] { focusWaitingForDebug(); });
 }
 
 std::unique_ptr<Platform::MainLoopWait> AppDelegate::makeWait() const
@@ -102,6 +120,8 @@ AppDelegate::~AppDelegate()
     // Nothing calls back from here on; the driver, the menu and the pet would otherwise reach
     // members that go before them.
     m_lifeGuard.end();
+    m_menuSnapshots.clear();
+    m_demo.reset();
     m_menuBar.reset();
     m_onboarding.close();
     m_driver.reset();
@@ -167,29 +187,22 @@ void AppDelegate::applicationDidFinishLaunching()
     // TODO: the cloud publisher starts here unless it is switched off.
     if (m_options.noCloud)
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
-    // TODO: the debug timers of the cloud status and of the focus check start here.
+    startDebugTimers();
 
     if (m_options.demoClip) {
-        m_demoClip = m_options.demoClip;
-        applyDemo(*m_demoClip);
+        m_demo->play(*m_options.demoClip);
     } else {
         startDriver();
     }
 
-    // TODO: the approval debug timer starts here.
+    if (m_options.debugOpenApprovalOnLaunch)
+        startApprovalDebugTimer();
     offerOnboarding();
 
     auto const queued = m_urlQueue.markReady();
     if (!queued.empty())
         Platform::Log::line("url: draining " + std::to_string(queued.size()) + " URL(s) queued during launch");
-    // TODO: the URL handler takes the queued URLs here, in their order.
-}
-
-void AppDelegate::openURLs(std::vector<std::string> const& texts)
-{
-    for (auto const& url : m_urlQueue.acceptTexts(texts))
-        Platform::Log::line("url: received " + url.absoluteString());
-    // TODO: the URL handler runs the commands of these URLs.
+    handle(queued);
 }
 
 void AppDelegate::buildMenuBar()
@@ -221,10 +234,9 @@ void AppDelegate::installSignalSources()
         return;
     // Termination goes through the application's quit, so the orderly shutdown always runs.
     watcher->watch(SIGTERM, [] { QCoreApplication::quit(); });
-    // TODO: the debug status dump and snapshots answer these; until then they are caught and ignored.
-    watcher->watch(SIGUSR1, [] {});
+    watcher->watch(SIGUSR1, m_lifeGuard.whileAlive([this] { dumpStatus(); }));
     if (m_options.snapshotDir)
-        watcher->watch(SIGUSR2, [] {});
+        watcher->watch(SIGUSR2, m_lifeGuard.whileAlive([this, directory = *m_options.snapshotDir] { snapshotMenu(directory); }));
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -268,7 +280,7 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
     // TODO: the sound player takes the change of mood here (not for the first state, not during a
     // demo), then the cloud publisher every state.
 
-    if (!m_demoClip) {
+    if (!demoClip()) {
         m_pet->applyIfChanged(PupnikCore::ClipSelector::choice(state));
         refreshPetTooltip();
         // The pet stands still under an open approval popover.
@@ -313,7 +325,7 @@ std::vector<PawletKit::SessionTarget> AppDelegate::waitingTargets() const
     std::vector<PawletKit::SessionTarget> targets;
     if (m_options.debugWaitingTarget)
         targets.push_back(*m_options.debugWaitingTarget);
-    if (m_demoClip || !m_driver)
+    if (demoClip() || !m_driver)
         return targets;
     for (auto& target : m_driver->engine().sessionTargets(PawletKit::Date::fromSeconds(m_desktop.clock->now())))
         targets.push_back(std::move(target));
@@ -322,7 +334,7 @@ std::vector<PawletKit::SessionTarget> AppDelegate::waitingTargets() const
 
 std::vector<PawletKit::ApprovalRequest> AppDelegate::pendingApprovals() const
 {
-    if (m_demoClip || !m_driver)
+    if (demoClip() || !m_driver)
         return {};
     return m_driver->pendingApprovals();
 }
@@ -352,16 +364,36 @@ void AppDelegate::applyDemo(PupnikCore::Clip clip)
 {
     if (!m_pet)
         return;
-    m_pet->applyIfChanged(clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 }
-                                                         : PupnikCore::ClipSelector::choice(PupnikCore::ClipSelector::demoState(clip)));
+    auto const state = PupnikCore::ClipSelector::demoState(clip);
+    m_pet->applyIfChanged(
+        clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 } : PupnikCore::ClipSelector::choice(state));
     refreshPetTooltip();
+    // TODO: the cloud publisher takes the demo state here, with the pet's skin.
+    if (m_menuBar)
+        m_menuBar->setBadge(PupnikCore::StatusText::showsBadge(state.mood, m_pet->settings().discreet));
 }
+
+void AppDelegate::playDemo(PupnikCore::Clip clip, std::optional<double> seconds) { m_demo->play(clip, seconds); }
+
+void AppDelegate::stopDemo() { m_demo->stop(); }
+
+void AppDelegate::showLiveState()
+{
+    if (!m_driver)
+        startDriver();
+    // Shown at once, without waiting for the driver's next tick.
+    handleState(m_driver ? m_driver->engine().state(PawletKit::Date::fromSeconds(m_desktop.clock->now())) : m_lastState);
+}
+
+void AppDelegate::openURLs(std::vector<std::string> const& texts) { handle(m_urlQueue.acceptTexts(texts)); }
+
+void AppDelegate::handle(std::vector<PupnikCore::URL> const& urls) { m_urlCommands.handle(urls); }
 
 void AppDelegate::refreshPetTooltip()
 {
     if (!m_pet)
         return;
-    bool const waiting = !m_demoClip && m_lastState.mood == PawletKit::Mood::poop;
+    bool const waiting = !demoClip() && m_lastState.mood == PawletKit::Mood::poop;
     m_pet->updateTooltip(waiting, !pendingApprovals().empty());
 }
 
@@ -369,7 +401,7 @@ PupnikCore::MenuModel AppDelegate::makeMenuModel()
 {
     MenuModelInputs inputs;
     inputs.lastState = m_lastState;
-    inputs.demoClip = m_demoClip;
+    inputs.demoClip = demoClip();
     inputs.petSettings = m_pet ? &m_pet->settings() : nullptr;
     inputs.defaults = m_defaults.get();
     inputs.connector = m_connector.get();
@@ -399,8 +431,8 @@ SettingsActions::Hooks AppDelegate::settingsHooks()
     };
     // TODO: the cloud publisher (setSyncEnabled) and the sound player (stopSounds, playSound) join here.
     hooks.reapplyState = [this] {
-        if (m_demoClip)
-            applyDemo(*m_demoClip);
+        if (demoClip())
+            applyDemo(*demoClip());
         else
             handleState(m_lastState);
     };
@@ -454,10 +486,12 @@ void AppDelegate::setLanguage(std::optional<PupnikCore::Language> language)
     change.apply(language);
 }
 
-void AppDelegate::demo(std::optional<PupnikCore::Clip>)
+void AppDelegate::demo(std::optional<PupnikCore::Clip> clip)
 {
-    // TODO: the demo player plays and stops demos from the menu and from the launch URL commands.
-    Platform::Log::line("demo: not available from the menu yet");
+    if (clip)
+        playDemo(*clip, menuDemoSeconds);
+    else
+        stopDemo();
 }
 
 void AppDelegate::toggleLogin()
@@ -496,5 +530,255 @@ void AppDelegate::toggleProcess() { m_settingsActions.toggle(PupnikCore::Setting
 void AppDelegate::toggleSync() { m_settingsActions.toggle(PupnikCore::SettingsToggle::sync); }
 
 void AppDelegate::quit() { QCoreApplication::quit(); }
+
+namespace {
+
+// Debug files are written whole or not at all; a failure leaves the file missing.
+void writeDebugFile(std::filesystem::path const& path, std::string const& text)
+{
+    try {
+        Platform::AtomicFile::write(path, text, 0600);
+    } catch (std::exception const&) {
+    }
+}
+
+std::string numbered(char const* format, int64_t count)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, static_cast<long long>(count));
+    return buffer;
+}
+
+}
+
+std::optional<PupnikCore::SyncStatus> AppDelegate::publisherStatus() const
+{
+    // TODO: the cloud publisher's status, read on its queue, once it exists.
+    return std::nullopt;
+}
+
+bool AppDelegate::systemOutputSilent() const
+{
+    // TODO: the sound player's answer about the system output once it exists; until then not muted.
+    return false;
+}
+
+void AppDelegate::startDebugTimers()
+{
+    if (m_options.debugCloudStatusAfter)
+        m_cloudStatusTimer = m_desktop.scheduler->after(*m_options.debugCloudStatusAfter, m_lifeGuard.whileAlive([this] { reportCloudStatus(); }));
+    if (m_options.debugFocusOnLaunch) {
+        Platform::Log::line("debug: focus-on-launch in " + PupnikCore::DebugText::number(*m_options.debugFocusOnLaunch)
+            + " s (PUPNIK_DEBUG_FOCUS_ON_LAUNCH) — this steals focus once");
+        m_focusCheckTimer = m_desktop.scheduler->after(*m_options.debugFocusOnLaunch, m_lifeGuard.whileAlive([this] { focusWaitingForDebug(); }));
+    }
+}
+
+void AppDelegate::reportCloudStatus()
+{
+    auto const status = publisherStatus();
+    if (!status) {
+        Platform::Log::line("debug: cloud publisher absent (PUPNIK_NO_CLOUD)");
+        return;
+    }
+    bool const sync = m_pet ? m_pet->settings().syncToDevices : PupnikCore::PetSettings {}.syncToDevices;
+    Platform::Log::line(std::string("debug: cloud sync setting=") + (sync ? "true" : "false") + " status line = "
+        + PupnikCore::SyncStatus::menuText(status, sync, PawletKit::Date::fromSeconds(m_desktop.clock->now()),
+            PupnikCore::Localizer::shared(), *m_desktop.zone));
+    // TODO: the cloud publisher's own debug report follows here.
+}
+
+void AppDelegate::debugStatus()
+{
+    auto const model = makeMenuModel();
+    std::optional<std::string_view> waitingApp;
+    if (model.waitingAppName)
+        waitingApp = *model.waitingAppName;
+    Platform::Log::line("debug: status line = "
+        + PupnikCore::DebugText::escaped(PupnikCore::StatusText::headline(model.state, model.connection,
+            PawletKit::Date::fromSeconds(m_desktop.clock->now()), PupnikCore::Localizer::shared(), *m_desktop.zone, waitingApp)));
+    for (auto const& target : waitingTargets())
+        Platform::Log::line("debug: waiting " + PupnikCore::DebugText::waitingFields(target, true));
+}
+
+void AppDelegate::focusWaitingForDebug()
+{
+    debugStatus();
+    bool const placed = m_focuser->focus(waitingTargets(), m_lifeGuard.whileAlive([this](SessionFocuser::Outcome const& outcome) {
+        reportFocusOutcome(outcome);
+    }));
+    if (!placed)
+        Platform::Log::line("debug: nothing waiting / no locatable target");
+}
+
+std::string AppDelegate::frontmostDescription()
+{
+    auto& windows = *m_desktop.windows;
+    std::optional<Platform::ManagedWindow> front;
+    if (auto const active = windows.activeWindow())
+        for (auto const& window : windows.windows())
+            if (window.id == *active)
+                front = window;
+    if (!front)
+        return "? [-] pid 0";
+    PupnikCore::LinuxAppIdentity identity { front->wmInstance, front->wmClass, std::nullopt };
+    if (front->pid > 0) {
+        std::ifstream comm("/proc/" + std::to_string(front->pid) + "/comm");
+        std::string name;
+        if (std::getline(comm, name) && !name.empty())
+            identity.executableName = name;
+    }
+    using PupnikCore::DebugText::escaped;
+    return escaped(identity.displayName().value_or("?")) + " [" + escaped(identity.bundleIdentifier().value_or("-")) + "] pid "
+        + std::to_string(front->pid);
+}
+
+void AppDelegate::reportFocusOutcome(SessionFocuser::Outcome const& outcome)
+{
+    auto const frontmost = frontmostDescription();
+    auto const description = PupnikCore::DebugText::escaped(outcome.description());
+    Platform::Log::line("debug: frontmost now " + frontmost);
+    Platform::Log::line("debug: focus outcome " + description);
+    if (!m_options.snapshotDir)
+        return;
+    auto const& directory = *m_options.snapshotDir;
+    auto const label = numbered("focus-%02lld", ++m_snapshotCount);
+    std::error_code ignored;
+    std::filesystem::create_directories(directory, ignored);
+    writeDebugFile(directory / (label + "-focus.txt"), "frontmost=" + frontmost + "\n" + "outcome=" + description + "\n" + windowListText());
+    if (m_pet)
+        m_pet->writeSnapshot(directory, label);
+}
+
+std::string AppDelegate::windowListText()
+{
+    auto& windows = *m_desktop.windows;
+    if (!windows.isSupported())
+        return PupnikCore::DebugText::windowList(std::nullopt);
+    return PupnikCore::DebugText::windowList(windows.windows());
+}
+
+void AppDelegate::startApprovalDebugTimer()
+{
+    Platform::Log::line("debug: waiting for a click-to-approve request (PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH)");
+    // Replacing the handle stops a timer started before, so only one ever waits.
+    m_approvalDebugTimer = m_desktop.scheduler->repeating(0.25, m_lifeGuard.whileAlive([this] {
+        auto const requests = pendingApprovals();
+        if (requests.empty() || m_approvalPopover->isShown())
+            return;
+        openApprovalForDebug(requests);
+    }));
+}
+
+void AppDelegate::openApprovalForDebug(std::vector<PawletKit::ApprovalRequest> const& requests)
+{
+    m_approvalDebugTimer.reset();
+    std::string ids;
+    for (auto const& request : requests)
+        ids += (ids.empty() ? "" : ",") + request.id;
+    Platform::Log::line("debug: opening the approval popover for " + std::to_string(requests.size()) + " request(s): " + ids);
+    m_approvalPopover->show(requests);
+    if (m_pet)
+        m_pet->movementPaused = true;
+    m_approvalPressTimer = m_desktop.scheduler->after(0.9, m_lifeGuard.whileAlive([this] {
+        if (m_options.snapshotDir) {
+            writeMenuSnapshot(*m_options.snapshotDir, "approve-popover");
+            Platform::Log::line("debug: wrote approve-popover-menu.png to " + m_options.snapshotDir->string());
+        }
+        if (!m_options.debugApprove)
+            return;
+        bool const allow = *m_options.debugApprove == PawletKit::ApprovalDecision::allow;
+        Platform::Log::line(std::string("debug: clicking ") + (allow ? "allow" : "deny"));
+        // Through the button, so the popover's own path (its settle window included) decides.
+        if (auto* button = allow ? m_approvalPopoverWindow->allowButton() : m_approvalPopoverWindow->denyButton())
+            button->click();
+    }));
+}
+
+void AppDelegate::writeMenuSnapshot(std::filesystem::path const& directory, std::string const& label) { WindowCapture::write(directory, label); }
+
+std::string AppDelegate::statusReport()
+{
+    auto const now = PawletKit::Date::fromSeconds(m_desktop.clock->now());
+    auto& localizer = PupnikCore::Localizer::shared();
+    PupnikCore::StatusReport report;
+    report.now = now;
+    report.pid = ::getpid();
+    report.launched = m_pet != nullptr;
+    report.language = std::string(localizer.language().rawValue());
+    if (auto const choice = localizer.choice())
+        report.languageChoice = std::string(choice->rawValue());
+    if (auto const override_ = localizer.launchOverride())
+        report.languageOverride = std::string(override_->rawValue());
+    report.model = makeMenuModel();
+    report.systemOutputSilent = systemOutputSilent();
+    report.cloud = publisherStatus();
+    if (m_driver) {
+        auto const& codex = m_driver->codex();
+        report.driver = PupnikCore::StatusReport::Driver { m_driver->eventsSeen(), m_driver->codexEventsSeen(), m_driver->processEventsSeen(),
+            codex.isAvailable(), m_driver->codexEnabled, codex.baseDir().string(), codex.statusText(), codex.trackedPaths() };
+    }
+    report.waiting = waitingTargets();
+    report.approvals = pendingApprovals();
+    report.popoverShown = m_approvalPopover->isShown();
+    report.hooksUpgradeNeeded = m_connector && m_connector->needsHookUpgrade();
+    return report.text(localizer, *m_desktop.zone);
+}
+
+void AppDelegate::dumpStatus()
+{
+    auto const report = statusReport();
+    std::string_view rest = report;
+    while (!rest.empty()) {
+        auto const end = rest.find('\n');
+        auto const line = rest.substr(0, end);
+        if (!line.empty())
+            Platform::Log::line("debug: " + std::string(line));
+        if (end == std::string_view::npos)
+            break;
+        rest.remove_prefix(end + 1);
+    }
+    if (!m_options.snapshotDir)
+        return;
+    auto const& directory = *m_options.snapshotDir;
+    auto const clip = m_pet ? std::string(PupnikCore::rawValue(m_pet->choice().clip)) : std::string("none");
+    auto const name = numbered("snap-%02lld-", ++m_snapshotCount) + clip;
+    std::error_code ignored;
+    std::filesystem::create_directories(directory, ignored);
+    writeDebugFile(directory / (name + "-status.txt"), report);
+    if (m_pet)
+        m_pet->writeSnapshot(directory, name);
+    if (m_menuBar && m_menuBar->statusItem() && !m_menuBar->statusItem()->icon().isNull())
+        SpriteStore::writeIconPNG(SpriteStore::menuBarIcon(m_menuBar->iconSprite(), m_menuBar->badgeShown().value_or(false)),
+            directory / (name + "-icon.png"));
+}
+
+void AppDelegate::snapshotMenu(std::filesystem::path const& directory)
+{
+    std::erase_if(m_menuSnapshots, [](auto const& snapshot) { return snapshot->isFinished(); });
+    auto const label = numbered("menu-%02lld", ++m_snapshotCount);
+    QMenu* menu = nullptr;
+    std::optional<QRect> anchor;
+    if (m_menuBar) {
+        m_menuBar->update(makeMenuModel());
+        menu = m_menuBar->menu();
+        if (auto* item = m_menuBar->statusItem(); item && item->isVisible() && item->geometry().isValid() && !item->geometry().isEmpty())
+            anchor = item->geometry();
+    }
+    // Without a tray the menu opens where the pet is, as a right click on it would.
+    QPoint fallback;
+    if (m_pet && m_pet->view())
+        fallback = m_pet->view()->mapToGlobal(m_pet->view()->rect().center());
+    MenuSnapshot::Hooks hooks;
+    hooks.capture = m_lifeGuard.whileAlive([this, directory](std::string const& name) { writeMenuSnapshot(directory, name); });
+    hooks.petSnapshot = m_lifeGuard.whileAlive([this, directory](std::string const& name) {
+        if (m_pet)
+            m_pet->writeSnapshot(directory, name);
+    });
+    auto snapshot = std::make_unique<MenuSnapshot>(*m_desktop.scheduler, *m_desktop.clock, menu, anchor, fallback, m_options.debugMenuKeys, label,
+        std::move(hooks));
+    snapshot->start();
+    m_menuSnapshots.push_back(std::move(snapshot));
+}
 
 }

@@ -9,20 +9,24 @@
 #include "Pupnik/AlertPresenter.hpp"
 #include "Pupnik/ApprovalPopoverController.hpp"
 #include "Pupnik/ConnectionActions.hpp"
+#include "Pupnik/DemoPlayer.hpp"
 #include "Pupnik/EngineDriver.hpp"
 #include "Pupnik/LaunchOptions.hpp"
 #include "Pupnik/LifeGuard.hpp"
 #include "Pupnik/MenuBarActions.hpp"
 #include "Pupnik/MenuBarController.hpp"
+#include "Pupnik/MenuSnapshot.hpp"
 #include "Pupnik/OnboardingWindowController.hpp"
 #include "Pupnik/PetController.hpp"
 #include "Pupnik/SessionFocuser.hpp"
 #include "Pupnik/SettingsActions.hpp"
 #include "Pupnik/SpriteStore.hpp"
+#include "Pupnik/URLCommandHandler.hpp"
 #include "app-core/ApprovalPopover.hpp"
 #include "app-core/ClaudeConnector.hpp"
 #include "app-core/Clip.hpp"
 #include "app-core/LaunchURLQueue.hpp"
+#include "app-core/SyncStatus.hpp"
 #include "platform/Clock.hpp"
 #include "platform/DefaultsStore.hpp"
 #include "platform/Desktop/Screens.hpp"
@@ -51,6 +55,8 @@ class AppDelegate final : public QObject, public MenuBarActions {
 public:
     // The suite the user's settings live in unless a launch option names another.
     static constexpr std::string_view standardSuite = "com.ardlow.pupnik";
+    // How long a demo chosen from the menu plays.
+    static constexpr double menuDemoSeconds = 10;
 
     // What the delegate runs on: the real desktop in the program, fakes in tests. Every part that
     // reads the time takes this clock and zone.
@@ -108,8 +114,29 @@ public:
     std::vector<PawletKit::SessionTarget> terminalTargets(PawletKit::ApprovalRequest const& request) const;
     // Shows the demo clip in force instead of the live state.
     void applyDemo(PupnikCore::Clip clip);
-    // URLs from the program's arguments and from later starts; until launch has finished they wait.
+    // Until stopDemo, or for the seconds given.
+    void playDemo(PupnikCore::Clip clip, std::optional<double> seconds);
+    // Back to the launch demo clip, else to the live state at once.
+    void stopDemo();
+    // URLs as they arrive from outside (program arguments); before launch has completed they wait.
     void openURLs(std::vector<std::string> const& texts);
+    void handle(std::vector<PupnikCore::URL> const& urls);
+
+    // Reports and captures for developers and automated checks; none runs unless asked for.
+    void debugStatus();
+    void reportCloudStatus();
+    void reportFocusOutcome(SessionFocuser::Outcome const& outcome);
+    // Waits for a permission request, opens the popover for it and, when asked, presses a button.
+    void startApprovalDebugTimer();
+    bool approvalDebugTimerRunning() const { return m_approvalDebugTimer != nullptr; }
+    void writeMenuSnapshot(std::filesystem::path const& directory, std::string const& label);
+    std::string windowListText();
+    std::string statusReport();
+    // The status report on standard error and, with a snapshot folder, into it with the pet's images.
+    void dumpStatus();
+    // Opens the status menu, drives it with the debug menu keys and captures it into the folder.
+    void snapshotMenu(std::filesystem::path const& directory);
+    int64_t snapshotCount() const { return m_snapshotCount; }
 
     // The tray menu's model and its choices, called by the menu directly.
     PupnikCore::MenuModel makeMenuModel() override;
@@ -144,7 +171,8 @@ public:
     ApprovalPopoverController& approvalPopoverWindow() { return *m_approvalPopoverWindow; }
     bool sawFirstState() const { return m_sawFirstState; }
     PawletKit::PawletState const& lastState() const { return m_lastState; }
-    std::optional<PupnikCore::Clip> demoClip() const { return m_demoClip; }
+    std::optional<PupnikCore::Clip> demoClip() const { return m_demo->clip(); }
+    DemoPlayer const& demoPlayer() const { return *m_demo; }
     PupnikCore::LaunchURLQueue const& urlQueue() const { return m_urlQueue; }
     MenuBarController* menuBar() { return m_menuBar.get(); }
     OnboardingWindowController& onboarding() { return m_onboarding; }
@@ -160,6 +188,15 @@ private:
     void refreshPetTooltip();
     SettingsActions::Hooks settingsHooks();
     std::unique_ptr<Platform::MainLoopWait> makeWait() const;
+    void showLiveState();
+    void startDebugTimers();
+    // The debug focus request: the first placeable waiting session to the front, reported.
+    void focusWaitingForDebug();
+    void openApprovalForDebug(std::vector<PawletKit::ApprovalRequest> const& requests);
+    // Absent without a cloud publisher.
+    std::optional<PupnikCore::SyncStatus> publisherStatus() const;
+    bool systemOutputSilent() const;
+    std::string frontmostDescription();
 
     LaunchOptions m_options;
     PawletKit::Environment m_environment;
@@ -174,7 +211,15 @@ private:
     std::unique_ptr<ApprovalPopoverController> m_approvalPopoverWindow;
     bool m_sawFirstState { false };
     PawletKit::PawletState m_lastState;
-    std::optional<PupnikCore::Clip> m_demoClip;
+    std::unique_ptr<DemoPlayer> m_demo;
+    URLCommandHandler m_urlCommands;
+    // Shared by every numbered debug snapshot; the first is 1.
+    int64_t m_snapshotCount { 0 };
+    std::unique_ptr<Platform::ScheduledWork> m_cloudStatusTimer;
+    std::unique_ptr<Platform::ScheduledWork> m_focusCheckTimer;
+    std::unique_ptr<Platform::ScheduledWork> m_approvalDebugTimer;
+    std::unique_ptr<Platform::ScheduledWork> m_approvalPressTimer;
+    std::vector<std::unique_ptr<MenuSnapshot>> m_menuSnapshots;
     PupnikCore::LaunchURLQueue m_urlQueue;
     std::unique_ptr<AlertPresenter> m_alerts;
     OnboardingWindowController m_onboarding;

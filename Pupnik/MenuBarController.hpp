@@ -93,6 +93,8 @@ public:
     // Redraws the icon only when the flag changes.
     void setBadge(bool badge);
     std::optional<bool> badgeShown() const { return m_badgeShown; }
+    // The sprite the icon's silhouette is drawn from.
+    std::optional<QImage> const& iconSprite() const { return m_iconSprite; }
     // The tooltip of the tray icon, the application's name in the current language.
     void updateTooltip();
 

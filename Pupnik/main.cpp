@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <span>
 #include <unistd.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -90,9 +92,9 @@ int main(int argc, char** argv)
     if (problem)
         Platform::Log::line("url: later starts cannot reach this one: " + *problem);
 
-    // The program's own URLs wait in the delegate's queue until launch has finished.
-    delegate.openURLs(urls);
     delegate.applicationWillFinishLaunching();
+    // The desktop hands the application's URLs over as arguments; they wait until launch has completed.
+    delegate.openURLs(urls);
     delegate.applicationDidFinishLaunching();
     application.exec();
     return 0;

@@ -113,6 +113,8 @@ public:
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
         delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
         delegate->applicationWillFinishLaunching();
+        if (!launchURLs.empty())
+            delegate->openURLs(launchURLs);
         delegate->applicationDidFinishLaunching();
     }
 
@@ -146,6 +148,8 @@ public:
 
     TestSupport::TemporaryDirectory folder;
     PawletKit::Environment environment;
+    // Opened while the application launches, as program arguments are.
+    std::vector<std::string> launchURLs;
     Platform::ManualClock* clock = nullptr;
     Platform::ManualScheduler* scheduler = nullptr;
     RecordingSurface* surface = nullptr;
@@ -702,4 +706,235 @@ TEST(AppDelegateMenu, TheMenuReadsTheTimeFromTheDelegatesClock)
     std::string const line = menuBar->rows().statusLine->text().toStdString();
     EXPECT_NE(line.find(Platform::ClockText::hoursMinutes(reset, Platform::SystemTimeZone())), std::string::npos) << line;
     menuBar->menu()->hide();
+}
+
+TEST(AppDelegateURLCommands, URLsOpenedDuringLaunchRunInOrderOnceLaunchHasCompleted)
+{
+    testing::internal::CaptureStderr();
+    Launch launch({}, nlohmann::json::object(), [](Launch& launch) {
+        launch.launchURLs = { "pupnik://demo/poop", "https://example.com/demo/run", "not a url", "pupnik://demo/Off", "PUPNIK://demo/SICK" };
+    });
+    auto const log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(launch.delegate->demoClip(), Clip::sick);
+    EXPECT_EQ(launch.delegate->pet()->choice().clip, Clip::sick);
+    EXPECT_FALSE(launch.delegate->demoPlayer().hasTimer()) << "a URL demo lasts until it is turned off";
+    EXPECT_NE(log.find("[Pupnik] url: draining 3 URL(s) queued during launch\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Pupnik] unknown demo state in pupnik://demo/Off\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("example.com"), std::string::npos) << log;
+}
+
+TEST(AppDelegateURLCommands, DemoOffReturnsToTheLiveStateWithTheSameDriver)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    auto* const driver = delegate.driver();
+    delegate.openURLs({ "pupnik://demo/happy" });
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::happy);
+    EXPECT_EQ(delegate.driver(), driver);
+
+    delegate.openURLs({ "pupnik://demo/off" });
+    EXPECT_FALSE(delegate.demoClip());
+    EXPECT_EQ(delegate.driver(), driver) << "no second driver";
+    // Shown at once: the sleeping engine is idle at half speed.
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::idle);
+    EXPECT_EQ(delegate.pet()->choice().rate, 0.5);
+}
+
+TEST(AppDelegateURLCommands, UnknownCommandsAndShortURLsChangeNothing)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    delegate.openURLs({ "pupnik://demo/walk" });
+    testing::internal::CaptureStderr();
+    delegate.openURLs({ "pupnik://feed/dog", "pupnik://demo", "pupnik://demo/dance", "pupnik://debug/nothing" });
+    auto const log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log,
+        "[Pupnik] unknown url pupnik://feed/dog\n"
+        "[Pupnik] unknown demo state in pupnik://demo/dance\n"
+        "[Pupnik] unknown url pupnik://debug/nothing\n");
+    EXPECT_EQ(delegate.demoClip(), Clip::walk);
+}
+
+TEST(AppDelegateURLCommands, MenuDemoEndsAfterTenSecondsUnlessAURLDemoTakesOver)
+{
+    Launch launch;
+    auto& delegate = *launch.delegate;
+    delegate.demo(Clip::run);
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::run);
+    launch.scheduler->advance(AppDelegate::menuDemoSeconds - 0.1);
+    EXPECT_EQ(delegate.demoClip(), Clip::run);
+    launch.scheduler->advance(0.2);
+    EXPECT_FALSE(delegate.demoClip());
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::idle);
+
+    delegate.demo(Clip::run);
+    launch.scheduler->advance(5);
+    delegate.openURLs({ "pupnik://demo/walk" });
+    launch.scheduler->advance(AppDelegate::menuDemoSeconds);
+    EXPECT_EQ(delegate.demoClip(), Clip::walk) << "the URL demo cancelled the menu's end";
+
+    // The menu row without a clip ends the demo.
+    delegate.demo(std::nullopt);
+    EXPECT_FALSE(delegate.demoClip());
+}
+
+TEST(AppDelegateURLCommands, LeavingADemoReturnsToTheLaunchDemoClip)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEMO_STATE", "walk" } });
+    auto& delegate = *launch.delegate;
+    delegate.openURLs({ "pupnik://demo/happy" });
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::happy);
+    delegate.openURLs({ "pupnik://demo/off" });
+    EXPECT_EQ(delegate.demoClip(), Clip::walk);
+    EXPECT_EQ(delegate.pet()->choice().clip, Clip::walk);
+    EXPECT_EQ(delegate.driver(), nullptr);
+}
+
+TEST(AppDelegateDebug, StatusDumpWritesTheReportWithLiveCountsAndSharesTheCounter)
+{
+    TestSupport::TemporaryDirectory snapshots;
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_SNAPSHOT_DIR", snapshots.path().string() } });
+    auto& delegate = *launch.delegate;
+    launch.appendEvent("PreToolUse", "busy-one", "Bash");
+    launch.appendEvent("PreToolUse", "busy-two", "Bash");
+    launch.tick();
+    auto const clip = std::string(PupnikCore::rawValue(delegate.pet()->choice().clip));
+
+    testing::internal::CaptureStderr();
+    delegate.dumpStatus();
+    auto const log = testing::internal::GetCapturedStderr();
+    auto const report = delegate.statusReport();
+    EXPECT_NE(log.find("[Pupnik] debug: events: claude=2 codex=0 process=0\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Pupnik] debug: Hummo Pawlet "), std::string::npos) << log;
+    EXPECT_NE(report.find("\nstate: gait=" + std::string(PawletKit::rawValue(delegate.lastState().gait)) + " mood=normal busy=2 known=2 "),
+        std::string::npos)
+        << report;
+    auto const status = snapshots.path() / ("snap-01-" + clip + "-status.txt");
+    ASSERT_TRUE(std::filesystem::exists(status));
+    EXPECT_NE(TestSupport::readFile(status).find("events: claude=2 codex=0 process=0\n"), std::string::npos);
+
+    delegate.snapshotMenu(snapshots.path());
+    EXPECT_EQ(delegate.snapshotCount(), 2);
+    launch.scheduler->advance(MenuSnapshot::finishDelay);
+    EXPECT_FALSE(delegate.menuBar()->menu()->isVisible()) << "the snapshot closes the menu it opened";
+    EXPECT_TRUE(std::filesystem::exists(snapshots.path() / "menu-02-t025-menu.png"));
+    EXPECT_TRUE(std::filesystem::exists(snapshots.path() / "menu-02-t200-menu.png"));
+}
+
+TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPressesDeny)
+{
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH", "1" }, { "PUPNIK_DEBUG_APPROVE", "deny" } });
+    auto& delegate = *launch.delegate;
+    ASSERT_TRUE(delegate.approvalDebugTimerRunning());
+    delegate.startApprovalDebugTimer();
+    launch.tick();
+    EXPECT_FALSE(delegate.approvalPopover().isShown()) << "nothing to open yet";
+
+    std::string const id = launch.postRequest("asking");
+    launch.tick();
+    launch.tick();
+    ASSERT_TRUE(delegate.approvalPopover().isShown());
+    EXPECT_FALSE(delegate.approvalDebugTimerRunning());
+    PawletKit::ApprovalStore store(launch.support() / "approvals");
+    EXPECT_FALSE(store.readReply(id));
+    for (int i = 0; i < 4; ++i)
+        launch.tick();
+    EXPECT_EQ(store.readReply(id), PawletKit::ApprovalDecision::deny);
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+
+    // Done: a later request is left to the user, whichever start it came from.
+    launch.postRequest("later");
+    for (int i = 0; i < 8; ++i)
+        launch.tick();
+    EXPECT_FALSE(delegate.approvalPopover().isShown());
+}
+
+TEST(AppDelegateDebug, DebugURLCommandsReport)
+{
+    struct Case {
+        char const* name;
+        PawletKit::Environment environment;
+        char const* url;
+        std::vector<std::string> lines;
+    };
+    PawletKit::Environment const waitingTarget { { "PUPNIK_DEBUG_WAITING_SID", "debug-session" }, { "PUPNIK_DEBUG_WAITING_PIDS", "999999" } };
+    for (auto const& [name, environment, url, lines] : {
+             Case { "cloud status without a publisher", {}, "pupnik://debug/cloud-status", { "[Pupnik] debug: cloud publisher absent (PUPNIK_NO_CLOUD)" } },
+             Case { "status without waiting sessions", {}, "pupnik://debug/status", { "[Pupnik] debug: status line = " } },
+             Case { "status with the debug waiting target", waitingTarget, "pupnik://debug/status",
+                 { "[Pupnik] debug: status line = ",
+                     "[Pupnik] debug: waiting sid=debug-session source=claude pids=[999999] names=[] tty=- cwd=- since=" } },
+             // The target's process is gone, so no window can be placed.
+             Case { "focus with no placeable target", waitingTarget, "pupnik://debug/focus-waiting",
+                 { "[Pupnik] debug: status line = ", "[Pupnik] debug: waiting sid=debug-session ",
+                     "[Pupnik] debug: nothing waiting / no locatable target" } },
+         }) {
+        SCOPED_TRACE(name);
+        Launch launch(environment);
+        testing::internal::CaptureStderr();
+        launch.delegate->openURLs({ url });
+        launch.scheduler->advance(1);
+        auto const log = testing::internal::GetCapturedStderr();
+        std::vector<std::string> logged;
+        for (size_t start = 0, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1)
+            logged.push_back(log.substr(start, end - start));
+        ASSERT_EQ(logged.size(), lines.size()) << log;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(logged[i].starts_with(lines[i])) << logged[i];
+        }
+    }
+}
+
+TEST(AppDelegateDebug, FocusOutcomeNamesTheFrontmostWindowAndWritesItsReport)
+{
+    TestSupport::TemporaryDirectory snapshots;
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_SNAPSHOT_DIR", snapshots.path().string() } });
+    auto& delegate = *launch.delegate;
+    Platform::ManagedWindow terminal;
+    terminal.id = 0x4242;
+    terminal.wmInstance = "xterm";
+    terminal.wmClass = "XTerm";
+    terminal.title = "claude";
+    terminal.stackingOrder = 2;
+    launch.windows->managed = { terminal };
+    launch.windows->active = terminal.id;
+    delegate.dumpStatus();
+
+    SessionFocuser::Outcome outcome;
+    outcome.success = true;
+    outcome.method = "activate(options:)";
+    testing::internal::CaptureStderr();
+    delegate.reportFocusOutcome(outcome);
+    auto const log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("[Pupnik] debug: frontmost now XTerm [XTerm] pid 0\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("[Pupnik] debug: focus outcome " + outcome.description() + "\n"), std::string::npos) << log;
+    // The counter is shared with the status dump before it.
+    auto const report = snapshots.path() / "focus-02-focus.txt";
+    ASSERT_TRUE(std::filesystem::exists(report));
+    EXPECT_EQ(TestSupport::readFile(report),
+        "frontmost=XTerm [XTerm] pid 0\noutcome=" + outcome.description() + "\nwindow: owner=XTerm pid=0 layer=0 name=claude\n");
+    EXPECT_EQ(std::filesystem::status(report).permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(AppDelegateDebug, LaunchOptionTimersReportOnceAfterTheirDelay)
+{
+    testing::internal::CaptureStderr();
+    Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_FOCUS_ON_LAUNCH", "3" }, { "PUPNIK_DEBUG_CLOUD_STATUS_AFTER", "2" } });
+    auto const atLaunch = testing::internal::GetCapturedStderr();
+    EXPECT_NE(atLaunch.find("[Pupnik] debug: focus-on-launch in 3.0 s (PUPNIK_DEBUG_FOCUS_ON_LAUNCH) — this steals focus once\n"), std::string::npos)
+        << atLaunch;
+    EXPECT_EQ(atLaunch.find("cloud publisher absent"), std::string::npos);
+
+    testing::internal::CaptureStderr();
+    launch.scheduler->advance(2.5);
+    auto const afterCloud = testing::internal::GetCapturedStderr();
+    EXPECT_NE(afterCloud.find("[Pupnik] debug: cloud publisher absent (PUPNIK_NO_CLOUD)\n"), std::string::npos) << afterCloud;
+    EXPECT_EQ(afterCloud.find("debug: status line"), std::string::npos) << afterCloud;
+
+    testing::internal::CaptureStderr();
+    launch.scheduler->advance(10);
+    auto const afterFocus = testing::internal::GetCapturedStderr();
+    EXPECT_NE(afterFocus.find("[Pupnik] debug: status line = "), std::string::npos) << afterFocus;
+    EXPECT_NE(afterFocus.find("[Pupnik] debug: nothing waiting / no locatable target\n"), std::string::npos) << afterFocus;
+    EXPECT_EQ(afterFocus.find("cloud publisher absent"), std::string::npos) << "each fires once";
 }
