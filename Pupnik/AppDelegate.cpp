@@ -6,6 +6,7 @@
 #include "Pupnik/PetWindow/PetPanel.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
 #include "app-core/ClipSelector.hpp"
+#include "app-core/Entitlements.hpp"
 #include "app-core/Language.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
@@ -23,6 +24,7 @@
 #include "platform/FakeWindowSystem.hpp"
 #include "platform/FileDefaultsStore.hpp"
 #include "platform/InstallLayout.hpp"
+#include "platform/LocalCloudDatabase.hpp"
 #include "platform/Log.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
 #include "platform/SystemTimeZone.hpp"
@@ -105,6 +107,7 @@ AppDelegate::~AppDelegate()
     m_menuBar.reset();
     m_onboarding.close();
     m_driver.reset();
+    m_publisher.reset();
     m_pet.reset();
 }
 
@@ -164,9 +167,10 @@ void AppDelegate::applicationDidFinishLaunching()
     m_connectionActions.emplace(*m_connector, m_options.paths, tick, *m_alerts, m_connectionWait.get());
 
     buildMenuBar();
-    // TODO: the cloud publisher starts here unless it is switched off.
     if (m_options.noCloud)
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
+    else
+        startPublisher();
     // TODO: the debug timers of the cloud status and of the focus check start here.
 
     if (m_options.demoClip) {
@@ -200,6 +204,24 @@ void AppDelegate::buildMenuBar()
     m_menuBar->setActions(m_lifeGuard.reference<MenuBarActions>(*this));
 }
 
+void AppDelegate::startPublisher()
+{
+    auto const& container = CloudKitPublisher::containerIdentifier();
+    bool const entitled = m_desktop.cloudEntitled.value_or(PupnikCore::Entitlements::hasContainer(PupnikCore::Entitlements::containerIdentifier));
+    CloudKitPublisher::Services services;
+    services.database = m_desktop.cloudDatabase;
+    if (!services.database && entitled)
+        if (auto folder = Platform::LocalCloudDatabase::folderFor(m_options.paths, container))
+            services.database = std::make_shared<Platform::LocalCloudDatabase>(*folder);
+    services.clock = m_desktop.clock.get();
+    services.mainThread = m_desktop.scheduler.get();
+    if (m_desktop.makeCloudQueue)
+        services.queue = m_desktop.makeCloudQueue();
+    bool const enabled = m_pet ? m_pet->settings().syncToDevices : true;
+    m_publisher = std::make_unique<CloudKitPublisher>(enabled, entitled && services.database, std::move(services));
+    m_publisher->start();
+}
+
 void AppDelegate::offerOnboarding()
 {
     if (m_options.skipOnboarding || m_options.demoClip || (m_connector && m_connector->isConnected()))
@@ -224,6 +246,8 @@ void AppDelegate::applicationWillTerminate()
 {
     if (m_driver)
         m_driver->stop();
+    if (m_publisher)
+        m_publisher->stop();
     if (m_pet)
         m_pet->persist();
     // Every change reaches the suite's file when it is made; nothing is left to flush.
@@ -259,7 +283,9 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
         return;
 
     // TODO: the sound player takes the change of mood here (not for the first state, not during a
-    // demo), then the cloud publisher every state.
+    // demo), before the cloud publisher.
+    if (m_publisher)
+        m_publisher->update(state, m_pet->settings().skin);
 
     if (!m_demoClip) {
         m_pet->applyIfChanged(PupnikCore::ClipSelector::choice(state));
@@ -369,6 +395,8 @@ PupnikCore::MenuModel AppDelegate::makeMenuModel()
     inputs.driver = m_driver.get();
     inputs.options = &m_options;
     inputs.waitingAppName = [this] { return m_focuser->appName(waitingTargets()); };
+    if (m_publisher)
+        inputs.syncStatus = [this] { return std::optional(m_publisher->state()); };
     return MenuModelBuilder::makeMenuModel(inputs);
 }
 
@@ -390,7 +418,11 @@ SettingsActions::Hooks AppDelegate::settingsHooks()
         if (m_driver)
             m_driver->processEnabled = on;
     };
-    // TODO: the cloud publisher (setSyncEnabled) and the sound player (stopSounds, playSound) join here.
+    hooks.setSyncEnabled = [this](bool on) {
+        if (m_publisher)
+            m_publisher->setEnabled(on);
+    };
+    // TODO: the sound player (stopSounds, playSound) joins here.
     hooks.reapplyState = [this] {
         if (m_demoClip)
             applyDemo(*m_demoClip);
