@@ -4,9 +4,9 @@
 #include "platform/LocalCloudDatabase.hpp"
 #include "platform/ManualScheduler.hpp"
 
-#include <gtest/gtest.h>
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <limits>
 #include <thread>
 
