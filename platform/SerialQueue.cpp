@@ -132,8 +132,10 @@ void SerialQueue::run()
             continue;
         }
         auto now = std::chrono::steady_clock::now();
-        if ((*next)->due > now) {
-            m_wake.wait_until(lock, (*next)->due);
+        // A copy: the timer may be cancelled, and freed, while the worker waits for it.
+        TimePoint const due = (*next)->due;
+        if (due > now) {
+            m_wake.wait_until(lock, due);
             continue;
         }
         // The timer stays alive for its run even when its handle goes meanwhile.
