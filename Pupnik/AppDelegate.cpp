@@ -9,6 +9,7 @@
 #include "app-core/ClipSelector.hpp"
 #include "app-core/DebugText.hpp"
 #include "app-core/Focus/LinuxAppIdentity.hpp"
+#include "app-core/Entitlements.hpp"
 #include "app-core/Language.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
@@ -28,6 +29,7 @@
 #include "platform/FakeWindowSystem.hpp"
 #include "platform/FileDefaultsStore.hpp"
 #include "platform/InstallLayout.hpp"
+#include "platform/LocalCloudDatabase.hpp"
 #include "platform/Log.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
 #include "platform/SystemTimeZone.hpp"
@@ -125,6 +127,7 @@ AppDelegate::~AppDelegate()
     m_menuBar.reset();
     m_onboarding.close();
     m_driver.reset();
+    m_publisher.reset();
     m_pet.reset();
 }
 
@@ -184,9 +187,10 @@ void AppDelegate::applicationDidFinishLaunching()
     m_connectionActions.emplace(*m_connector, m_options.paths, tick, *m_alerts, m_connectionWait.get());
 
     buildMenuBar();
-    // TODO: the cloud publisher starts here unless it is switched off.
     if (m_options.noCloud)
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
+    else
+        startPublisher();
     startDebugTimers();
 
     if (m_options.demoClip) {
@@ -220,6 +224,24 @@ void AppDelegate::buildMenuBar()
     m_menuBar->setActions(m_lifeGuard.reference<MenuBarActions>(*this));
 }
 
+void AppDelegate::startPublisher()
+{
+    auto const& container = CloudKitPublisher::containerIdentifier();
+    bool const entitled = m_desktop.cloudEntitled.value_or(PupnikCore::Entitlements::hasContainer(PupnikCore::Entitlements::containerIdentifier));
+    CloudKitPublisher::Services services;
+    services.database = m_desktop.cloudDatabase;
+    if (!services.database && entitled)
+        if (auto folder = Platform::LocalCloudDatabase::folderFor(m_options.paths, container))
+            services.database = std::make_shared<Platform::LocalCloudDatabase>(*folder);
+    services.clock = m_desktop.clock.get();
+    services.mainThread = m_desktop.scheduler.get();
+    if (m_desktop.makeCloudQueue)
+        services.queue = m_desktop.makeCloudQueue();
+    bool const enabled = m_pet ? m_pet->settings().syncToDevices : true;
+    m_publisher = std::make_unique<CloudKitPublisher>(enabled, entitled && services.database, std::move(services));
+    m_publisher->start();
+}
+
 void AppDelegate::offerOnboarding()
 {
     if (m_options.skipOnboarding || m_options.demoClip || (m_connector && m_connector->isConnected()))
@@ -243,6 +265,8 @@ void AppDelegate::applicationWillTerminate()
 {
     if (m_driver)
         m_driver->stop();
+    if (m_publisher)
+        m_publisher->stop();
     if (m_pet)
         m_pet->persist();
     // Every change reaches the suite's file when it is made; nothing is left to flush.
@@ -278,7 +302,9 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
         return;
 
     // TODO: the sound player takes the change of mood here (not for the first state, not during a
-    // demo), then the cloud publisher every state.
+    // demo), before the cloud publisher.
+    if (m_publisher)
+        m_publisher->update(state, m_pet->settings().skin);
 
     if (!demoClip()) {
         m_pet->applyIfChanged(PupnikCore::ClipSelector::choice(state));
@@ -368,7 +394,8 @@ void AppDelegate::applyDemo(PupnikCore::Clip clip)
     m_pet->applyIfChanged(
         clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 } : PupnikCore::ClipSelector::choice(state));
     refreshPetTooltip();
-    // TODO: the cloud publisher takes the demo state here, with the pet's skin.
+    if (m_publisher)
+        m_publisher->update(state, m_pet->settings().skin);
     if (m_menuBar)
         m_menuBar->setBadge(PupnikCore::StatusText::showsBadge(state.mood, m_pet->settings().discreet));
 }
@@ -408,6 +435,8 @@ PupnikCore::MenuModel AppDelegate::makeMenuModel()
     inputs.driver = m_driver.get();
     inputs.options = &m_options;
     inputs.waitingAppName = [this] { return m_focuser->appName(waitingTargets()); };
+    if (m_publisher)
+        inputs.syncStatus = [this] { return std::optional(m_publisher->state()); };
     return MenuModelBuilder::makeMenuModel(inputs);
 }
 
@@ -429,7 +458,11 @@ SettingsActions::Hooks AppDelegate::settingsHooks()
         if (m_driver)
             m_driver->processEnabled = on;
     };
-    // TODO: the cloud publisher (setSyncEnabled) and the sound player (stopSounds, playSound) join here.
+    hooks.setSyncEnabled = [this](bool on) {
+        if (m_publisher)
+            m_publisher->setEnabled(on);
+    };
+    // TODO: the sound player (stopSounds, playSound) joins here.
     hooks.reapplyState = [this] {
         if (demoClip())
             applyDemo(*demoClip());
@@ -553,8 +586,9 @@ std::string numbered(char const* format, int64_t count)
 
 std::optional<PupnikCore::SyncStatus> AppDelegate::publisherStatus() const
 {
-    // TODO: the cloud publisher's status, read on its queue, once it exists.
-    return std::nullopt;
+    if (!m_publisher)
+        return std::nullopt;
+    return m_publisher->state();
 }
 
 bool AppDelegate::systemOutputSilent() const
@@ -585,7 +619,8 @@ void AppDelegate::reportCloudStatus()
     Platform::Log::line(std::string("debug: cloud sync setting=") + (sync ? "true" : "false") + " status line = "
         + PupnikCore::SyncStatus::menuText(status, sync, PawletKit::Date::fromSeconds(m_desktop.clock->now()),
             PupnikCore::Localizer::shared(), *m_desktop.zone));
-    // TODO: the cloud publisher's own debug report follows here.
+    if (m_publisher)
+        m_publisher->debugCloudStatus();
 }
 
 void AppDelegate::debugStatus()

@@ -8,6 +8,7 @@
 #include "Pupnik/AboutAndLogin.hpp"
 #include "Pupnik/AlertPresenter.hpp"
 #include "Pupnik/ApprovalPopoverController.hpp"
+#include "Pupnik/CloudKitPublisher.hpp"
 #include "Pupnik/ConnectionActions.hpp"
 #include "Pupnik/DemoPlayer.hpp"
 #include "Pupnik/EngineDriver.hpp"
@@ -28,6 +29,7 @@
 #include "app-core/LaunchURLQueue.hpp"
 #include "app-core/SyncStatus.hpp"
 #include "platform/Clock.hpp"
+#include "platform/CloudDatabase.hpp"
 #include "platform/DefaultsStore.hpp"
 #include "platform/Desktop/Screens.hpp"
 #include "platform/Desktop/SignalWatcher.hpp"
@@ -35,6 +37,7 @@
 #include "platform/Scheduler.hpp"
 #include "platform/TimeZone.hpp"
 #include "platform/WindowSystem.hpp"
+#include "platform/WorkQueue.hpp"
 
 #include <QObject>
 #include <exception>
@@ -79,6 +82,11 @@ public:
         std::unique_ptr<Platform::WindowSystem> windows;
         // Makes the waits that keep the event loop turning; without it work runs inline (tests).
         std::function<std::unique_ptr<Platform::MainLoopWait>()> makeWait;
+        // The cloud publisher's database, queue and entitlement: the local record store, a serial
+        // queue and the installation's entitlement when absent.
+        std::shared_ptr<Platform::CloudDatabase> cloudDatabase;
+        std::function<std::unique_ptr<Platform::WorkQueue>()> makeCloudQueue;
+        std::optional<bool> cloudEntitled;
 
         static Desktop real();
     };
@@ -177,10 +185,13 @@ public:
     MenuBarController* menuBar() { return m_menuBar.get(); }
     OnboardingWindowController& onboarding() { return m_onboarding; }
     SessionFocuser& focuser() { return *m_focuser; }
+    // Absent when cloud publishing is switched off. The demo hands it its states through update().
+    CloudKitPublisher* publisher() { return m_publisher.get(); }
 
 private:
     std::optional<std::filesystem::path> spriteDirectory() const;
     void buildMenuBar();
+    void startPublisher();
     void offerOnboarding();
     // The menu, refreshed, at the pointer over the pet.
     void popUpMenu(QMouseEvent const& event);
@@ -205,6 +216,7 @@ private:
     std::unique_ptr<SpriteStore> m_sprites;
     std::unique_ptr<PetController> m_pet;
     std::unique_ptr<EngineDriver> m_driver;
+    std::unique_ptr<CloudKitPublisher> m_publisher;
     std::unique_ptr<PupnikCore::ClaudeConnector> m_connector;
     // Shared only so that the window's buttons can hold it weakly.
     std::shared_ptr<PupnikCore::ApprovalPopover> m_approvalPopover;

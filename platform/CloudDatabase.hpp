@@ -6,8 +6,10 @@
 #include "platform/CloudSaveOutcome.hpp"
 #include "platform/CloudSavePolicy.hpp"
 #include "platform/CloudSubscription.hpp"
+#include "platform/Observation.hpp"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -30,6 +32,9 @@ public:
     virtual void fetch(std::string const& recordName, FetchCompletion completion) = 0;
     virtual void save(CloudRecord record, CloudSavePolicy policy, SaveCompletion completion) = 0;
     virtual void saveSubscription(CloudSubscription subscription, SubscriptionCompletion completion) = 0;
+    // Calls onChange, on a thread of the database's choosing, whenever the account may have changed,
+    // until the handle is dropped. A database whose account never changes never calls.
+    [[nodiscard]] virtual std::unique_ptr<Observation> observeAccountChanges(std::function<void()> onChange);
 };
 
 }

@@ -1,5 +1,7 @@
 #include "platform/FakeCloudDatabase.hpp"
 
+#include <algorithm>
+
 namespace Platform {
 
 FakeCloudDatabase::FakeCloudDatabase(Scheduler* scheduler)
@@ -111,6 +113,43 @@ void FakeCloudDatabase::saveSubscription(CloudSubscription subscription, Subscri
         m_subscriptionAnswers.pop_front();
     }
     answer([completion = std::move(completion), error = std::move(error)] { completion(error); });
+}
+
+namespace {
+
+class FakeObservation final : public Observation {
+public:
+    explicit FakeObservation(std::shared_ptr<std::function<void()>> onChange)
+        : m_onChange(std::move(onChange))
+    {
+    }
+
+private:
+    // The fake holds it weakly: dropping the handle unregisters it.
+    std::shared_ptr<std::function<void()>> m_onChange;
+};
+
+}
+
+std::unique_ptr<Observation> FakeCloudDatabase::observeAccountChanges(std::function<void()> onChange)
+{
+    auto shared = std::make_shared<std::function<void()>>(std::move(onChange));
+    m_accountObservers.push_back(shared);
+    return std::make_unique<FakeObservation>(std::move(shared));
+}
+
+void FakeCloudDatabase::fireAccountChange()
+{
+    std::erase_if(m_accountObservers, [](auto const& observer) { return observer.expired(); });
+    auto observers = m_accountObservers;
+    for (auto const& observer : observers)
+        if (auto onChange = observer.lock())
+            (*onChange)();
+}
+
+size_t FakeCloudDatabase::accountObservers() const
+{
+    return static_cast<size_t>(std::count_if(m_accountObservers.begin(), m_accountObservers.end(), [](auto const& observer) { return !observer.expired(); }));
 }
 
 }

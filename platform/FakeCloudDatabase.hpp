@@ -13,7 +13,8 @@ namespace Platform {
 
 // A cloud database for tests. Each operation takes the next scripted answer for its kind; with none
 // left it answers from the fake's own records (available account, fetch of what was saved or
-// unknownItem, saves stored with a fresh change tag, subscriptions accepted). Answers come at once,
+// unknownItem, saves stored with a fresh change tag, subscriptions accepted; account changes come
+// only from fireAccountChange). Answers come at once,
 // or after the latency on the given scheduler.
 class FakeCloudDatabase final : public CloudDatabase {
 public:
@@ -48,6 +49,11 @@ public:
     void fetch(std::string const& recordName, FetchCompletion completion) override;
     void save(CloudRecord record, CloudSavePolicy policy, SaveCompletion completion) override;
     void saveSubscription(CloudSubscription subscription, SubscriptionCompletion completion) override;
+    std::unique_ptr<Observation> observeAccountChanges(std::function<void()> onChange) override;
+
+    // Tells every observer that is still registered, on the calling thread.
+    void fireAccountChange();
+    size_t accountObservers() const;
 
 private:
     void answer(std::function<void()> work);
@@ -65,6 +71,7 @@ private:
     int m_fetchCalls { 0 };
     std::vector<SaveCall> m_saveCalls;
     std::vector<CloudSubscription> m_subscriptionCalls;
+    std::vector<std::weak_ptr<std::function<void()>>> m_accountObservers;
 };
 
 }

@@ -8,11 +8,15 @@
 #include "platform/Base64.hpp"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace Platform {
@@ -72,6 +76,60 @@ std::optional<CloudValue> decodeValue(json const& value)
     return std::nullopt;
 }
 
+bool folderExists(std::filesystem::path const& folder)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(folder, error);
+}
+
+// Looks for the folder on a thread of its own and reports each time it appears or goes away; the
+// destructor wakes the thread and waits for it, so no report follows.
+class FolderWatch final : public Observation {
+public:
+    FolderWatch(std::filesystem::path folder, double interval, std::function<void()> onChange)
+        : m_folder(std::move(folder))
+        , m_interval(std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(interval)))
+        , m_onChange(std::move(onChange))
+        , m_present(folderExists(m_folder))
+        , m_thread([this] { run(); })
+    {
+    }
+
+    ~FolderWatch() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_wake.wait_for(lock, m_interval, [this] { return m_stopping; })) {
+            lock.unlock();
+            bool const present = folderExists(m_folder);
+            if (present != m_present) {
+                m_present = present;
+                m_onChange();
+            }
+            lock.lock();
+        }
+    }
+
+    std::filesystem::path m_folder;
+    std::chrono::steady_clock::duration m_interval;
+    std::function<void()> m_onChange;
+    bool m_present;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping { false };
+    std::thread m_thread;
+};
+
 // The exclusive lock every save of the container's records holds, across processes and threads.
 class SaveLock final {
 public:
@@ -112,8 +170,9 @@ std::optional<std::filesystem::path> LocalCloudDatabase::folderFor(PawletKit::Pa
     return paths.base() / "cloud" / std::string(containerIdentifier);
 }
 
-LocalCloudDatabase::LocalCloudDatabase(std::filesystem::path folder)
+LocalCloudDatabase::LocalCloudDatabase(std::filesystem::path folder, double accountPollInterval)
     : m_folder(std::move(folder))
+    , m_accountPollInterval(std::isfinite(accountPollInterval) && accountPollInterval > 0.001 ? accountPollInterval : defaultAccountPollInterval)
 {
 }
 
@@ -203,6 +262,11 @@ void LocalCloudDatabase::save(CloudRecord record, CloudSavePolicy policy, SaveCo
 void LocalCloudDatabase::saveSubscription(CloudSubscription, SubscriptionCompletion completion)
 {
     completion(std::nullopt);
+}
+
+std::unique_ptr<Observation> LocalCloudDatabase::observeAccountChanges(std::function<void()> onChange)
+{
+    return std::make_unique<FolderWatch>(m_folder, m_accountPollInterval, std::move(onChange));
 }
 
 std::optional<std::string> LocalCloudDatabase::encodeRecordFile(CloudRecord const& record)

@@ -15,7 +15,8 @@ namespace Platform {
 // publishes. Files are replaced atomically (mode 0600) and saves of several processes are
 // serialised by a lock file, so a reader sees the old record or the new one, never a mix. The
 // account is always available and subscriptions are accepted without effect: followers poll.
-// Completions run on the calling thread before the call returns.
+// Completions run on the calling thread before the call returns. The folder appearing or going away
+// counts as a change of account: a watch thread looks for it every accountPollInterval seconds.
 class LocalCloudDatabase final : public CloudDatabase {
 public:
     static constexpr size_t maxRecordFileBytes = 4 * 1024 * 1024;
@@ -26,7 +27,9 @@ public:
     // <support directory>/cloud/<container>; nothing when the identifier cannot name a folder.
     static std::optional<std::filesystem::path> folderFor(PawletKit::Paths const& paths, std::string_view containerIdentifier);
 
-    explicit LocalCloudDatabase(std::filesystem::path folder);
+    static constexpr double defaultAccountPollInterval = 2.0;
+
+    explicit LocalCloudDatabase(std::filesystem::path folder, double accountPollInterval = defaultAccountPollInterval);
 
     std::filesystem::path const& folder() const { return m_folder; }
     std::optional<std::filesystem::path> fileFor(std::string_view recordName) const;
@@ -35,6 +38,7 @@ public:
     void fetch(std::string const& recordName, FetchCompletion completion) override;
     void save(CloudRecord record, CloudSavePolicy policy, SaveCompletion completion) override;
     void saveSubscription(CloudSubscription subscription, SubscriptionCompletion completion) override;
+    std::unique_ptr<Observation> observeAccountChanges(std::function<void()> onChange) override;
 
     // The record file's form: {"changeTag", "fields": {key: {"bytes"|"string"|"number"|"date": value}},
     // "modifiedAt", "recordName", "recordType"}, bytes in Base64, dates as seconds since 1970.
@@ -48,6 +52,7 @@ private:
     CloudSaveOutcome store(CloudRecord record, CloudSavePolicy policy) const;
 
     std::filesystem::path m_folder;
+    double m_accountPollInterval;
 };
 
 }

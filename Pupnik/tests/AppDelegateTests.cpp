@@ -22,6 +22,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <thread>
 #include <unistd.h>
 
 using namespace Pupnik;
@@ -108,6 +109,8 @@ public:
         auto ownedWindows = std::make_unique<Platform::FakeWindowSystem>();
         windows = ownedWindows.get();
         desktop.windows = std::move(ownedWindows);
+        // Publishing starts only where a test lets it (PUPNIK_NO_CLOUD off), into the support folder.
+        desktop.cloudEntitled = true;
         if (beforeLaunch)
             beforeLaunch(*this);
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
@@ -937,4 +940,35 @@ TEST(AppDelegateDebug, LaunchOptionTimersReportOnceAfterTheirDelay)
     EXPECT_NE(afterFocus.find("[Pupnik] debug: status line = "), std::string::npos) << afterFocus;
     EXPECT_NE(afterFocus.find("[Pupnik] debug: nothing waiting / no locatable target\n"), std::string::npos) << afterFocus;
     EXPECT_EQ(afterFocus.find("cloud publisher absent"), std::string::npos) << "each fires once";
+
+TEST(AppDelegateMenu, TheSyncRowTellsWhatThePublisherDidAndTheSwitchTurnsItOffAndOn)
+{
+    Launch launch(PawletKit::Environment { { "LANGUAGE", "en" }, { "PUPNIK_NO_CLOUD", "0" } });
+    auto* publisher = launch.delegate->publisher();
+    ASSERT_NE(publisher, nullptr);
+    auto* menuBar = launch.delegate->menuBar();
+    auto syncRow = [&] {
+        launch.delegate->showPetContextMenu(rightClick());
+        std::string const text = menuBar->rows().syncStatus->text().toStdString();
+        menuBar->menu()->hide();
+        return text;
+    };
+    auto published = [&] { return publisher->state().lastPublished().has_value(); };
+
+    launch.delegate->handleState(stateOf(Gait::walk, Mood::normal));
+    for (int attempt = 0; attempt < 500 && !published(); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(published()) << "the state never reached the record store";
+    EXPECT_TRUE(std::filesystem::exists(launch.support() / "cloud" / "iCloud.com.ardlow.tailbase" / "current.json"));
+    EXPECT_EQ(syncRow().rfind("Synced at ", 0), 0u) << syncRow();
+    EXPECT_TRUE(menuBar->rows().syncToggle->isChecked());
+
+    menuBar->rows().syncToggle->trigger();
+    EXPECT_FALSE(publisher->enabled());
+    EXPECT_EQ(savedSettings(launch)["pet.syncToDevices"], false);
+    EXPECT_EQ(syncRow(), "Sync is off");
+
+    menuBar->rows().syncToggle->trigger();
+    EXPECT_TRUE(publisher->enabled());
+    EXPECT_EQ(syncRow().rfind("Synced at ", 0), 0u);
 }

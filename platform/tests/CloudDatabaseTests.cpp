@@ -4,6 +4,8 @@
 #include "platform/LocalCloudDatabase.hpp"
 #include "platform/ManualScheduler.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <limits>
 #include <thread>
@@ -293,4 +295,61 @@ TEST(FakeCloudDatabase, LatencyHoldsAnswersUntilTheSchedulerGetsThere)
     EXPECT_FALSE(status);
     scheduler.advance(0.1);
     EXPECT_EQ(status, CloudAccountStatus::noAccount);
+}
+
+namespace {
+
+// Waits, within a bound, until the count reaches the wanted value.
+bool waitForCount(std::atomic<int> const& count, int wanted)
+{
+    for (int attempt = 0; attempt < 1000 && count.load() < wanted; ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return count.load() >= wanted;
+}
+
+}
+
+TEST(LocalCloudDatabase, TheFolderComingAndGoingIsReportedAsAnAccountChangeUntilTheWatchIsDropped)
+{
+    TestSupport::TemporaryDirectory home;
+    auto const folder = home.path() / "cloud" / "iCloud.com.example";
+    LocalCloudDatabase database(folder, 0.01);
+    std::atomic<int> changes { 0 };
+    auto watch = database.observeAccountChanges([&] { ++changes; });
+
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(waitForCount(changes, 1)) << "the folder appearing";
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(waitForCount(changes, 2)) << "the folder going away";
+
+    watch.reset();
+    int const reported = changes.load();
+    std::filesystem::create_directories(folder);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(changes.load(), reported) << "nothing after the watch is dropped";
+}
+
+TEST(LocalCloudDatabase, AFolderThatStaysAsItIsReportsNothing)
+{
+    TestSupport::TemporaryDirectory home;
+    LocalCloudDatabase database(home.path(), 0.01);
+    std::atomic<int> changes { 0 };
+    auto watch = database.observeAccountChanges([&] { ++changes; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(changes.load(), 0);
+}
+
+TEST(FakeCloudDatabase, AccountChangesReachOnlyTheObserversStillRegistered)
+{
+    FakeCloudDatabase database;
+    int first = 0;
+    int second = 0;
+    auto firstWatch = database.observeAccountChanges([&] { ++first; });
+    auto secondWatch = database.observeAccountChanges([&] { ++second; });
+    database.fireAccountChange();
+    secondWatch.reset();
+    database.fireAccountChange();
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(database.accountObservers(), 1u);
 }
