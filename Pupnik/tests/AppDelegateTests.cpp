@@ -940,6 +940,7 @@ TEST(AppDelegateDebug, LaunchOptionTimersReportOnceAfterTheirDelay)
     EXPECT_NE(afterFocus.find("[Pupnik] debug: status line = "), std::string::npos) << afterFocus;
     EXPECT_NE(afterFocus.find("[Pupnik] debug: nothing waiting / no locatable target\n"), std::string::npos) << afterFocus;
     EXPECT_EQ(afterFocus.find("cloud publisher absent"), std::string::npos) << "each fires once";
+}
 
 TEST(AppDelegateMenu, TheSyncRowTellsWhatThePublisherDidAndTheSwitchTurnsItOffAndOn)
 {
