@@ -18,16 +18,19 @@
 #include "Pupnik/PetController.hpp"
 #include "Pupnik/SessionFocuser.hpp"
 #include "Pupnik/SettingsActions.hpp"
+#include "Pupnik/SoundPlayer.hpp"
 #include "Pupnik/SpriteStore.hpp"
 #include "app-core/ApprovalPopover.hpp"
 #include "app-core/ClaudeConnector.hpp"
 #include "app-core/Clip.hpp"
 #include "app-core/LaunchURLQueue.hpp"
+#include "platform/AudioOutput.hpp"
 #include "platform/Clock.hpp"
 #include "platform/DefaultsStore.hpp"
 #include "platform/Desktop/Screens.hpp"
 #include "platform/Desktop/SignalWatcher.hpp"
 #include "platform/MainLoopWait.hpp"
+#include "platform/OutputMuteQuery.hpp"
 #include "platform/Scheduler.hpp"
 #include "platform/TimeZone.hpp"
 #include "platform/WindowSystem.hpp"
@@ -73,6 +76,10 @@ public:
         std::unique_ptr<Platform::WindowSystem> windows;
         // Makes the waits that keep the event loop turning; without it work runs inline (tests).
         std::function<std::unique_ptr<Platform::MainLoopWait>()> makeWait;
+        // Where the pet's sounds are heard; an output that plays nothing when absent (tests).
+        std::unique_ptr<Platform::AudioOutput> audio;
+        // Whether that output is muted; never when absent.
+        std::shared_ptr<Platform::OutputMuteQuery> outputMute;
 
         static Desktop real();
     };
@@ -147,6 +154,7 @@ public:
     MenuBarController* menuBar() { return m_menuBar.get(); }
     OnboardingWindowController& onboarding() { return m_onboarding; }
     SessionFocuser& focuser() { return *m_focuser; }
+    SoundPlayer& sounds() { return *m_sounds; }
 
 private:
     std::optional<std::filesystem::path> spriteDirectory() const;
@@ -178,6 +186,7 @@ private:
     OnboardingWindowController m_onboarding;
     std::unique_ptr<Platform::MainLoopWait> m_focusWait;
     std::unique_ptr<SessionFocuser> m_focuser;
+    std::unique_ptr<SoundPlayer> m_sounds;
     // Connection changes wait on their own, so a focus request never holds one up.
     std::unique_ptr<Platform::MainLoopWait> m_connectionWait;
     // The menu's actions, built once; each looks up the part it drives when it runs.
