@@ -19,7 +19,8 @@ std::string SoundPlayer::play(PupnikCore::PetSound sound, bool enabled)
         return "skipped(disabled)";
     // Before the mute test, which may have to ask the sound server.
     double const now = m_clock.monotonic();
-    if (now - m_lastPlayedAt < cooldownSeconds)
+    // A hair's tolerance, so that a gap of exactly the cooldown is not lost to rounding of the uptime.
+    if (now - m_lastPlayedAt < cooldownSeconds - 1e-9)
         return "skipped(too-soon)";
     if (isSystemOutputMuted())
         return "skipped(muted)";
