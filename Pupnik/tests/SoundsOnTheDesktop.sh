@@ -2,7 +2,7 @@
 # The pet's voice through a real sound server (run inside scripts/with-desktop.sh): a private
 # PulseAudio server with a null sink whose monitor is recorded. A permission request from the real
 # agent tool changes the mood and the woof reaches the server; with the sink muted the menu's sample
-# is skipped, and once unmuted it sounds.
+# is skipped, and once unmuted it sounds. Without a server the sample fails and the pet carries on.
 # Usage: SoundsOnTheDesktop.sh <Pupnik> <pupnik-agent>
 set -uo pipefail
 pupnik=$1
@@ -86,5 +86,23 @@ start=$(recorded)
 preview
 if wait_for 10 logged "sound: preview played(woof)"; then pass "unmuted: the sample played"; else fail "unmuted: the sample did not play"; fi
 if wait_for 10 sounded_after "$start"; then pass "the sample reached the sink"; else fail "the sample was not heard"; fi
+
+# 4. Without a sound server the sample fails, the reason is said once, and the pet carries on.
+kill -TERM "$pupnik_pid"
+wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not quit"
+PULSE_SERVER=unix:$work/no-server "$pupnik" 2>"$work/pupnik.log" &
+pupnik_pid=$!
+pids+=("$pupnik_pid")
+wait_for 20 started || fail "Pupnik did not start without a sound server"
+preview
+wait_for 10 logged "sound: preview failed(woof)" || fail "without a server: $(grep 'sound: preview' "$work/pupnik.log")"
+sleep 0.5
+preview
+failures_said() { (($(grep -c 'sound: preview failed(woof)' "$work/pupnik.log") == 2)); }
+if wait_for 10 failures_said && (($(grep -c 'woof.wav could not be played' "$work/pupnik.log") == 1)); then
+  pass "without a server: $(grep 'could not be played' "$work/pupnik.log")"
+else
+  fail "without a server the failures were not said as they should be"
+fi
 
 finish
