@@ -1,5 +1,7 @@
 #include "Pupnik/AppDelegate.hpp"
 
+#include "PawletKit/Mood.hpp"
+
 #include "Pupnik/LanguageChange.hpp"
 #include "Pupnik/MenuModelBuilder.hpp"
 #include "Pupnik/MessageBoxAlertPresenter.hpp"
@@ -18,20 +20,24 @@
 #include "app-core/ResourceLocations.hpp"
 #include "app-core/SettingsToggle.hpp"
 #include "app-core/StatusReport.hpp"
+#include "app-core/SoundCue.hpp"
 #include "app-core/StatusText.hpp"
 #include "platform/AtomicFile.hpp"
 #include "platform/ChildProcessRunner.hpp"
+#include "platform/Desktop/QtAudioOutput.hpp"
 #include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
 #include "platform/Desktop/QtScreens.hpp"
 #include "platform/Desktop/X11InputTime.hpp"
 #include "platform/Desktop/X11WindowSystem.hpp"
+#include "platform/FakeAudioOutput.hpp"
 #include "platform/FakeWindowSystem.hpp"
 #include "platform/FileDefaultsStore.hpp"
 #include "platform/InstallLayout.hpp"
 #include "platform/LocalCloudDatabase.hpp"
 #include "platform/Log.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
+#include "platform/SoundServerMuteQuery.hpp"
 #include "platform/SystemTimeZone.hpp"
 
 #include <QCoreApplication>
@@ -71,6 +77,8 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     auto inputTime = std::make_shared<Platform::X11InputTime>();
     desktop.windows = std::make_unique<Platform::X11WindowSystem>([inputTime] { return inputTime->lastInputTime(); });
     desktop.makeWait = [] { return std::make_unique<Platform::QtMainLoopWait>(); };
+    desktop.audio = std::make_unique<Platform::QtAudioOutput>();
+    desktop.outputMute = std::make_shared<Platform::SoundServerMuteQuery>(std::make_shared<Platform::ChildProcessRunner>(), PawletKit::currentEnvironment());
     return desktop;
 }
 
@@ -100,6 +108,8 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     m_focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services { *m_desktop.windows, *m_desktop.scheduler, *m_focusWait,
         *m_desktop.clock, *m_alerts, std::make_shared<Platform::ChildProcessRunner>(), m_environment,
         [random = std::make_shared<std::mt19937>(std::random_device {}())] { return static_cast<uint32_t>((*random)()); } });
+    m_sounds = std::make_unique<SoundPlayer>(
+        m_desktop.audio ? std::move(m_desktop.audio) : std::make_unique<Platform::FakeAudioOutput>(), m_desktop.outputMute, *m_desktop.clock);
     m_demo = std::make_unique<DemoPlayer>(*m_desktop.scheduler, m_options.demoClip,
         DemoPlayer::Hooks { m_lifeGuard.whileAlive([this](PupnikCore::Clip clip) { applyDemo(clip); }),
             m_lifeGuard.whileAlive([this] { showLiveState(); }) });
@@ -129,6 +139,8 @@ AppDelegate::~AppDelegate()
     m_driver.reset();
     m_publisher.reset();
     m_pet.reset();
+    // Its sound thread is given a bounded moment to stop.
+    m_sounds.reset();
 }
 
 void AppDelegate::applicationWillFinishLaunching()
@@ -296,13 +308,21 @@ void AppDelegate::startDriver()
 
 void AppDelegate::handleState(PawletKit::PawletState const& state)
 {
+    auto const previousMood = m_lastState.mood;
+    bool const first = !m_sawFirstState;
     m_sawFirstState = true;
     m_lastState = state;
     if (!m_pet)
         return;
 
-    // TODO: the sound player takes the change of mood here (not for the first state, not during a
-    // demo), before the cloud publisher.
+    if (!first && !demoClip()) {
+        bool const soundsOn = m_pet->settings().sounds;
+        if (auto const cue = PupnikCore::SoundCue::sound(previousMood, state.mood, soundsOn)) {
+            auto const outcome = m_sounds->play(*cue, soundsOn);
+            Platform::Log::line("sound: " + std::string(PawletKit::rawValue(previousMood)) + " → " + std::string(PawletKit::rawValue(state.mood))
+                + " " + outcome);
+        }
+    }
     if (m_publisher)
         m_publisher->update(state, m_pet->settings().skin);
 
@@ -462,7 +482,8 @@ SettingsActions::Hooks AppDelegate::settingsHooks()
         if (m_publisher)
             m_publisher->setEnabled(on);
     };
-    // TODO: the sound player (stopSounds, playSound) joins here.
+    hooks.stopSounds = [this] { m_sounds->stopAll(); };
+    hooks.playSound = [this](PupnikCore::PetSound sound, bool enabled) { return m_sounds->play(sound, enabled); };
     hooks.reapplyState = [this] {
         if (demoClip())
             applyDemo(*demoClip());

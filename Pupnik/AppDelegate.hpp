@@ -21,6 +21,7 @@
 #include "Pupnik/PetController.hpp"
 #include "Pupnik/SessionFocuser.hpp"
 #include "Pupnik/SettingsActions.hpp"
+#include "Pupnik/SoundPlayer.hpp"
 #include "Pupnik/SpriteStore.hpp"
 #include "Pupnik/URLCommandHandler.hpp"
 #include "app-core/ApprovalPopover.hpp"
@@ -28,12 +29,14 @@
 #include "app-core/Clip.hpp"
 #include "app-core/LaunchURLQueue.hpp"
 #include "app-core/SyncStatus.hpp"
+#include "platform/AudioOutput.hpp"
 #include "platform/Clock.hpp"
 #include "platform/CloudDatabase.hpp"
 #include "platform/DefaultsStore.hpp"
 #include "platform/Desktop/Screens.hpp"
 #include "platform/Desktop/SignalWatcher.hpp"
 #include "platform/MainLoopWait.hpp"
+#include "platform/OutputMuteQuery.hpp"
 #include "platform/Scheduler.hpp"
 #include "platform/TimeZone.hpp"
 #include "platform/WindowSystem.hpp"
@@ -87,6 +90,10 @@ public:
         std::shared_ptr<Platform::CloudDatabase> cloudDatabase;
         std::function<std::unique_ptr<Platform::WorkQueue>()> makeCloudQueue;
         std::optional<bool> cloudEntitled;
+        // Where the pet's sounds are heard; an output that plays nothing when absent (tests).
+        std::unique_ptr<Platform::AudioOutput> audio;
+        // Whether that output is muted; never when absent.
+        std::shared_ptr<Platform::OutputMuteQuery> outputMute;
 
         static Desktop real();
     };
@@ -187,6 +194,7 @@ public:
     SessionFocuser& focuser() { return *m_focuser; }
     // Absent when cloud publishing is switched off. The demo hands it its states through update().
     CloudKitPublisher* publisher() { return m_publisher.get(); }
+    SoundPlayer& sounds() { return *m_sounds; }
 
 private:
     std::optional<std::filesystem::path> spriteDirectory() const;
@@ -237,6 +245,7 @@ private:
     OnboardingWindowController m_onboarding;
     std::unique_ptr<Platform::MainLoopWait> m_focusWait;
     std::unique_ptr<SessionFocuser> m_focuser;
+    std::unique_ptr<SoundPlayer> m_sounds;
     // Connection changes wait on their own, so a focus request never holds one up.
     std::unique_ptr<Platform::MainLoopWait> m_connectionWait;
     // The menu's actions, built once; each looks up the part it drives when it runs.

@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang pkg-config
-  qt6-base-dev libx11-dev
+  qt6-base-dev qt6-multimedia-dev libx11-dev
+  pulseaudio pulseaudio-utils
   xvfb xauth icewm x11-utils xdotool imagemagick jq xterm
   nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev

@@ -9,6 +9,7 @@
 #include "app-core/Localizer.hpp"
 #include "platform/ClockText.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
+#include "platform/FakeAudioOutput.hpp"
 #include "platform/FakeWindowSystem.hpp"
 #include "platform/ManualScheduler.hpp"
 #include "platform/SystemTimeZone.hpp"
@@ -23,6 +24,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <thread>
+#include <sstream>
 #include <unistd.h>
 
 using namespace Pupnik;
@@ -111,6 +113,7 @@ public:
         desktop.windows = std::move(ownedWindows);
         // Publishing starts only where a test lets it (PUPNIK_NO_CLOUD off), into the support folder.
         desktop.cloudEntitled = true;
+        desktop.audio = std::make_unique<Platform::FakeAudioOutput>(audio);
         if (beforeLaunch)
             beforeLaunch(*this);
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
@@ -160,6 +163,8 @@ public:
     ScriptedAlertPresenter* alerts = nullptr;
     // A desktop without windows until a test adds some.
     Platform::FakeWindowSystem* windows = nullptr;
+    // What the pet's sounds did; they play nowhere.
+    std::shared_ptr<Platform::FakeAudioOutput::Record> audio = std::make_shared<Platform::FakeAudioOutput::Record>();
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -853,6 +858,23 @@ TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPress
 }
 
 TEST(AppDelegateDebug, DebugURLCommandsReport)
+
+namespace {
+
+// The "sound: " lines among what was logged.
+std::vector<std::string> soundLines(std::string const& log)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("[Pupnik] sound: "))
+            lines.push_back(line.substr(9));
+    return lines;
+}
+
+}
+
+TEST(AppDelegateSounds, AChangeOfMoodSoundsItsCueExceptForTheFirstStateADemoOrWithSoundsOff)
 {
     struct Case {
         char const* name;
@@ -972,4 +994,48 @@ TEST(AppDelegateMenu, TheSyncRowTellsWhatThePublisherDidAndTheSwitchTurnsItOffAn
     menuBar->rows().syncToggle->trigger();
     EXPECT_TRUE(publisher->enabled());
     EXPECT_EQ(syncRow().rfind("Synced at ", 0), 0u);
+        bool soundsOn;
+        // A request left waiting makes the very first state a change of mood.
+        bool requestBeforeLaunch;
+        std::vector<std::string> lines;
+    };
+    for (auto const& c : std::vector<Case> {
+             { "live, sounds on", {}, true, false, { "sound: normal → hungry played(whimper)", "sound: hungry → happy played(yip)" } },
+             { "the first state", {}, true, true, { "sound: poop → hungry played(whimper)", "sound: hungry → happy played(yip)" } },
+             { "sounds off", {}, false, false, {} },
+             { "a demo plays", { { "PUPNIK_DEMO_STATE", "happy" } }, true, false, {} },
+         }) {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStderr();
+        Launch launch(c.environment, { { "pet.sounds", c.soundsOn } }, [&](Launch& launch) {
+            if (c.requestBeforeLaunch)
+                launch.postRequest("session-a");
+        });
+        launch.delegate->handleState(stateOf(Gait::idle, Mood::hungry));
+        // The same mood again says nothing.
+        launch.delegate->handleState(stateOf(Gait::walk, Mood::hungry));
+        launch.clock->advance(1);
+        launch.delegate->handleState(stateOf(Gait::idle, Mood::happy));
+        EXPECT_EQ(soundLines(testing::internal::GetCapturedStderr()), c.lines);
+        EXPECT_EQ(launch.audio->started.size(), c.lines.size());
+    }
+}
+
+TEST(AppDelegateSounds, TheSampleSoundsWithSoundsOffAndTurningSoundsOffStopsWhatPlays)
+{
+    Launch launch({}, { { "pet.sounds", false } });
+    testing::internal::CaptureStderr();
+    launch.delegate->previewSound();
+    launch.delegate->previewSound();
+    EXPECT_EQ(soundLines(testing::internal::GetCapturedStderr()),
+        (std::vector<std::string> { "sound: preview played(woof)", "sound: preview skipped(too-soon)" }));
+    ASSERT_EQ(launch.audio->started.size(), 1u);
+    EXPECT_EQ(launch.audio->started[0].filename(), "woof.wav");
+
+    launch.delegate->toggleSounds();
+    EXPECT_TRUE(launch.audio->stopped.empty());
+    EXPECT_EQ(launch.audio->playing.size(), 1u);
+    launch.delegate->toggleSounds();
+    EXPECT_EQ(launch.audio->stopped.size(), 1u);
+    EXPECT_TRUE(launch.audio->playing.empty());
 }

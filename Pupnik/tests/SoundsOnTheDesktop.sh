@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The pet's voice through a real sound server (run inside scripts/with-desktop.sh): a private
+# PulseAudio server with a null sink whose monitor is recorded. A permission request from the real
+# agent tool changes the mood and the woof reaches the server; with the sink muted the menu's sample
+# is skipped, and once unmuted it sounds. Without a server the sample fails and the pet carries on.
+# Usage: SoundsOnTheDesktop.sh <Pupnik> <pupnik-agent>
+set -uo pipefail
+pupnik=$1
+agent=$2
+source "$(dirname "$0")/DesktopTestSupport.sh"
+
+use_private_home
+export PUPNIK_SKIP_ONBOARDING=1 PUPNIK_DEBUG_FRAME_FILE=$work/frame
+printf '{"pet.sounds": true}\n' >"$defaults"
+
+# The server: its own socket, no autospawn, no other client of the machine's.
+sound=$work/sound
+mkdir -p "$sound"
+export PULSE_SERVER=unix:$sound/native PULSE_RUNTIME_PATH=$sound PULSE_STATE_PATH=$sound
+export PULSE_CLIENTCONFIG=$sound/client.conf
+printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  -L "module-null-sink sink_name=pupnik_test rate=44100 channels=1" \
+  -L "module-native-protocol-unix socket=$sound/native auth-anonymous=1" 2>"$work/pulseaudio.log" &
+pids+=($!)
+server_up() { pactl info >/dev/null 2>&1; }
+wait_for 20 server_up || { fail "the private sound server did not start"; finish; }
+pass "a private sound server at $PULSE_SERVER"
+pactl set-default-sink pupnik_test
+
+# Everything the sink plays, as 16-bit mono samples.
+recording=$work/recording.raw
+parec -d pupnik_test.monitor --raw --format=s16le --rate=44100 --channels=1 >"$recording" 2>"$work/parec.log" &
+pids+=($!)
+recording_runs() { [[ -s $recording ]]; }
+# Silence still flows through the monitor; a recording that grows shows that parec is attached.
+wait_for 20 recording_runs || fail "parec recorded nothing"
+# Samples louder than -24 dBFS in 16-bit samples on standard input.
+count_loud() { od -An -v -td2 -w2 | awk '$1 > 2000 || $1 < -2000 { n++ } END { print n + 0 }'; }
+loud_samples() { tail -c +$(($1 + 1)) "$recording" | count_loud; }
+# The woof as it is in its file (44 header bytes, 16-bit mono at the sink's rate): the sink must hear
+# nearly all of it, so a player that cuts the start or the end of a short sound is caught.
+woof=$(dirname "$pupnik")/../share/pupnik/sounds/woof.wav
+woof_loud=$(tail -c +45 "$woof" | count_loud)
+((woof_loud > 1000)) || fail "the woof in $woof has only $woof_loud loud samples"
+sounded_after() { (($(loud_samples "$1") * 10 >= woof_loud * 9)); }
+recorded() { stat -c %s "$recording"; }
+
+"$pupnik" 2>"$work/pupnik.log" &
+pupnik_pid=$!
+pids+=("$pupnik_pid")
+started() { pet_window >/dev/null && grep -q 'codex: ' "$work/pupnik.log"; }
+wait_for 20 started || fail "Pupnik did not start"
+logged() { grep -qF "$1" "$work/pupnik.log"; }
+
+# 1. Until the mood changes, the pet is quiet.
+start=$(recorded)
+if never_within 2 sounded_after "$start"; then pass "no sound before the mood changes"; else fail "the pet sounded with nothing to say"; fi
+
+# 2. A permission request makes the pet wait for the user: a woof, heard at the sink.
+start=$(recorded)
+printf '%s' '{"session_id":"sound-1","cwd":"/tmp","tool_name":"Bash","tool_input":{"command":"ls"}}' \
+  | "$agent" hook PermissionRequest >/dev/null 2>&1 &
+pids+=($!)
+if wait_for 10 logged "sound: normal → poop played(woof)"; then pass "the mood change cued the woof"; else fail "no woof for the mood change"; fi
+if wait_for 10 sounded_after "$start"; then
+  pass "the sink heard $(loud_samples "$start") loud samples of the woof's $woof_loud"
+else
+  fail "the sink heard only $(loud_samples "$start") loud samples of the woof's $woof_loud"
+fi
+
+# 3. The menu's sample: skipped while the output is muted, heard once it is not. The player keeps
+# the server's answer a few seconds, so each change is given time to be seen.
+preview() {
+  open_menu || { fail "the menu did not open"; return 1; }
+  keys Down Down Down Down Down Right Down Return
+  wait_for 10 menu_closed || fail "the menu stayed open after the sample"
+}
+pactl set-sink-mute pupnik_test 1
+sleep 7
+preview
+if wait_for 10 logged "sound: preview skipped(muted)"; then pass "muted: the sample was skipped"; else fail "muted: no skipped sample"; fi
+pactl set-sink-mute pupnik_test 0
+sleep 7
+start=$(recorded)
+preview
+if wait_for 10 logged "sound: preview played(woof)"; then pass "unmuted: the sample played"; else fail "unmuted: the sample did not play"; fi
+if wait_for 10 sounded_after "$start"; then pass "the sample reached the sink"; else fail "the sample was not heard"; fi
+
+# 4. Without a sound server the sample fails, the reason is said once, and the pet carries on.
+kill -TERM "$pupnik_pid"
+wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not quit"
+PULSE_SERVER=unix:$work/no-server "$pupnik" 2>"$work/pupnik.log" &
+pupnik_pid=$!
+pids+=("$pupnik_pid")
+wait_for 20 started || fail "Pupnik did not start without a sound server"
+preview
+wait_for 10 logged "sound: preview failed(woof)" || fail "without a server: $(grep 'sound: preview' "$work/pupnik.log")"
+sleep 0.5
+preview
+failures_said() { (($(grep -c 'sound: preview failed(woof)' "$work/pupnik.log") == 2)); }
+if wait_for 10 failures_said && (($(grep -c 'woof.wav could not be played' "$work/pupnik.log") == 1)); then
+  pass "without a server: $(grep 'could not be played' "$work/pupnik.log")"
+else
+  fail "without a server the failures were not said as they should be"
+fi
+
+finish
