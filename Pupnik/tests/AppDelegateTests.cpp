@@ -23,8 +23,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <thread>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 using namespace Pupnik;
@@ -111,9 +111,9 @@ public:
         auto ownedWindows = std::make_unique<Platform::FakeWindowSystem>();
         windows = ownedWindows.get();
         desktop.windows = std::move(ownedWindows);
+        desktop.audio = std::make_unique<Platform::FakeAudioOutput>(audio);
         // Publishing starts only where a test lets it (PUPNIK_NO_CLOUD off), into the support folder.
         desktop.cloudEntitled = true;
-        desktop.audio = std::make_unique<Platform::FakeAudioOutput>(audio);
         if (beforeLaunch)
             beforeLaunch(*this);
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
@@ -858,23 +858,6 @@ TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPress
 }
 
 TEST(AppDelegateDebug, DebugURLCommandsReport)
-
-namespace {
-
-// The "sound: " lines among what was logged.
-std::vector<std::string> soundLines(std::string const& log)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(log);
-    for (std::string line; std::getline(in, line);)
-        if (line.starts_with("[Pupnik] sound: "))
-            lines.push_back(line.substr(9));
-    return lines;
-}
-
-}
-
-TEST(AppDelegateSounds, AChangeOfMoodSoundsItsCueExceptForTheFirstStateADemoOrWithSoundsOff)
 {
     struct Case {
         char const* name;
@@ -994,6 +977,28 @@ TEST(AppDelegateMenu, TheSyncRowTellsWhatThePublisherDidAndTheSwitchTurnsItOffAn
     menuBar->rows().syncToggle->trigger();
     EXPECT_TRUE(publisher->enabled());
     EXPECT_EQ(syncRow().rfind("Synced at ", 0), 0u);
+}
+
+namespace {
+
+// The "sound: " lines among what was logged.
+std::vector<std::string> soundLines(std::string const& log)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);)
+        if (line.starts_with("[Pupnik] sound: "))
+            lines.push_back(line.substr(9));
+    return lines;
+}
+
+}
+
+TEST(AppDelegateSounds, AChangeOfMoodSoundsItsCueExceptForTheFirstStateADemoOrWithSoundsOff)
+{
+    struct Case {
+        char const* name;
+        PawletKit::Environment environment;
         bool soundsOn;
         // A request left waiting makes the very first state a change of mood.
         bool requestBeforeLaunch;
