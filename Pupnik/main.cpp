@@ -14,8 +14,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <span>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
