@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Pupnik;
@@ -139,11 +140,20 @@ TEST(TerminalJumper, ATerminalThatCannotTakeTheWholeSequenceIsAFailure)
     EXPECT_TRUE(jumper.writeToTTY(sequence, terminal.tty()));
     EXPECT_EQ(terminal.drain(), sequence);
 
-    // A terminal emulator that stopped reading: its buffer fills up.
+    // A terminal emulator that stopped reading: its buffer fills up. The kernel moves written bytes
+    // on towards the reading side in the background, so the buffer is full only once a few rounds,
+    // some time apart, take nothing more.
     ::fcntl(terminal.session(), F_SETFL, O_NONBLOCK);
     std::string const filler(4096, 'x');
-    while (::write(terminal.session(), filler.data(), filler.size()) > 0) { }
-    while (::write(terminal.session(), filler.data(), 1) > 0) { }
+    for (int quietRounds = 0; quietRounds < 3;) {
+        bool took = false;
+        while (::write(terminal.session(), filler.data(), filler.size()) > 0)
+            took = true;
+        while (::write(terminal.session(), filler.data(), 1) > 0)
+            took = true;
+        quietRounds = took ? 0 : quietRounds + 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     testing::internal::CaptureStderr();
     EXPECT_FALSE(jumper.writeToTTY(sequence, terminal.tty()));
     std::string const log = testing::internal::GetCapturedStderr();
