@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang pkg-config
-  qt6-base-dev libx11-dev
+  qt6-base-dev libx11-dev libxcb-shape0-dev libxcb-image0-dev
   xvfb xauth icewm x11-utils xdotool imagemagick jq xterm
   nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev

@@ -296,12 +296,15 @@ TEST(PetController, WalkingMovesTheWindowWithoutRepaintingAndSavesAtMostEveryTwo
     int const imagesBefore = f.panel->imagesShown;
     int const redisplaysBefore = f.panel->redisplays;
     double const phaseBefore = f.pet->phase();
+    int const movesBefore = f.panel->frameChanges;
     f.run(5);
-    EXPECT_GT(f.panel->frameChanges, 100);
     EXPECT_EQ(f.panel->redisplays, redisplaysBefore);
-    // One picture per frame reached, not one per tick.
+    // One picture per frame reached, not one per tick, and the window moves with each of them.
     int const framesReached = int(f.pet->phase()) - int(phaseBefore);
+    EXPECT_GT(framesReached, 100);
     EXPECT_LE(f.panel->imagesShown - imagesBefore, framesReached + 1);
+    EXPECT_GE(f.panel->frameChanges - movesBefore, framesReached - 1);
+    EXPECT_LE(f.panel->frameChanges - movesBefore, framesReached + 1);
     // The first walking tick saves at once, then every 2 s: at 0, about 2 and about 4 seconds.
     EXPECT_EQ(f.defaults.positionSaves, 3);
     EXPECT_EQ(f.defaults.store.number("pet.x"), f.pet->settings().x);
@@ -331,12 +334,19 @@ TEST(PetController, AStandingPetWakesOnlyWhenItsNextFrameIsDueAndStartsWalkingWi
     EXPECT_LE(f.scheduler.firings, framesReached + 2);
     EXPECT_EQ(f.scheduler.activeTimers(), 1u);
 
-    // Walking goes back to 60 steps a second, measured from the switch, not from the last frame.
+    // Walking wakes once per frame too and moves with it, measured from the switch, not from the
+    // last frame: the distance walked is the time its frames have taken.
     f.pet->apply({ Clip::walk, 1.0 });
     int const firingsBefore = f.scheduler.firings;
+    double const walkFps = f.sprites.fps(Clip::walk);
+    double const phaseAtSwitch = f.pet->phase();
+    int const framesAtSwitch = int(phaseAtSwitch);
     runFinely(1.00005);
-    EXPECT_NEAR(f.pet->roamer().x, 100 + 45, 0.01);
-    EXPECT_EQ(f.scheduler.firings - firingsBefore, 60);
+    int const walkFrames = int(f.pet->phase()) - framesAtSwitch;
+    EXPECT_NEAR(walkFrames, walkFps, 1);
+    EXPECT_NEAR(f.pet->roamer().x, 100 + 45 * (f.pet->phase() - phaseAtSwitch) / walkFps, 0.01);
+    EXPECT_GT(f.pet->roamer().x, 100 + 45 - 45 / walkFps - 0.01);
+    EXPECT_LE(f.scheduler.firings - firingsBefore, walkFrames + 1);
     EXPECT_EQ(f.scheduler.activeTimers(), 1u);
 }
 
