@@ -137,8 +137,12 @@ void PetPanel::showEvent(QShowEvent* event)
 
 bool PetPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
         applyDesktopHints();
+        // The window manager may still be catching up with the window's last outline; what that
+        // uncovers arrives as an exposure, painted by Qt only for windows it draws itself.
+        m_view->redraw();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -98,6 +98,14 @@ void PetView::flush()
         xcb_flush(x11->connection());
 }
 
+void PetView::redraw()
+{
+    if (!m_server)
+        return;
+    present();
+    flush();
+}
+
 void PetView::setImage(QImage const& image)
 {
     // Frames are shared images; the same frame again costs nothing.

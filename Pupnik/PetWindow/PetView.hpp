@@ -35,6 +35,8 @@ public:
     QImage drawnFrame() const;
     // Sends what was asked of the server since the last flush.
     void flush();
+    // Copies the frame in force to the window again, on the server.
+    void redraw();
 
     void setImage(QImage const& image);
     QImage const& image() const { return m_image; }

@@ -199,9 +199,11 @@ bool ServerFrames::show(Key key)
     auto found = m_frames.find(key);
     if (found == m_frames.end())
         return false;
-    xcb_copy_area(m_connection, found->second.pixmap, m_window, m_gc, 0, 0, 0, 0, uint16_t(m_size.width()), uint16_t(m_size.height()));
+    // Outline first: a part the new outline uncovers is then painted by the copy, not left to an
+    // exposure.
     if (m_shaped)
         applyMask(found->second.mask->second.pixmap);
+    xcb_copy_area(m_connection, found->second.pixmap, m_window, m_gc, 0, 0, 0, 0, uint16_t(m_size.width()), uint16_t(m_size.height()));
     return true;
 }
 
@@ -209,12 +211,15 @@ void ServerFrames::showUnkept(QImage const& drawn)
 {
     if (drawn.size() != m_size || drawn.format() != QImage::Format_ARGB32_Premultiplied)
         return;
-    putImage(m_window, drawn);
-    if (!m_shaped)
+    if (!m_shaped) {
+        putImage(m_window, drawn);
         return;
+    }
     std::string bits = outline(drawn);
-    if (m_transientMask && m_maskInForce == m_transientMask && bits == m_transientBits)
+    if (m_transientMask && m_maskInForce == m_transientMask && bits == m_transientBits) {
+        putImage(m_window, drawn);
         return;
+    }
     uint32_t const mask = xcb_create_pixmap_from_bitmap_data(
         m_connection, m_window, reinterpret_cast<uint8_t*>(bits.data()), uint32_t(m_size.width()), uint32_t(m_size.height()), 1, 1, 0, nullptr);
     applyMask(mask);
@@ -222,6 +227,7 @@ void ServerFrames::showUnkept(QImage const& drawn)
         xcb_free_pixmap(m_connection, m_transientMask);
     m_transientMask = mask;
     m_transientBits = std::move(bits);
+    putImage(m_window, drawn);
 }
 
 }
