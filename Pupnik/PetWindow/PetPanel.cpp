@@ -86,6 +86,7 @@ void PetPanel::orderFront()
 {
     m_wantsShown = true;
     m_withdrawalChecks = 0;
+    m_hintsChecked.invalidate();
     showWhenWithdrawn();
 }
 
@@ -137,8 +138,16 @@ void PetPanel::showEvent(QShowEvent* event)
 
 bool PetPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Expose && watched == windowHandle() && !windowHandle()->isExposed())
+        m_hintsChecked.invalidate();
     if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
-        applyDesktopHints();
+        // An outline that follows the frames exposes the window many times a second: the hints,
+        // which cost round trips to the server, are checked when it is shown and then at most
+        // every so often.
+        if (!m_hintsChecked.isValid() || m_hintsChecked.elapsed() >= hintsCheckInterval) {
+            applyDesktopHints();
+            m_hintsChecked.start();
+        }
         // The window manager may still be catching up with the window's last outline; what that
         // uncovers arrives as an exposure, painted by Qt only for windows it draws itself.
         m_view->redraw();

@@ -3,6 +3,7 @@
 #include "Pupnik/PetWindow/PetSurface.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 namespace Pupnik {
@@ -49,6 +50,8 @@ private:
 
     static constexpr int withdrawalCheckInterval = 20;
     static constexpr int maxWithdrawalChecks = 50;
+    // Milliseconds.
+    static constexpr qint64 hintsCheckInterval = 500;
 
     PetView* m_view;
     bool m_usesWindowManagerHints;
@@ -57,6 +60,7 @@ private:
     bool m_keptAbove { true };
     bool m_wantsShown { false };
     int m_withdrawalChecks { 0 };
+    QElapsedTimer m_hintsChecked;
 };
 
 }
