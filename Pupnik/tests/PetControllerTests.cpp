@@ -6,6 +6,7 @@
 #include "platform/MemoryDefaultsStore.hpp"
 
 #include <QMouseEvent>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Pupnik;
@@ -37,6 +38,8 @@ public:
         ++mirrorChanges;
     }
     void setPixelated(bool value) override { pixelated = value; }
+    void loadFrames(std::vector<QImage> const& frames) override { loaded.push_back(frames.front().cacheKey()); }
+    void releaseFrames(std::vector<QImage> const& frames) override { released.push_back(frames.front().cacheKey()); }
     void setKeptAbove(bool value) override { keptAbove = value; }
     void orderFront() override { visible = true; }
     void orderOut() override { visible = false; }
@@ -57,6 +60,9 @@ public:
 
     QRect m_frame;
     QImage shown;
+    // The first frame's cache key of each clip loaded and let go.
+    std::vector<qint64> loaded;
+    std::vector<qint64> released;
     int frameChanges = 0;
     int redisplays = 0;
     int imagesShown = 0;
@@ -570,4 +576,28 @@ TEST(PetController, ClicksReachTheOwnerAndDroppingThePetStopsItsTimer)
     f.pet.reset();
     EXPECT_EQ(f.scheduler.activeTimers(), 0u);
     f.screens.change({});
+}
+
+TEST(PetController, TheWindowLetsGoOfAClipWhenItLeavesTheStoreButNotWhileItShowsIt)
+{
+    PetFixture f;
+    auto firstKey = [&] { return f.pet->frames().front().cacheKey(); };
+    qint64 const idle = firstKey();
+    f.pet->apply({ Clip::walk, 1.0 });
+    qint64 const walk = firstKey();
+    f.pet->apply({ Clip::run, 1.0 });
+    EXPECT_TRUE(f.panel->released.empty());
+    // A fourth clip pushes the least recently used, idle, out of the store's three.
+    f.pet->apply({ Clip::happy, 1.0 });
+    EXPECT_EQ(f.panel->released, std::vector<qint64> { idle });
+    EXPECT_EQ(f.panel->loaded.back(), firstKey());
+
+    // The clip shown is pushed out by the store's own use: kept until the pet shows another.
+    qint64 const happy = firstKey();
+    for (Clip other : { Clip::poop, Clip::hungry, Clip::stroll })
+        f.sprites.frames(f.pet->settings().skin, other);
+    EXPECT_EQ(std::count(f.panel->released.begin(), f.panel->released.end(), happy), 0);
+    EXPECT_EQ(std::count(f.panel->released.begin(), f.panel->released.end(), walk), 1);
+    f.pet->apply({ Clip::idle, 1.0 });
+    EXPECT_EQ(std::count(f.panel->released.begin(), f.panel->released.end(), happy), 1);
 }
