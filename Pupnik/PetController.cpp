@@ -20,6 +20,11 @@ using PupnikCore::Clip;
 
 namespace {
 
+bool sameClip(std::vector<QImage> const& a, std::vector<QImage> const& b)
+{
+    return !a.empty() && !b.empty() && a.front().cacheKey() == b.front().cacheKey();
+}
+
 std::string formatted(char const* format, auto... values)
 {
     char buffer[512];
@@ -80,6 +85,14 @@ PetController::PetController(SpriteStore& sprites, PupnikCore::PetSettings setti
             onClick(event);
     };
 
+    // A clip that leaves the store's cache is let go by the window too, unless the pet still shows it.
+    m_sprites.onEvicted = [this](std::vector<QImage> const& frames) {
+        if (sameClip(frames, m_frames))
+            m_framesEvicted = true;
+        else
+            m_panel->releaseFrames(frames);
+    };
+
     showFacing();
     apply({ Clip::idle, 1.0 });
     if (m_settings.visible)
@@ -91,6 +104,7 @@ PetController::PetController(SpriteStore& sprites, PupnikCore::PetSettings setti
 
 PetController::~PetController()
 {
+    m_sprites.onEvicted = nullptr;
     m_timer.reset();
     m_screens.setOnChange(nullptr);
     m_panel->onDragBegan = nullptr;
@@ -142,22 +156,25 @@ void PetController::startTimer()
 void PetController::tick()
 {
     advance();
+    m_panel->flush();
     scheduleNextTick();
 }
 
-// A pet that stands and shows one frame until the next is due changes nothing in between: the timer
-// sleeps until then (a hair after, so the frame has changed when it fires) rather than waking the
-// process 60 times a second for nothing.
+// Nothing changes on screen between two frames: the timer sleeps until the next is due (a hair
+// after, so the frame has changed when it fires) rather than waking the process 60 times a second
+// for nothing. A walking pet moves then too, so its paws move with the frames instead of sliding.
 std::optional<double> PetController::stillUntilNextFrame() const
 {
-    if (!m_settings.visible || m_frames.empty() || PupnikCore::speed(m_choice.clip) > 0)
+    if (!m_settings.visible || m_frames.empty())
         return std::nullopt;
     double const framesPerSecond = m_fps * m_choice.rate;
     if (!std::isfinite(framesPerSecond) || !(framesPerSecond > 0))
         return std::nullopt;
     double const sinceTick = std::max(0.0, m_clock.monotonic() - m_lastTick);
     double const wait = (std::floor(m_phase) + 1 - m_phase) / framesPerSecond - sinceTick + 0.001;
-    if (!(wait > 1.5 * tickInterval))
+    // A walking pet waits even for a frame that is due soon: moved between frames, it would slide.
+    double const shortest = PupnikCore::speed(m_choice.clip) > 0 ? 0.0 : 1.5 * tickInterval;
+    if (!(wait > shortest))
         return std::nullopt;
     return std::min(wait, maxStep);
 }
@@ -185,17 +202,28 @@ void PetController::advance()
         return;
 
     double const advance = dt * m_fps * m_choice.rate;
+    double const phaseBefore = m_phase;
     // A rate that is not a number must not poison the phase, which picks the frame.
-    if (std::isfinite(advance) && advance > 0)
+    bool const animating = std::isfinite(advance) && advance > 0;
+    if (animating)
         m_phase += advance;
     showCurrentFrame();
 
     double const speed = PupnikCore::speed(m_choice.clip);
     if (!(speed > 0))
         return;
-    if (m_settings.pinned || m_dragging || movementPaused)
+    if (m_settings.pinned || m_dragging || movementPaused) {
+        m_unwalkedTime = 0;
         return;
-    bool const turned = m_roamer.step(dt, speed, roamBounds(roamerRect()));
+    }
+    // The pet moves when its next frame shows, by the time since it last moved, so the paws and
+    // the ground move together; a pet whose frames stand still walks on every tick.
+    m_unwalkedTime += dt;
+    if (animating && std::floor(m_phase) == std::floor(phaseBefore))
+        return;
+    double const step = std::min(m_unwalkedTime, maxStep);
+    m_unwalkedTime = 0;
+    bool const turned = m_roamer.step(step, speed, roamBounds(roamerRect()));
     if (turned)
         showFacing();
     syncPanelFrame(false);
@@ -237,11 +265,19 @@ void PetController::apply(PupnikCore::ClipChoice choice)
     if (m_waitingForFrame)
         advance();
     m_choice = choice;
-    m_frames = m_sprites.frames(m_settings.skin, choice.clip);
+    m_unwalkedTime = 0;
+    std::vector<QImage> const previous = m_frames;
+    std::vector<QImage> frames = m_sprites.frames(m_settings.skin, choice.clip);
+    if (m_framesEvicted && !sameClip(previous, frames))
+        m_panel->releaseFrames(previous);
+    m_framesEvicted = false;
+    m_frames = std::move(frames);
+    m_panel->loadFrames(m_frames);
     double const fps = m_sprites.fps(choice.clip);
     m_fps = std::isnan(fps) ? 1.0 : std::max(fps, 1.0);
     m_lastFrameIndex = -1;
     showCurrentFrame();
+    m_panel->flush();
     writeFrameLine(true);
     if (m_timer)
         scheduleNextTick();

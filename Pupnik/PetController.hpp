@@ -111,10 +111,14 @@ private:
     std::unique_ptr<PetSurface> m_panel;
     PupnikCore::ClipChoice m_choice { PupnikCore::Clip::idle, 1.0 };
     std::vector<QImage> m_frames;
+    // The clip shown left the store's cache; the window lets it go once another takes its place.
+    bool m_framesEvicted { false };
     double m_fps { 24 };
     double m_phase { 0 };
     int64_t m_lastFrameIndex { -1 };
     double m_lastTick { 0 };
+    // Time walked since the pet last moved: it moves with its frames.
+    double m_unwalkedTime { 0 };
     std::unique_ptr<Platform::ScheduledWork> m_timer;
     // The timer sleeps until the next frame is due instead of firing at 60 Hz.
     bool m_waitingForFrame { false };

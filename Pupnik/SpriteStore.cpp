@@ -179,7 +179,9 @@ void SpriteStore::touch(std::string const& key)
     std::erase(m_lru, key);
     m_lru.push_back(key);
     while (m_lru.size() > cachedClips) {
-        m_cache.erase(m_lru.front());
+        auto evicted = m_cache.extract(m_lru.front());
+        if (evicted && onEvicted)
+            onEvicted(evicted.mapped());
         m_lru.erase(m_lru.begin());
     }
 }

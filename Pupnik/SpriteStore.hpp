@@ -8,6 +8,7 @@
 #include <QImage>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -52,6 +53,9 @@ public:
     bool usingPlaceholders() const { return m_usingPlaceholders; }
     // Least recently used first.
     std::vector<std::string> const& cachedKeys() const { return m_lru; }
+
+    // Told of the frames of a clip that leaves the cache.
+    std::function<void(std::vector<QImage> const&)> onEvicted;
 
 private:
     PupnikCore::Clip effectiveClip(PupnikCore::Clip clip) const;

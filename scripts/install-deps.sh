@@ -3,9 +3,9 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang pkg-config
-  qt6-base-dev qt6-multimedia-dev libx11-dev
+  qt6-base-dev qt6-multimedia-dev libx11-dev libxcb-shape0-dev libxcb-image0-dev
   pulseaudio pulseaudio-utils
-  xvfb xauth icewm x11-utils xdotool imagemagick jq xterm
+  xvfb xauth icewm x11-utils xdotool imagemagick jq xterm xcompmgr oneko
   nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   dpkg-dev

@@ -23,10 +23,11 @@ bool onX11()
 
 // On X11 the window manager is asked to keep the pet above once it is shown, instead of Qt's flag:
 // a state a window is mapped with cannot be taken back under some window managers.
-PetPanel::PetPanel()
+PetPanel::PetPanel(Drawing drawing)
     : QWidget(nullptr, onX11() ? panelFlags : panelFlags | Qt::WindowStaysOnTopHint)
     , m_view(new PetView(this))
     , m_usesWindowManagerHints(onX11())
+    , m_drawing(drawing)
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -85,6 +86,7 @@ void PetPanel::orderFront()
 {
     m_wantsShown = true;
     m_withdrawalChecks = 0;
+    m_hintsChecked.invalidate();
     showWhenWithdrawn();
 }
 
@@ -110,11 +112,22 @@ void PetPanel::showWhenWithdrawn()
     raise();
 }
 
+QPaintEngine* PetPanel::paintEngine() const
+{
+    return m_view->drawsOnServer() ? nullptr : QWidget::paintEngine();
+}
+
 void PetPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!m_usesWindowManagerHints || !windowHandle())
         return;
+    // The window exists now, not yet mapped: from here on its frames live on the server and Qt
+    // keeps no picture of its own for it.
+    if (m_drawing == Drawing::automatic && !m_view->drawsOnServer() && m_view->drawOnServer(uint32_t(winId()))) {
+        setAttribute(Qt::WA_PaintOnScreen);
+        m_view->setAttribute(Qt::WA_PaintOnScreen);
+    }
     if (!m_watchingExposure) {
         windowHandle()->installEventFilter(this);
         m_watchingExposure = true;
@@ -125,8 +138,20 @@ void PetPanel::showEvent(QShowEvent* event)
 
 bool PetPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed())
-        applyDesktopHints();
+    if (event->type() == QEvent::Expose && watched == windowHandle() && !windowHandle()->isExposed())
+        m_hintsChecked.invalidate();
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
+        // An outline that follows the frames exposes the window many times a second: the hints,
+        // which cost round trips to the server, are checked when it is shown and then at most
+        // every so often.
+        if (!m_hintsChecked.isValid() || m_hintsChecked.elapsed() >= hintsCheckInterval) {
+            applyDesktopHints();
+            m_hintsChecked.start();
+        }
+        // The window manager may still be catching up with the window's last outline; what that
+        // uncovers arrives as an exposure, painted by Qt only for windows it draws itself.
+        m_view->redraw();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -163,6 +188,13 @@ uint64_t PetPanel::windowId() const
 
 std::optional<QImage> PetPanel::grabWindow()
 {
+    // Qt holds no picture of a window drawn on the server: what it shows is the frame as drawn.
+    if (m_view->drawsOnServer()) {
+        QImage drawn = m_view->drawnFrame();
+        if (drawn.isNull())
+            return std::nullopt;
+        return drawn;
+    }
     QPixmap pixmap = grab();
     if (pixmap.isNull())
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "Pupnik/PetWindow/PetSurface.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 namespace Pupnik {
@@ -11,13 +12,22 @@ namespace Pupnik {
 // desktop, never focused or activated, listed in no taskbar or pager. Its one child is the view.
 class PetPanel final : public QWidget, public PetSurface {
 public:
-    PetPanel();
+    enum class Drawing {
+        // Frames kept on the X server when there is one, else painted by Qt.
+        automatic,
+        qt,
+    };
+
+    explicit PetPanel(Drawing drawing = Drawing::automatic);
 
     QRect frame() const override { return geometry(); }
     void setFrame(QRect const& frame, bool redisplay) override;
     void showImage(QImage const& image) override { m_view->setImage(image); }
     void setMirrored(bool mirrored) override { m_view->setMirrored(mirrored); }
     void setPixelated(bool pixelated) override { m_view->setPixelated(pixelated); }
+    void loadFrames(std::vector<QImage> const& frames) override { m_view->setFrames(frames); }
+    void releaseFrames(std::vector<QImage> const& frames) override { m_view->releaseFrames(frames); }
+    void flush() override { m_view->flush(); }
     void setKeptAbove(bool above) override;
     void orderFront() override;
     void orderOut() override;
@@ -31,6 +41,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    QPaintEngine* paintEngine() const override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -39,13 +50,17 @@ private:
 
     static constexpr int withdrawalCheckInterval = 20;
     static constexpr int maxWithdrawalChecks = 50;
+    // Milliseconds.
+    static constexpr qint64 hintsCheckInterval = 500;
 
     PetView* m_view;
     bool m_usesWindowManagerHints;
+    Drawing m_drawing;
     bool m_watchingExposure { false };
     bool m_keptAbove { true };
     bool m_wantsShown { false };
     int m_withdrawalChecks { 0 };
+    QElapsedTimer m_hintsChecked;
 };
 
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QMouseEvent;
 
@@ -26,6 +27,12 @@ public:
     virtual void setMirrored(bool mirrored) = 0;
     // Nearest-neighbour scaling instead of smooth.
     virtual void setPixelated(bool pixelated) = 0;
+    // The clip in force, so a window that keeps frames ready prepares them once.
+    virtual void loadFrames(std::vector<QImage> const&) { }
+    // Frames no longer wanted: their clip left the sprite store.
+    virtual void releaseFrames(std::vector<QImage> const&) { }
+    // Sends what was asked of the window since the last call, all together.
+    virtual void flush() { }
     virtual void setKeptAbove(bool above) = 0;
     // Shows the window without activating anything.
     virtual void orderFront() = 0;

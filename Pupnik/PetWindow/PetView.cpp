@@ -3,15 +3,13 @@
 #include "app-core/ClickClassifier.hpp"
 
 #include <QBitmap>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
+#include <xcb/xcb.h>
 
 namespace Pupnik {
-
-namespace {
-
-}
 
 PetView::PetView(QWidget* parent)
     : QWidget(parent)
@@ -22,10 +20,90 @@ PetView::PetView(QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
+bool PetView::drawOnServer(uint32_t window)
+{
+    if (m_server)
+        return true;
+    m_server = ServerFrames::open(window);
+    if (!m_server)
+        return false;
+    // Qt's own outline of the window gives way to the server's.
+    if (QWidget* top = this->window(); top && !top->mask().isEmpty())
+        top->clearMask();
+    m_server->setShaped(m_shapedToFrame);
+    m_server->setSize(size());
+    keepClipOnServer();
+    return true;
+}
+
 void PetView::repaint()
 {
     ++m_repaintRequests;
-    update();
+    if (m_server)
+        present();
+    else
+        update();
+}
+
+void PetView::present()
+{
+    if (!m_server || m_image.isNull() || size().isEmpty())
+        return;
+    m_server->setSize(size());
+    ServerFrames::Key const key { m_image.cacheKey(), m_mirrored };
+    if (m_server->show(key))
+        return;
+    QImage const drawn = DrawnFrames::draw(m_image, size(), m_mirrored, m_pixelated);
+    if (!m_server->upload(key, drawn) || !m_server->show(key))
+        m_server->showUnkept(drawn);
+}
+
+void PetView::keepClipOnServer()
+{
+    if (!m_server || size().isEmpty())
+        return;
+    m_server->setSize(size());
+    for (QImage const& frame : m_clip) {
+        ServerFrames::Key const key { frame.cacheKey(), m_mirrored };
+        if (!m_server->has(key) && !m_server->upload(key, DrawnFrames::draw(frame, size(), m_mirrored, m_pixelated)))
+            break;
+    }
+}
+
+void PetView::setFrames(std::vector<QImage> const& frames)
+{
+    m_clip = frames;
+    keepClipOnServer();
+}
+
+void PetView::releaseFrames(std::vector<QImage> const& frames)
+{
+    for (QImage const& frame : frames) {
+        m_drawn.release(frame.cacheKey());
+        if (m_server)
+            m_server->release(frame.cacheKey());
+    }
+}
+
+QImage PetView::drawnFrame() const
+{
+    return DrawnFrames::draw(m_image, size(), m_mirrored, m_pixelated);
+}
+
+void PetView::flush()
+{
+    if (!m_server)
+        return;
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>())
+        xcb_flush(x11->connection());
+}
+
+void PetView::redraw()
+{
+    if (!m_server)
+        return;
+    present();
+    flush();
 }
 
 void PetView::setImage(QImage const& image)
@@ -52,17 +130,15 @@ void PetView::setShapedToFrame(bool shaped)
     if (shaped == m_shapedToFrame)
         return;
     m_shapedToFrame = shaped;
-    if (shaped)
+    if (m_server) {
+        m_server->setShaped(shaped);
+        present();
+        flush();
+    } else if (shaped) {
         updateShape();
-    else if (window())
+    } else if (window()) {
         window()->clearMask();
-}
-
-QRectF PetView::frameTarget() const
-{
-    // The frame keeps its proportions, centred in the view.
-    QSizeF const fitted = QSizeF(m_image.size()).scaled(QSizeF(size()), Qt::KeepAspectRatio);
-    return QRectF((width() - fitted.width()) / 2, (height() - fitted.height()) / 2, fitted.width(), fitted.height());
+    }
 }
 
 QRegion PetView::frameShape() const
@@ -72,17 +148,8 @@ QRegion PetView::frameShape() const
     auto const key = std::make_tuple(m_image.cacheKey(), m_mirrored, width(), height());
     if (auto found = m_shapes.find(key); found != m_shapes.end())
         return found->second;
-    QImage drawn(size(), QImage::Format_ARGB32_Premultiplied);
-    drawn.fill(Qt::transparent);
-    QPainter painter(&drawn);
-    if (m_mirrored) {
-        painter.translate(width(), 0);
-        painter.scale(-1, 1);
-    }
-    painter.drawImage(frameTarget(), m_image);
-    painter.end();
     // Pixels at least half opaque belong to the pet.
-    QRegion shape(QBitmap::fromImage(drawn.createAlphaMask(Qt::ThresholdAlphaDither)));
+    QRegion shape(QBitmap::fromImage(drawnFrame().createAlphaMask(Qt::ThresholdAlphaDither)));
     // A clip has tens of frames; the table is only emptied if frames keep coming (skins, sizes).
     if (m_shapes.size() >= 512)
         m_shapes.clear();
@@ -92,7 +159,7 @@ QRegion PetView::frameShape() const
 
 void PetView::updateShape()
 {
-    if (!m_shapedToFrame || !window())
+    if (m_server || !m_shapedToFrame || !window())
         return;
     window()->setMask(frameShape());
 }
@@ -100,6 +167,11 @@ void PetView::updateShape()
 void PetView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    m_drawn.setLook(size(), m_pixelated);
+    if (m_server) {
+        m_server->setSize(size());
+        keepClipOnServer();
+    }
     updateShape();
 }
 
@@ -108,24 +180,35 @@ void PetView::setPixelated(bool pixelated)
     if (pixelated == m_pixelated)
         return;
     m_pixelated = pixelated;
+    m_drawn.setLook(size(), m_pixelated);
+    if (m_server) {
+        m_server->clear();
+        keepClipOnServer();
+    }
     repaint();
+}
+
+QPaintEngine* PetView::paintEngine() const
+{
+    // On the server nothing paints through Qt.
+    return m_server ? nullptr : QWidget::paintEngine();
 }
 
 void PetView::paintEvent(QPaintEvent*)
 {
     if (m_image.isNull() || width() <= 0 || height() <= 0)
         return;
+    if (m_server) {
+        // Exposed again: the frame in force, copied anew.
+        present();
+        flush();
+        return;
+    }
+    m_drawn.setLook(size(), m_pixelated);
+    // The drawn frame covers the whole view, transparent pixels included: nothing to clear first.
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, !m_pixelated);
-    QRectF const target = frameTarget();
-    if (m_mirrored) {
-        painter.translate(width(), 0);
-        painter.scale(-1, 1);
-    }
-    painter.drawImage(target, m_image);
+    painter.drawImage(0, 0, m_drawn.drawn(m_image, m_mirrored));
 }
 
 bool PetView::pressIsClick(QMouseEvent const& event) const

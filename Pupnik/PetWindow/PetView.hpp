@@ -1,22 +1,42 @@
 #pragma once
 
+#include "Pupnik/PetWindow/DrawnFrames.hpp"
+#include "Pupnik/PetWindow/ServerFrames.hpp"
+
 #include <QImage>
 #include <QPointF>
 #include <QRegion>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <tuple>
+#include <vector>
 
 namespace Pupnik {
 
 // The pet's picture and the one place mouse input on it is read: a press becomes a click or a drag
 // that moves the window itself; a right press is reported at once. Repaints only when the frame or
-// the facing changes.
+// the facing changes. Once its window is on an X server the frames are kept there and copied to
+// the window, outside Qt's painting; elsewhere Qt paints them, each drawn once.
 class PetView final : public QWidget {
 public:
     explicit PetView(QWidget* parent = nullptr);
+
+    // Draws on the X server from now on; false when the window cannot take the frames as they are.
+    bool drawOnServer(uint32_t window);
+    bool drawsOnServer() const { return m_server != nullptr; }
+    ServerFrames const* serverFrames() const { return m_server.get(); }
+    // The clip in force: on the server its frames are kept ready for the facing in force.
+    void setFrames(std::vector<QImage> const& frames);
+    void releaseFrames(std::vector<QImage> const& frames);
+    // The frame as the window shows it.
+    QImage drawnFrame() const;
+    // Sends what was asked of the server since the last flush.
+    void flush();
+    // Copies the frame in force to the window again, on the server.
+    void redraw();
 
     void setImage(QImage const& image);
     QImage const& image() const { return m_image; }
@@ -39,6 +59,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    QPaintEngine* paintEngine() const override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -47,7 +68,8 @@ protected:
 private:
     bool pressIsClick(QMouseEvent const& event) const;
     void repaint();
-    QRectF frameTarget() const;
+    void present();
+    void keepClipOnServer();
     void updateShape();
 
     QImage m_image;
@@ -55,6 +77,9 @@ private:
     bool m_pixelated { false };
     int m_repaintRequests { 0 };
     bool m_shapedToFrame { false };
+    std::vector<QImage> m_clip;
+    DrawnFrames m_drawn;
+    std::unique_ptr<ServerFrames> m_server;
     // Shapes of frames already seen, by frame, facing and size: a walk cycle is cut once.
     mutable std::map<std::tuple<qint64, bool, int, int>, QRegion> m_shapes;
     // Pointer minus window origin at the press, present from press to release.

@@ -6,6 +6,7 @@
 #include "platform/MemoryDefaultsStore.hpp"
 
 #include <QMouseEvent>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Pupnik;
@@ -37,6 +38,8 @@ public:
         ++mirrorChanges;
     }
     void setPixelated(bool value) override { pixelated = value; }
+    void loadFrames(std::vector<QImage> const& frames) override { loaded.push_back(frames.front().cacheKey()); }
+    void releaseFrames(std::vector<QImage> const& frames) override { released.push_back(frames.front().cacheKey()); }
     void setKeptAbove(bool value) override { keptAbove = value; }
     void orderFront() override { visible = true; }
     void orderOut() override { visible = false; }
@@ -57,6 +60,9 @@ public:
 
     QRect m_frame;
     QImage shown;
+    // The first frame's cache key of each clip loaded and let go.
+    std::vector<qint64> loaded;
+    std::vector<qint64> released;
     int frameChanges = 0;
     int redisplays = 0;
     int imagesShown = 0;
@@ -296,12 +302,15 @@ TEST(PetController, WalkingMovesTheWindowWithoutRepaintingAndSavesAtMostEveryTwo
     int const imagesBefore = f.panel->imagesShown;
     int const redisplaysBefore = f.panel->redisplays;
     double const phaseBefore = f.pet->phase();
+    int const movesBefore = f.panel->frameChanges;
     f.run(5);
-    EXPECT_GT(f.panel->frameChanges, 100);
     EXPECT_EQ(f.panel->redisplays, redisplaysBefore);
-    // One picture per frame reached, not one per tick.
+    // One picture per frame reached, not one per tick, and the window moves with each of them.
     int const framesReached = int(f.pet->phase()) - int(phaseBefore);
+    EXPECT_GT(framesReached, 100);
     EXPECT_LE(f.panel->imagesShown - imagesBefore, framesReached + 1);
+    EXPECT_GE(f.panel->frameChanges - movesBefore, framesReached - 1);
+    EXPECT_LE(f.panel->frameChanges - movesBefore, framesReached + 1);
     // The first walking tick saves at once, then every 2 s: at 0, about 2 and about 4 seconds.
     EXPECT_EQ(f.defaults.positionSaves, 3);
     EXPECT_EQ(f.defaults.store.number("pet.x"), f.pet->settings().x);
@@ -331,12 +340,19 @@ TEST(PetController, AStandingPetWakesOnlyWhenItsNextFrameIsDueAndStartsWalkingWi
     EXPECT_LE(f.scheduler.firings, framesReached + 2);
     EXPECT_EQ(f.scheduler.activeTimers(), 1u);
 
-    // Walking goes back to 60 steps a second, measured from the switch, not from the last frame.
+    // Walking wakes once per frame too and moves with it, measured from the switch, not from the
+    // last frame: the distance walked is the time its frames have taken.
     f.pet->apply({ Clip::walk, 1.0 });
     int const firingsBefore = f.scheduler.firings;
+    double const walkFps = f.sprites.fps(Clip::walk);
+    double const phaseAtSwitch = f.pet->phase();
+    int const framesAtSwitch = int(phaseAtSwitch);
     runFinely(1.00005);
-    EXPECT_NEAR(f.pet->roamer().x, 100 + 45, 0.01);
-    EXPECT_EQ(f.scheduler.firings - firingsBefore, 60);
+    int const walkFrames = int(f.pet->phase()) - framesAtSwitch;
+    EXPECT_NEAR(walkFrames, walkFps, 1);
+    EXPECT_NEAR(f.pet->roamer().x, 100 + 45 * (f.pet->phase() - phaseAtSwitch) / walkFps, 0.01);
+    EXPECT_GT(f.pet->roamer().x, 100 + 45 - 45 / walkFps - 0.01);
+    EXPECT_LE(f.scheduler.firings - firingsBefore, walkFrames + 1);
     EXPECT_EQ(f.scheduler.activeTimers(), 1u);
 }
 
@@ -560,4 +576,28 @@ TEST(PetController, ClicksReachTheOwnerAndDroppingThePetStopsItsTimer)
     f.pet.reset();
     EXPECT_EQ(f.scheduler.activeTimers(), 0u);
     f.screens.change({});
+}
+
+TEST(PetController, TheWindowLetsGoOfAClipWhenItLeavesTheStoreButNotWhileItShowsIt)
+{
+    PetFixture f;
+    auto firstKey = [&] { return f.pet->frames().front().cacheKey(); };
+    qint64 const idle = firstKey();
+    f.pet->apply({ Clip::walk, 1.0 });
+    qint64 const walk = firstKey();
+    f.pet->apply({ Clip::run, 1.0 });
+    EXPECT_TRUE(f.panel->released.empty());
+    // A fourth clip pushes the least recently used, idle, out of the store's three.
+    f.pet->apply({ Clip::happy, 1.0 });
+    EXPECT_EQ(f.panel->released, std::vector<qint64> { idle });
+    EXPECT_EQ(f.panel->loaded.back(), firstKey());
+
+    // The clip shown is pushed out by the store's own use: kept until the pet shows another.
+    qint64 const happy = firstKey();
+    for (Clip other : { Clip::poop, Clip::hungry, Clip::stroll })
+        f.sprites.frames(f.pet->settings().skin, other);
+    EXPECT_EQ(std::count(f.panel->released.begin(), f.panel->released.end(), happy), 0);
+    EXPECT_EQ(std::count(f.panel->released.begin(), f.panel->released.end(), walk), 1);
+    f.pet->apply({ Clip::idle, 1.0 });
+    EXPECT_EQ(std::count(f.panel->released.begin(), f.panel->released.end(), happy), 1);
 }

@@ -10,11 +10,14 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <xcb/shape.h>
+#include <xcb/xcb.h>
 
 using namespace Pupnik;
 
@@ -62,6 +65,202 @@ std::optional<std::filesystem::path> builtSprites()
     return std::nullopt;
 }
 
+xcb_connection_t* connection()
+{
+    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+// The window's outline as the X server has it; nothing when the window is not shaped at all.
+std::optional<QRegion> serverShape(QWidget& window)
+{
+    auto const id = uint32_t(window.winId());
+    xcb_shape_query_extents_reply_t* extents = xcb_shape_query_extents_reply(connection(), xcb_shape_query_extents(connection(), id), nullptr);
+    bool const shaped = extents && extents->bounding_shaped;
+    free(extents);
+    if (!shaped)
+        return std::nullopt;
+    xcb_shape_get_rectangles_reply_t* reply
+        = xcb_shape_get_rectangles_reply(connection(), xcb_shape_get_rectangles(connection(), id, XCB_SHAPE_SK_BOUNDING), nullptr);
+    QRegion region;
+    if (reply) {
+        xcb_rectangle_t const* rectangles = xcb_shape_get_rectangles_rectangles(reply);
+        for (int i = 0; i < xcb_shape_get_rectangles_rectangles_length(reply); ++i)
+            region += QRect(rectangles[i].x, rectangles[i].y, rectangles[i].width, rectangles[i].height);
+        free(reply);
+    }
+    return region;
+}
+
+QImage screenAt(QRect const& rect)
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// Pixels of the picture that differ from its corner's: how much of a pet there is to see.
+int pixelsUnlikeTheCorner(QImage const& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixel(x, y) != image.pixel(0, 0);
+    return count;
+}
+
+// xdotool with the arguments, to its end.
+bool pointer(QStringList const& arguments)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("xdotool"), arguments);
+    return tool.waitForFinished(5000) && tool.exitCode() == 0;
+}
+
+// Two pet windows side by side, one keeping its frames on the server, one painted by Qt.
+struct TwoRoads {
+    PetPanel server;
+    PetPanel qt { PetPanel::Drawing::qt };
+    static constexpr QRect serverFrame { 200, 300, 130, 96 };
+    static constexpr QRect qtFrame { 520, 300, 130, 96 };
+
+    TwoRoads()
+    {
+        server.setFrame(serverFrame, true);
+        qt.setFrame(qtFrame, true);
+    }
+
+    bool shown()
+    {
+        return processEventsUntil([&] {
+            return server.windowHandle() && server.windowHandle()->isExposed() && qt.windowHandle() && qt.windowHandle()->isExposed()
+                && server.geometry() == serverFrame && qt.geometry() == qtFrame;
+        });
+    }
+
+    void show(QImage const& frame, bool mirrored)
+    {
+        for (PetPanel* panel : { &server, &qt }) {
+            panel->showImage(frame);
+            panel->setMirrored(mirrored);
+            panel->flush();
+        }
+    }
+
+    void orderFront()
+    {
+        server.orderFront();
+        qt.orderFront();
+    }
+};
+
+}
+
+// The frames a classic X11 pet keeps on the server look exactly as Qt painted them: for a frame of
+// every clip, both ways, the screen under the two windows is the same, and so are their outlines
+// on a desktop without a compositing manager. With one, the window is unshaped and what lies below
+// shows through around the dog. A click and a drag with the real pointer still work.
+TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server";
+    SpriteStore sprites(builtSprites());
+    TwoRoads roads;
+    roads.orderFront();
+    ASSERT_TRUE(roads.shown());
+    ASSERT_TRUE(roads.server.view()->drawsOnServer());
+    ASSERT_FALSE(roads.qt.view()->drawsOnServer());
+    ASSERT_FALSE(Platform::X11WindowHints::hasCompositingManager(roads.server.windowHandle()));
+
+    for (PupnikCore::Clip clip : PupnikCore::allClips) {
+        auto const frames = sprites.frames(PupnikCore::Skin::soft, clip);
+        QImage const frame = frames[frames.size() / 2];
+        for (bool mirrored : { false, true }) {
+            roads.show(frame, mirrored);
+            QImage seenOnServer;
+            QImage seenFromQt;
+            bool const same = processEventsUntil(
+                [&] {
+                    seenOnServer = screenAt(TwoRoads::serverFrame);
+                    seenFromQt = screenAt(TwoRoads::qtFrame);
+                    return seenOnServer == seenFromQt && pixelsUnlikeTheCorner(seenOnServer) > 500;
+                },
+                5000);
+            EXPECT_TRUE(same) << rawValue(clip) << (mirrored ? " mirrored" : "");
+            if (!same && !qEnvironmentVariable("PUPNIK_PET_SCREENSHOT_DIR").isEmpty()) {
+                seenOnServer.save(qEnvironmentVariable("PUPNIK_PET_SCREENSHOT_DIR") + "/server-" + QString::fromStdString(std::string(rawValue(clip))) + (mirrored ? "-mirrored" : "") + ".png");
+                seenFromQt.save(qEnvironmentVariable("PUPNIK_PET_SCREENSHOT_DIR") + "/qt-" + QString::fromStdString(std::string(rawValue(clip))) + (mirrored ? "-mirrored" : "") + ".png");
+            }
+            // Transparent pixels of a window show black without a compositing manager; only the
+            // outline tells a cut window from one that is not.
+            auto const outline = serverShape(roads.server);
+            ASSERT_TRUE(outline.has_value()) << rawValue(clip);
+            // The same area, however the two split it into rectangles.
+            EXPECT_TRUE((*outline ^ roads.qt.mask()).isEmpty())
+                << rawValue(clip) << (mirrored ? " mirrored" : "") << ": outlines differ by " << (*outline ^ roads.qt.mask()).rectCount() << " rectangles";
+            EXPECT_FALSE(outline->isEmpty());
+        }
+    }
+
+    // A click on the dog and a drag of it, with the real pointer.
+    int clicks = 0;
+    std::optional<QRect> dropped;
+    roads.server.onClick = [&](QMouseEvent const&) { ++clicks; };
+    roads.server.onDragEnded = [&](QRect const& frame) { dropped = frame; };
+    // A spot on the dog: the middle of the widest part of its outline.
+    auto const outline = serverShape(roads.server);
+    ASSERT_TRUE(outline.has_value());
+    QRect widest;
+    for (QRect const& part : *outline)
+        if (part.width() * part.height() > widest.width() * widest.height())
+            widest = part;
+    QPoint const middle = TwoRoads::serverFrame.topLeft() + widest.center();
+    QString const x = QString::number(middle.x());
+    QString const y = QString::number(middle.y());
+    ASSERT_TRUE(pointer({ "mousemove", x, y, "click", "1" }));
+    EXPECT_TRUE(processEventsUntil([&] { return clicks == 1; }, 5000));
+    ASSERT_TRUE(pointer({ "mousemove", x, y, "mousedown", "1" }));
+    for (int step = 1; step <= 4; ++step) {
+        letEventsRun(30);
+        ASSERT_TRUE(pointer({ "mousemove", QString::number(middle.x() + 10 * step), y }));
+    }
+    letEventsRun(30);
+    ASSERT_TRUE(pointer({ "mouseup", "1" }));
+    EXPECT_TRUE(processEventsUntil([&] { return dropped.has_value(); }, 5000));
+    EXPECT_EQ(clicks, 1);
+    if (dropped) {
+        EXPECT_EQ(dropped->topLeft(), TwoRoads::serverFrame.topLeft() + QPoint(40, 0));
+    }
+    roads.server.setFrame(TwoRoads::serverFrame, false);
+
+    // With a compositing manager: blended, not cut, once the window is shown again.
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), {});
+    ASSERT_TRUE(compositor.waitForStarted(5000));
+    EXPECT_TRUE(processEventsUntil([&] { return Platform::X11WindowHints::hasCompositingManager(roads.server.windowHandle()); }));
+    roads.server.orderOut();
+    roads.qt.orderOut();
+    letEventsRun(200);
+    roads.orderFront();
+    ASSERT_TRUE(roads.shown());
+    auto const frames = sprites.frames(PupnikCore::Skin::soft, PupnikCore::Clip::walk);
+    for (bool mirrored : { false, true }) {
+        roads.show(frames.front(), mirrored);
+        EXPECT_TRUE(processEventsUntil([&] { return !serverShape(roads.server).has_value(); }));
+        QImage seenOnServer;
+        QImage seenFromQt;
+        bool const same = processEventsUntil(
+            [&] {
+                seenOnServer = screenAt(TwoRoads::serverFrame.adjusted(-1, 0, 0, 0));
+                seenFromQt = screenAt(TwoRoads::qtFrame.adjusted(-1, 0, 0, 0));
+                // What lies left of the window shows through its transparent corner.
+                return seenOnServer == seenFromQt && pixelsUnlikeTheCorner(seenOnServer) > 500 && seenOnServer.pixel(1, 0) == seenOnServer.pixel(0, 0)
+                    && seenOnServer.pixel(1, 0) != qRgb(0, 0, 0);
+            },
+            5000);
+        EXPECT_TRUE(same) << (mirrored ? "mirrored" : "") << " corner " << std::hex << seenOnServer.pixel(1, 0) << " beside " << seenOnServer.pixel(0, 0);
+        if (auto folder = qEnvironmentVariable("PUPNIK_PET_SCREENSHOT_DIR"); !folder.isEmpty())
+            screenAt(QRect(150, 260, 560, 180)).save(folder + (mirrored ? "/composited-mirrored.png" : "/composited.png"));
+    }
+    compositor.terminate();
+    compositor.waitForFinished(5000);
 }
 
 // The whole pet on whatever display the test runs on: offscreen in the ordinary run, a real X server
