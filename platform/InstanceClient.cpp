@@ -17,9 +17,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Rounded up: a part of a millisecond left still counts, so the client never gives up early.
 int millisecondsLeft(Clock::time_point deadline)
 {
-    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto const left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
