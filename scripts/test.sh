@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
+# Paths relative to the clone, so that a clone elsewhere finds the compilations of an earlier one.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 
 step() { printf '\n=== %s\n' "$*"; }
 
