@@ -63,7 +63,10 @@ start=$(recorded)
 printf '%s' '{"session_id":"sound-1","cwd":"/tmp","tool_name":"Bash","tool_input":{"command":"ls"}}' \
   | "$agent" hook PermissionRequest >/dev/null 2>&1 &
 pids+=($!)
-if wait_for 10 logged "sound: normal → poop played(woof)"; then pass "the mood change cued the woof"; else fail "no woof for the mood change"; fi
+# A start that the server confirms late (a loaded machine, the sanitizers) is logged as failed even
+# though it plays: the cue is what is checked here, the sink below says whether it was heard.
+cued() { grep -qE "sound: normal → poop (played|failed)\(woof\)" "$work/pupnik.log"; }
+if wait_for 10 cued; then pass "the mood change cued the woof"; else fail "no woof for the mood change"; fi
 if wait_for 10 sounded_after "$start"; then
   pass "the sink heard $(loud_samples "$start") loud samples of the woof's $woof_loud"
 else
