@@ -32,17 +32,26 @@ for tool in Xvfb icewm xprop xwininfo; do
   command -v "$tool" >/dev/null || give_up "$tool is missing (bash scripts/install-deps.sh installs it)"
 done
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$folder/display" 2>"$folder/xvfb.log" &
-server=$!
-display_known() { [[ -s $folder/display ]]; }
-within 30 display_known || give_up "Xvfb did not start"
-export DISPLAY=":$(cat "$folder/display")"
-export QT_QPA_PLATFORM=xcb
-# A server that is gone before its clients start (killed from outside, say) is named as such,
-# instead of surfacing as a client that cannot open the display.
+# A display number of its own, drawn at random: the lowest free number, which Xvfb -displayfd would
+# take, is the one a server that is just ending still holds, and such a server was seen to remove
+# the socket file of the next one on that number.
 serving() { kill -0 "$server" 2>/dev/null || give_up "Xvfb ended"; }
-answers() { serving && xprop -root >/dev/null 2>&1; }
-within 30 answers || give_up "Xvfb does not answer on $DISPLAY"
+alive() { kill -0 "$server" 2>/dev/null; }
+settled() { ! alive || xprop -root >/dev/null 2>&1; }
+for attempt in 1 2 3 4 5 6 7 8; do
+  number=$((RANDOM % 9000 + 1000))
+  [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]] && continue
+  Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp 2>"$folder/xvfb.log" &
+  server=$!
+  export DISPLAY=":$number"
+  within 30 settled && alive && break
+  # Taken meanwhile by another server, or not started: try another number.
+  kill "$server" 2>/dev/null
+  wait "$server" 2>/dev/null
+  server=
+done
+[[ -n $server ]] || give_up "Xvfb did not start"
+export QT_QPA_PLATFORM=xcb
 
 # The window manager with no configuration of the user's, so that its tray is always there.
 mkdir -p "$folder/icewm"
