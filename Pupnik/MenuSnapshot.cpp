@@ -1,5 +1,6 @@
 #include "Pupnik/MenuSnapshot.hpp"
 
+#include "app-core/DebugText.hpp"
 #include "platform/Log.hpp"
 
 #include <QApplication>
@@ -10,17 +11,6 @@
 #include <cstdio>
 
 namespace Pupnik {
-
-namespace {
-
-std::string seconds(double value)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.2f", value);
-    return buffer;
-}
-
-}
 
 MenuSnapshot::MenuSnapshot(Platform::Scheduler& scheduler, Platform::Clock const& clock, QMenu* menu, std::optional<QRect> anchor,
     QPoint fallback, std::vector<std::string> keys, std::string label, Hooks hooks)
@@ -93,9 +83,9 @@ void MenuSnapshot::start()
         QObject::disconnect(m_hidden);
         double const elapsed = m_clock.monotonic() - m_openedAt.value_or(m_clock.monotonic());
         if (m_popped)
-            Platform::Log::line("menu: popUp -> Optional(true) after " + seconds(elapsed) + " s");
+            Platform::Log::line("menu: popUp -> Optional(true) after " + PupnikCore::DebugText::twoDecimals(elapsed) + " s");
         else
-            Platform::Log::line("menu: performClick returned after " + seconds(elapsed) + " s");
+            Platform::Log::line("menu: performClick returned after " + PupnikCore::DebugText::twoDecimals(elapsed) + " s");
     });
     // Below the tray icon, as a click on it opens it; without a tray, where the pet is.
     m_menu->popup(m_anchor ? QPoint(m_anchor->left(), m_anchor->bottom() + 1) : m_fallback);

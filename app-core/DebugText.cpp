@@ -118,6 +118,13 @@ std::string date(PawletKit::Date instant)
     return buffer;
 }
 
+std::string twoDecimals(double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value);
+    return buffer;
+}
+
 std::string number(double value)
 {
     if (std::isnan(value))

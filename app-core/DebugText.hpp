@@ -33,6 +33,8 @@ std::string dictionary(std::map<std::string, int> const& entries);
 std::string date(PawletKit::Date instant);
 // The shortest decimal that reads back as the same number, with at least one decimal: 3 reads "3.0".
 std::string number(double value);
+// Two decimals, always: 0.5 reads "0.50".
+std::string twoDecimals(double value);
 // "ready(lastPublished: Optional(2026-12-09 09:18:00 +0000))", "ready(lastPublished: nil)",
 // "error(\"message\")", "disabledNoEntitlement", "noAccount".
 std::string syncStatus(SyncStatus const& status);

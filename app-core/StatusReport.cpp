@@ -7,20 +7,7 @@
 #include "app-core/QuotaSummary.hpp"
 #include "app-core/StatusText.hpp"
 
-#include <cstdio>
-
 namespace PupnikCore {
-
-namespace {
-
-std::string fraction(double value)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.2f", value);
-    return buffer;
-}
-
-}
 
 std::vector<std::string> StatusReport::lines(Localizer const& localizer, Platform::TimeZone const& zone) const
 {
@@ -47,7 +34,7 @@ std::vector<std::string> StatusReport::lines(Localizer const& localizer, Platfor
         quotas += (quotas.empty() ? "" : " ") + quotaSummary(source, quota);
     lines.push_back("quotaBySource: " + (quotas.empty() ? std::string("none") : escaped(quotas)) + " activeSources=" + list(state.orderedSources()));
     for (auto const& bar : StatusText::quotaBars(state, settings.discreet, localizer))
-        lines.push_back("quota bar: " + escaped(bar.source) + " " + fraction(bar.fraction) + " " + inQuotes(bar.text));
+        lines.push_back("quota bar: " + escaped(bar.source) + " " + DebugText::twoDecimals(bar.fraction) + " " + inQuotes(bar.text));
 
     lines.push_back("sound: enabled=" + boolean(settings.sounds) + " systemOutputSilent=" + boolean(systemOutputSilent));
     lines.push_back("settings: discreet=" + boolean(settings.discreet) + " visible=" + boolean(settings.visible) + " skin="
