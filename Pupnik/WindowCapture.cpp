@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 
@@ -21,6 +22,16 @@ int layerOf(QWidget const& widget)
     if ((flags & Qt::WindowType_Mask) == Qt::Popup)
         return 101;
     return flags.testFlag(Qt::WindowStaysOnTopHint) ? 3 : 0;
+}
+
+// A window whose frames live on the X server keeps no picture in Qt, so asking it to paint itself
+// gives nothing drawn; what the screen shows where it stands is its picture.
+QPixmap pixelsOf(QWidget& widget, QRect const& bounds)
+{
+    if (widget.testAttribute(Qt::WA_PaintOnScreen))
+        if (auto* screen = widget.screen())
+            return screen->grabWindow(0, bounds.x() - screen->geometry().x(), bounds.y() - screen->geometry().y(), bounds.width(), bounds.height());
+    return widget.grab();
 }
 
 }
@@ -67,7 +78,7 @@ std::optional<QImage> image(std::vector<Window> const& windows)
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-        QPixmap const pixels = it->widget->grab();
+        QPixmap const pixels = pixelsOf(*it->widget, it->bounds);
         if (pixels.isNull())
             return std::nullopt;
         painter.drawPixmap(QRect(it->bounds.topLeft() - area.topLeft(), it->bounds.size()), pixels);
