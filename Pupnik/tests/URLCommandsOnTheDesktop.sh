@@ -41,10 +41,19 @@ wait_for 10 embedded || fail "the tray never took the icon"
 hook UserPromptSubmit '{"session_id":"desk-1","cwd":"/tmp","hook_event_name":"UserPromptSubmit"}'
 hook PreToolUse '{"session_id":"desk-1","cwd":"/tmp","hook_event_name":"PreToolUse","tool_name":"Bash"}'
 hook Stop '{"session_id":"desk-1","cwd":"/tmp","hook_event_name":"Stop"}'
+# One dump at a time, finished before the next is asked for and half a second apart: signals sent
+# faster than a slow (sanitizer) build writes its dumps keep its main loop busy with dumps alone, and
+# the driver that counts the events never gets its turn.
+dumps() { grep -c "\[Pupnik\] debug: hooks: upgradeNeeded=" "$log"; }
+more_dumps_than() { (($(dumps) > $1)); }
 counted() {
+  local before
+  before=$(dumps)
   kill -USR1 "$pupnik_pid"
-  wait_for 5 logged "[Pupnik] debug: hooks: upgradeNeeded=" || return 1
-  grep -qF "[Pupnik] debug: events: claude=3 codex=0 process=0" "$log"
+  wait_for 10 more_dumps_than "$before" || return 1
+  grep -qF "[Pupnik] debug: events: claude=3 codex=0 process=0" "$log" && return 0
+  sleep 0.5
+  return 1
 }
 # Each dump adds a snapshot; the first that shows all three events is the one looked at below.
 wait_for 15 counted || fail "SIGUSR1 never reported the three hook events"
