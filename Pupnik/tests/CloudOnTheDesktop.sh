@@ -65,11 +65,7 @@ never_within 4 [ "$(published_lines)" != "$count" ] && pass "a quiet pet is not 
   fail "a quiet pet was published again: $(grep 'cloud: published' "$work/pupnik.log" | tail -n 2)"
 
 # 5. SIGTERM ends Pupnik in order, the record stays whole and readable.
-kill -TERM "$pupnik_pid"
-wait_for 15 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
-wait "$pupnik_pid"
-status=$?
-((status == 0)) && pass "Pupnik ended with status 0" || fail "Pupnik ended with status $status"
+quit_cleanly "$pupnik_pid"
 jq -e '.recordName == "current" and (.fields.json.bytes | length > 0)' "$record" >/dev/null 2>&1 &&
   pass "the record file is whole" || fail "the record file is not a whole record"
 

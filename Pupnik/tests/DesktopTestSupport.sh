@@ -49,6 +49,17 @@ never_within() {
 milliseconds() { echo $(($(date +%s%N) / 1000000)); }
 alive() { kill -0 "$1" 2>/dev/null; }
 dead() { ! kill -0 "$1" 2>/dev/null; }
+# quit_cleanly PID [SECONDS]: SIGTERM to a Pupnik this script started; it must end within the time
+# (20 s) with status 0. A crash on the way out is a failure too, which nothing else would notice.
+quit_cleanly() {
+  kill -TERM "$1"
+  wait_for "${2:-20}" dead "$1" || { fail "Pupnik did not end on SIGTERM"; return 1; }
+  local status=0
+  wait "$1" 2>/dev/null || status=$?
+  if ((status == 0)); then pass "Pupnik ended with status 0 on SIGTERM"; return 0; fi
+  fail "Pupnik ended with status $status on SIGTERM$( ((status > 128)) && echo " (signal $((status - 128)))")"
+  return 1
+}
 
 # Points the user's folders into the scratch folder; the cloud record and the Codex sessions too.
 use_private_home() {

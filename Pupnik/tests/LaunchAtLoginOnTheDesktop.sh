@@ -79,6 +79,5 @@ copied() { cmp -s "$prefix/libexec/pupnik/pupnik-agent" "$PUPNIK_SUPPORT_DIR/bin
 if wait_for 20 copied; then pass "the hooks run the installed agent tool"; else fail "$PUPNIK_SUPPORT_DIR/bin/pupnik-agent is not the installed agent tool"; fi
 if wait_for 60 alert_shown; then pass "connect told its outcome"; else fail "connect showed no alert"; fi
 
-kill -TERM "$pupnik_pid"
-wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
+quit_cleanly "$pupnik_pid"
 finish

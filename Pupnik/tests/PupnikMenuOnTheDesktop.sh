@@ -125,6 +125,5 @@ else
   fail "keeping the data removed it: $(ls -R "$PUPNIK_SUPPORT_DIR" 2>&1 | tr '\n' ' ')"
 fi
 
-kill -TERM "$pupnik_pid"
-wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
+quit_cleanly "$pupnik_pid"
 finish

@@ -122,11 +122,7 @@ id=$(basename "$request" .json)
 # 6. SIGTERM ends Pupnik in order and saves the pet's place.
 place="$(frame_xy)"
 before=$(saved_number pet.x)
-kill -TERM "$pupnik_pid"
-wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
-wait "$pupnik_pid"
-status=$?
-[[ $status -eq 0 ]] || fail "Pupnik ended with $status on SIGTERM"
+quit_cleanly "$pupnik_pid"
 saved_x=$(saved_number pet.x)
 saved_y=$(saved_number pet.groundY)
 if [[ -n $saved_x && -n $saved_y && $(printf '%.0f' "$saved_x") -eq ${place%,*} ]]; then

@@ -107,8 +107,7 @@ heard_after() { (($(loud_samples "$1") * 2 >= woof_loud)); }
 if wait_for 10 heard_after "$start"; then pass "the sample reached the sink"; else fail "the sample was not heard ($(loud_samples "$start") loud samples)"; fi
 
 # 4. Without a sound server the sample fails, the reason is said once, and the pet carries on.
-kill -TERM "$pupnik_pid"
-wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not quit"
+quit_cleanly "$pupnik_pid"
 PULSE_SERVER=unix:$work/no-server "$pupnik" 2>"$work/pupnik.log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")

@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QMediaDevices>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -28,10 +29,11 @@ struct Sound {
     bool failureLogged { false };
 };
 
-// A sound's stream and what it reads; audio thread only.
+// A sound's stream and what it reads; audio thread only. The buffer is declared first so that it
+// outlives the sink, which lets go of it when it is destroyed.
 struct Stream {
-    std::unique_ptr<QAudioSink> sink;
     std::unique_ptr<QBuffer> buffer;
+    std::unique_ptr<QAudioSink> sink;
 };
 
 QAudioFormat::SampleFormat sampleFormat(int bits)
@@ -135,11 +137,18 @@ private:
         if (!stream.sink) {
             stream.sink = std::make_unique<QAudioSink>(sound.format);
             QObject::connect(stream.sink.get(), &QAudioSink::stateChanged, stream.sink.get(), [&sound, sink = stream.sink.get()](QAudio::State state) {
-                // The samples and their silence are all out: the stream rests until the next start.
-                if (state == QAudio::IdleState)
-                    sink->stop();
-                else if (state == QAudio::StoppedState)
+                // The samples and their silence are all handed over: the stream rests until the
+                // next start. Idle means handed to the sound server, not yet heard, and a stop
+                // throws away what the server still holds, which on a busy machine was most of a
+                // woof: the stream is stopped only once the server has had time to play it.
+                if (state == QAudio::IdleState) {
+                    QTimer::singleShot(idleStopMilliseconds, sink, [sink] {
+                        if (sink->state() == QAudio::IdleState)
+                            sink->stop();
+                    });
+                } else if (state == QAudio::StoppedState) {
                     sound.playing = false;
+                }
             });
             stream.buffer = std::make_unique<QBuffer>();
             stream.buffer->setData(sound.samples);

@@ -17,6 +17,8 @@ public:
     static constexpr double startWaitSeconds = 0.25;
     // Silence after each sound, so that the end of the sound leaves the server before the stream stops.
     static constexpr double trailingSilenceSeconds = 0.5;
+    // How long a stream whose samples are all with the server is left to play them before it stops.
+    static constexpr int idleStopMilliseconds = 2000;
     // How long the end of the output waits for its thread.
     static constexpr int stopWaitMilliseconds = 1000;
 
