@@ -14,13 +14,20 @@ struct ManualScheduler::Entry {
 
 class ManualScheduler::Handle final : public ScheduledWork {
 public:
-    explicit Handle(std::shared_ptr<Entry> entry)
-        : m_entry(std::move(entry))
+    Handle(ManualScheduler& scheduler, std::shared_ptr<Entry> entry)
+        : m_scheduler(scheduler)
+        , m_entry(std::move(entry))
     {
     }
     ~Handle() override { m_entry->cancelled = true; }
+    bool restart(double seconds, bool repeats) override
+    {
+        m_scheduler.rearm(m_entry, seconds, repeats ? std::max(seconds, 1e-6) : 0);
+        return true;
+    }
 
 private:
+    ManualScheduler& m_scheduler;
     std::shared_ptr<Entry> m_entry;
 };
 
@@ -35,7 +42,18 @@ std::unique_ptr<ScheduledWork> ManualScheduler::add(double first, double interva
     entry->order = m_nextOrder++;
     entry->work = std::move(work);
     m_entries.push_back(entry);
-    return std::make_unique<Handle>(entry);
+    return std::make_unique<Handle>(*this, entry);
+}
+
+void ManualScheduler::rearm(std::shared_ptr<Entry> const& entry, double first, double interval)
+{
+    entry->due = m_now + std::max(0.0, first);
+    entry->interval = interval;
+    entry->order = m_nextOrder++;
+    entry->cancelled = false;
+    // A single firing that ran is dropped from the list; re-armed, it goes back in.
+    if (std::find(m_entries.begin(), m_entries.end(), entry) == m_entries.end())
+        m_entries.push_back(entry);
 }
 
 std::unique_ptr<ScheduledWork> ManualScheduler::repeating(double interval, std::function<void()> work)

@@ -30,6 +30,7 @@ private:
     struct Entry;
     class Handle;
     std::unique_ptr<ScheduledWork> add(double first, double interval, std::function<void()> work);
+    void rearm(std::shared_ptr<Entry> const& entry, double first, double interval);
 
     double m_now { 0 };
     uint64_t m_nextOrder { 0 };

@@ -9,6 +9,15 @@ namespace Platform {
 class ScheduledWork {
 public:
     virtual ~ScheduledWork() = default;
+    // The same work again, in place of whatever was due: after the given seconds, and every so
+    // many seconds after that when it repeats. A timer that fires many times a second is re-armed
+    // instead of made anew each time. False when this handle cannot; the caller schedules afresh.
+    virtual bool restart(double seconds, bool repeats)
+    {
+        (void)seconds;
+        (void)repeats;
+        return false;
+    }
 };
 
 // The main thread's timers, seen from code that must stay free of Qt: the application gives a

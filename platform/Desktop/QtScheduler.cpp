@@ -9,11 +9,21 @@ namespace Platform {
 
 namespace {
 
+int milliseconds(double seconds);
+
 class TimerWork final : public ScheduledWork {
 public:
     explicit TimerWork(QTimer* timer)
         : m_timer(timer)
     {
+    }
+    bool restart(double seconds, bool repeats) override
+    {
+        if (!m_timer)
+            return false;
+        m_timer->setSingleShot(!repeats);
+        m_timer->start(milliseconds(seconds));
+        return true;
     }
     ~TimerWork() override
     {

@@ -50,3 +50,29 @@ TEST(QtScheduler, WorkPostedFromAnotherThreadRunsOnTheMainThreadInOrder)
     EXPECT_TRUE(onMain);
     EXPECT_EQ(order, (std::vector<int> { 0, 1, 2, 3, 4 }));
 }
+
+TEST(QtScheduler, ARestartedTimerFiresAgainOnItsNewTerms)
+{
+    QObject context;
+    QtScheduler scheduler(&context);
+    int fired = 0;
+    QEventLoop loop;
+    std::unique_ptr<ScheduledWork> timer;
+    // A single firing re-armed from its own work, then turned into a repeating one.
+    timer = scheduler.after(0, [&] {
+        ++fired;
+        if (fired == 1) {
+            EXPECT_TRUE(timer->restart(0.001, false));
+        } else if (fired == 2) {
+            EXPECT_TRUE(timer->restart(0.001, true));
+        } else if (fired == 5) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(fired, 5);
+    timer.reset();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(fired, 5);
+}
