@@ -171,7 +171,8 @@ std::optional<double> PetController::stillUntilNextFrame() const
     if (!std::isfinite(framesPerSecond) || !(framesPerSecond > 0))
         return std::nullopt;
     double const sinceTick = std::max(0.0, m_clock.monotonic() - m_lastTick);
-    double const wait = (std::floor(m_phase) + 1 - m_phase) / framesPerSecond - sinceTick + 0.001;
+    // Frames the store found alike share one image: the pet sleeps through a run of them.
+    double const wait = (std::floor(m_phase) + double(framesUntilChange()) - m_phase) / framesPerSecond - sinceTick + 0.001;
     // A walking pet waits even for a frame that is due soon: moved between frames, it would slide.
     double const shortest = PupnikCore::speed(m_choice.clip) > 0 ? 0.0 : 1.5 * tickInterval;
     if (!(wait > shortest))
@@ -182,12 +183,28 @@ std::optional<double> PetController::stillUntilNextFrame() const
 void PetController::scheduleNextTick()
 {
     if (auto wait = stillUntilNextFrame()) {
-        m_timer = m_scheduler.after(*wait, [this] { tick(); });
+        if (!m_timer || !m_timer->restart(*wait, false))
+            m_timer = m_scheduler.after(*wait, [this] { tick(); });
         m_waitingForFrame = true;
     } else if (m_waitingForFrame) {
-        m_timer = m_scheduler.repeating(tickInterval, [this] { tick(); });
+        if (!m_timer || !m_timer->restart(tickInterval, true))
+            m_timer = m_scheduler.repeating(tickInterval, [this] { tick(); });
         m_waitingForFrame = false;
     }
+}
+
+int64_t PetController::framesUntilChange() const
+{
+    // A walking pet moves with every frame, alike or not.
+    if (PupnikCore::speed(m_choice.clip) > 0 || m_frames.empty())
+        return 1;
+    int64_t const count = int64_t(m_frames.size());
+    int64_t const index = int64_t(m_phase) % count;
+    qint64 const shown = m_frames[size_t(index)].cacheKey();
+    for (int64_t ahead = 1; ahead < count; ++ahead)
+        if (m_frames[size_t((index + ahead) % count)].cacheKey() != shown)
+            return ahead;
+    return count;
 }
 
 void PetController::advance()

@@ -94,6 +94,8 @@ private:
     void advance();
     void scheduleNextTick();
     std::optional<double> stillUntilNextFrame() const;
+    // How many frames on the one shown changes: 1 unless frames repeat.
+    int64_t framesUntilChange() const;
     void showCurrentFrame();
     void dragEnded(QRect const& frame);
     void reclamp();

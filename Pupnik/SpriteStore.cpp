@@ -12,7 +12,9 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 
 namespace Pupnik {
 
@@ -20,6 +22,24 @@ using PupnikCore::Clip;
 using PupnikCore::Skin;
 
 namespace {
+
+// Frames with the same pixels become one shared image: a window that keeps drawn frames keeps it
+// once, and a pet sleeps through a run of them instead of showing the same picture again.
+void shareAlikeFrames(std::vector<QImage>& frames)
+{
+    std::unordered_multimap<size_t, size_t> seen;
+    for (size_t index = 0; index < frames.size(); ++index) {
+        QImage const& frame = frames[index];
+        size_t const hash = std::hash<std::string_view> {}(
+            std::string_view(reinterpret_cast<char const*>(frame.constBits()), size_t(frame.sizeInBytes())));
+        auto [first, last] = seen.equal_range(hash);
+        auto alike = std::find_if(first, last, [&](auto const& entry) { return frames[entry.second] == frame; });
+        if (alike != last)
+            frames[index] = frames[alike->second];
+        else
+            seen.emplace(hash, index);
+    }
+}
 
 constexpr auto pixelFormat = QImage::Format_ARGB32_Premultiplied;
 
@@ -153,6 +173,7 @@ std::vector<QImage> SpriteStore::frames(Skin skin, Clip clip)
         m_usingPlaceholders = true;
         frames = placeholderFrames(clip, count, m_manifest);
     }
+    shareAlikeFrames(frames);
     m_cache[key] = frames;
     touch(key);
     return frames;

@@ -38,6 +38,8 @@ PetPanel::PetPanel(Drawing drawing)
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(QStringLiteral("Pupnik"));
     m_view->onDragBegan = [this] {
+        // A drag moves the window through Qt, which knows its place from then on.
+        m_movedOnServer.reset();
         if (onDragBegan)
             onDragBegan();
     };
@@ -57,7 +59,13 @@ PetPanel::PetPanel(Drawing drawing)
 
 void PetPanel::setFrame(QRect const& frame, bool redisplay)
 {
-    bool const resized = frame.size() != size();
+    bool const resized = frame.size() != this->frame().size();
+    // A walking pet moves with every frame: a plain move request, sent with the frame's copy.
+    if (!resized && !redisplay && isVisible() && m_view->moveOnServer(frame.topLeft())) {
+        m_movedOnServer = frame;
+        return;
+    }
+    m_movedOnServer.reset();
     setGeometry(frame);
     if (resized || redisplay)
         m_view->setGeometry(0, 0, frame.width(), frame.height());

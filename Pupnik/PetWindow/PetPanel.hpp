@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QWidget>
+#include <optional>
 
 namespace Pupnik {
 
@@ -20,7 +21,7 @@ public:
 
     explicit PetPanel(Drawing drawing = Drawing::automatic);
 
-    QRect frame() const override { return geometry(); }
+    QRect frame() const override { return m_movedOnServer.value_or(geometry()); }
     void setFrame(QRect const& frame, bool redisplay) override;
     void showImage(QImage const& image) override { m_view->setImage(image); }
     void setMirrored(bool mirrored) override { m_view->setMirrored(mirrored); }
@@ -62,6 +63,9 @@ private:
     bool m_wantsShown { false };
     int m_withdrawalChecks { 0 };
     QElapsedTimer m_hintsChecked;
+    // Where the window was last moved outside Qt: Qt learns of it only when the window manager
+    // confirms, so until then its geometry lags.
+    std::optional<QRect> m_movedOnServer;
 };
 
 }

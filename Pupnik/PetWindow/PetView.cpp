@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
+#include <set>
 #include <xcb/xcb.h>
 
 namespace Pupnik {
@@ -63,11 +64,33 @@ void PetView::keepClipOnServer()
     if (!m_server || size().isEmpty())
         return;
     m_server->setSize(size());
-    for (QImage const& frame : m_clip) {
-        ServerFrames::Key const key { frame.cacheKey(), m_mirrored };
-        if (!m_server->has(key) && !m_server->upload(key, DrawnFrames::draw(frame, size(), m_mirrored, m_pixelated)))
-            break;
-    }
+    // The other facing too, so a turn at the edge uploads nothing.
+    auto keepAll = [this] {
+        for (bool mirrored : { m_mirrored, !m_mirrored }) {
+            for (QImage const& frame : m_clip) {
+                ServerFrames::Key const key { frame.cacheKey(), mirrored };
+                if (!m_server->has(key) && !m_server->upload(key, DrawnFrames::draw(frame, size(), mirrored, m_pixelated)))
+                    return false;
+            }
+        }
+        return true;
+    };
+    if (keepAll())
+        return;
+    // The budget is spent: clips shown before make room for the one in force.
+    std::set<qint64> inForce;
+    for (QImage const& frame : m_clip)
+        inForce.insert(frame.cacheKey());
+    m_server->keepOnly(inForce);
+    keepAll();
+}
+
+bool PetView::moveOnServer(QPoint topLeft)
+{
+    if (!m_server)
+        return false;
+    m_server->moveTo(topLeft.x(), topLeft.y());
+    return true;
 }
 
 void PetView::setFrames(std::vector<QImage> const& frames)

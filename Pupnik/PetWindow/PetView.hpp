@@ -28,7 +28,7 @@ public:
     bool drawOnServer(uint32_t window);
     bool drawsOnServer() const { return m_server != nullptr; }
     ServerFrames const* serverFrames() const { return m_server.get(); }
-    // The clip in force: on the server its frames are kept ready for the facing in force.
+    // The clip in force: on the server its frames are kept ready, the facing in force first.
     void setFrames(std::vector<QImage> const& frames);
     void releaseFrames(std::vector<QImage> const& frames);
     // The frame as the window shows it.
@@ -37,6 +37,9 @@ public:
     void flush();
     // Copies the frame in force to the window again, on the server.
     void redraw();
+    // Moves the top-level window by a request of its own, sent with the next flush; false when
+    // not on the server.
+    bool moveOnServer(QPoint topLeft);
 
     void setImage(QImage const& image);
     QImage const& image() const { return m_image; }

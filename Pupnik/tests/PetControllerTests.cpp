@@ -5,9 +5,12 @@
 #include "platform/ManualScheduler.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
 
+#include <QColor>
+#include <QImage>
 #include <QMouseEvent>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace Pupnik;
 using PupnikCore::Clip;
@@ -97,10 +100,12 @@ class CountingScheduler final : public Platform::Scheduler {
 public:
     std::unique_ptr<Platform::ScheduledWork> repeating(double interval, std::function<void()> work) override
     {
+        ++made;
         return manual.repeating(interval, counted(std::move(work)));
     }
     std::unique_ptr<Platform::ScheduledWork> after(double delay, std::function<void()> work) override
     {
+        ++made;
         return manual.after(delay, counted(std::move(work)));
     }
     void post(std::function<void()> work) override { manual.post(std::move(work)); }
@@ -109,6 +114,8 @@ public:
 
     Platform::ManualScheduler manual;
     int firings = 0;
+    // Timers made, as against re-armed.
+    int made = 0;
 
 private:
     std::function<void()> counted(std::function<void()> work)
@@ -130,7 +137,9 @@ struct PetFixture {
     FakePanel* panel = nullptr;
     std::unique_ptr<PetController> pet;
 
-    explicit PetFixture(PetSettings settings = {}, std::optional<std::filesystem::path> frameFile = std::nullopt)
+    explicit PetFixture(PetSettings settings = {}, std::optional<std::filesystem::path> frameFile = std::nullopt,
+        std::optional<std::filesystem::path> spriteFolder = std::nullopt)
+        : sprites(std::move(spriteFolder))
     {
         auto owned = std::make_unique<FakePanel>();
         panel = owned.get();
@@ -158,6 +167,31 @@ struct PetFixture {
     // The panel's frame in the pet's bottom-left coordinates.
     Platform::ScreenRect panelFrame() const { return screens.fromTopLeft(panel->frame()); }
 };
+
+// A sprite folder whose idle clip has the given frames, each a plain fill of the given red, at 12
+// frames a second.
+std::filesystem::path writeIdleSprites(std::filesystem::path const& folder, std::vector<int> const& reds)
+{
+    nlohmann::json manifest {
+        { "version", 1 },
+        { "box", { { "w", 8 }, { "h", 6 } } },
+        { "logicalHeight", 6 },
+        { "scale", 1 },
+        { "skins", { "soft" } },
+        { "states", { { "idle", { { "frames", reds.size() }, { "fps", 12 }, { "period", 1 } } } } },
+        { "facing", "right" },
+    };
+    TestSupport::writeFile(folder / "manifest.json", manifest.dump());
+    std::filesystem::create_directories(folder / "soft" / "idle");
+    for (size_t i = 0; i < reds.size(); ++i) {
+        QImage image(8, 6, QImage::Format_ARGB32);
+        image.fill(QColor(reds[i], 100, 50, 255));
+        char name[32];
+        std::snprintf(name, sizeof name, "%02d.png", int(i));
+        image.save(QString::fromStdString((folder / "soft" / "idle" / name).string()), "PNG");
+    }
+    return folder;
+}
 
 PetSettings placedAt(double x, double groundY)
 {
@@ -353,6 +387,38 @@ TEST(PetController, AStandingPetWakesOnlyWhenItsNextFrameIsDueAndStartsWalkingWi
     EXPECT_NEAR(f.pet->roamer().x, 100 + 45 * (f.pet->phase() - phaseAtSwitch) / walkFps, 0.01);
     EXPECT_GT(f.pet->roamer().x, 100 + 45 - 45 / walkFps - 0.01);
     EXPECT_LE(f.scheduler.firings - firingsBefore, walkFrames + 1);
+    EXPECT_EQ(f.scheduler.activeTimers(), 1u);
+}
+
+TEST(PetController, AStandingPetSleepsThroughFramesThatRepeatOnOneReArmedTimer)
+{
+    TestSupport::TemporaryDirectory folder;
+    PetFixture f(placedAt(100, 30), std::nullopt, writeIdleSprites(folder.path(), { 0, 0, 0, 20, 20, 40 }));
+    ASSERT_FALSE(f.sprites.usingPlaceholders());
+    auto const& frames = f.pet->frames();
+    ASSERT_EQ(frames.size(), 6u);
+    int const madeBefore = f.scheduler.made;
+    int const firingsBefore = f.scheduler.firings;
+    // Two turns of the clip, the clock close behind the timers; the picture is checked on the way.
+    double const step = 1e-4;
+    double elapsed = 0;
+    int wrongPictures = 0;
+    for (int i = 0; i < int(1.0 / step + 0.5); ++i) {
+        f.clock.advance(step);
+        f.scheduler.advance(step);
+        elapsed += step;
+        // Just after each frame falls due, the panel shows the picture of that frame.
+        double const intoFrame = elapsed * 12 - std::floor(elapsed * 12);
+        if (intoFrame > 0.05 && intoFrame < 0.06 && f.panel->shown.cacheKey() != frames[size_t(int64_t(elapsed * 12) % 6)].cacheKey())
+            ++wrongPictures;
+    }
+    EXPECT_EQ(wrongPictures, 0);
+    // Three pictures a turn (0, 20, 40) instead of six frames: a wake-up for each change, with one
+    // to spare for the rounding of the clock.
+    EXPECT_LE(f.scheduler.firings - firingsBefore, 2 * 3 + 1);
+    EXPECT_GE(f.scheduler.firings - firingsBefore, 2 * 3);
+    // And the one timer is re-armed each time rather than made anew.
+    EXPECT_EQ(f.scheduler.made, madeBefore);
     EXPECT_EQ(f.scheduler.activeTimers(), 1u);
 }
 

@@ -45,9 +45,18 @@ struct SpriteFolder {
 
     void writeFrames(std::string const& skin, std::string const& clip, int count, int width = 8, int height = 6)
     {
-        for (int i = 0; i < count; ++i) {
+        std::vector<int> reds;
+        for (int i = 0; i < count; ++i)
+            reds.push_back(i * 20);
+        writeFrames(skin, clip, reds, width, height);
+    }
+
+    // One frame per red value, in order.
+    void writeFrames(std::string const& skin, std::string const& clip, std::vector<int> const& reds, int width = 8, int height = 6)
+    {
+        for (int i = 0; i < int(reds.size()); ++i) {
             QImage image(width, height, QImage::Format_ARGB32);
-            image.fill(QColor(i * 20, 100, 50, 255));
+            image.fill(QColor(reds[size_t(i)], 100, 50, 255));
             std::filesystem::create_directories(framePath(skin, clip, i).parent_path());
             ASSERT_TRUE(image.save(QString::fromStdString(framePath(skin, clip, i).string()), "PNG"));
         }
@@ -116,6 +125,26 @@ TEST(SpriteStore, FramesComeFromTheDirectoryInTheDrawingFormat)
     }
     EXPECT_FALSE(store.usingPlaceholders());
     EXPECT_EQ(store.fps(Clip::idle), 12);
+}
+
+TEST(SpriteStore, FramesWithTheSamePixelsShareOneImage)
+{
+    SpriteFolder sprites({ { "idle", 6 } });
+    sprites.writeFrames("soft", "idle", std::vector<int> { 0, 0, 20, 0, 40, 40 });
+    SpriteStore store(sprites.base);
+    auto frames = store.frames(Skin::soft, Clip::idle);
+    ASSERT_EQ(frames.size(), 6u);
+    std::vector<int> reds;
+    for (QImage const& frame : frames)
+        reds.push_back(frame.pixelColor(2, 2).red());
+    EXPECT_EQ(reds, (std::vector<int> { 0, 0, 20, 0, 40, 40 }));
+    // Alike anywhere in the clip, not only next to each other; different frames stay apart.
+    EXPECT_EQ(frames[1].cacheKey(), frames[0].cacheKey());
+    EXPECT_EQ(frames[3].cacheKey(), frames[0].cacheKey());
+    EXPECT_EQ(frames[5].cacheKey(), frames[4].cacheKey());
+    EXPECT_NE(frames[2].cacheKey(), frames[0].cacheKey());
+    EXPECT_NE(frames[4].cacheKey(), frames[2].cacheKey());
+    EXPECT_NE(frames[4].cacheKey(), frames[0].cacheKey());
 }
 
 TEST(SpriteStore, AClipWithAMissingFrameIsAllPlaceholdersAndSaysWhichFile)

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
 #include <gtest/gtest.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
@@ -48,6 +49,22 @@ void letEventsRun(int milliseconds)
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Where the X server has the window, in root coordinates.
+std::optional<QPoint> serverPosition(PetPanel& panel)
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return std::nullopt;
+    xcb_connection_t* connection = x11->connection();
+    xcb_window_t const root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    auto* reply = xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, xcb_window_t(panel.winId()), root, 0, 0), nullptr);
+    if (!reply)
+        return std::nullopt;
+    QPoint const position(reply->dst_x, reply->dst_y);
+    free(reply);
+    return position;
 }
 
 bool hasState(PetPanel& panel, char const* name)
@@ -265,6 +282,37 @@ TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
 
 // The whole pet on whatever display the test runs on: offscreen in the ordinary run, a real X server
 // with a window manager in the display run, where the window manager's view of the window is checked.
+// Frames kept on the server stay within its budget: a clip that does not fit beside the ones shown
+// before pushes them out and is kept whole, both ways.
+TEST(PetOnTheDesktop, AClipThatDoesNotFitPushesOutTheClipsShownBefore)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server";
+    PetPanel panel;
+    panel.setFrame({ 200, 300, 173, 128 }, true);
+    panel.orderFront();
+    ASSERT_TRUE(processEventsUntil([&] { return panel.windowHandle() && panel.windowHandle()->isExposed(); }));
+    ASSERT_TRUE(panel.view()->drawsOnServer());
+    auto clip = [](int count, int shade) {
+        std::vector<QImage> frames;
+        for (int i = 0; i < count; ++i) {
+            QImage image(40, 30, QImage::Format_ARGB32_Premultiplied);
+            image.fill(QColor(shade, i % 256, 0, 255));
+            frames.push_back(image);
+        }
+        return frames;
+    };
+    ServerFrames const* server = panel.view()->serverFrames();
+    // 173 × 128 pixels of 4 bytes: 200 frames are about 17.7 MB of the 24 MiB.
+    auto const first = clip(100, 10);
+    panel.loadFrames(first);
+    EXPECT_EQ(server->framesKept(), 200u);
+    auto const second = clip(60, 20);
+    panel.loadFrames(second);
+    EXPECT_EQ(server->framesKept(), 120u);
+    EXPECT_LE(server->bytesKept(), ServerFrames::byteBudget);
+}
+
 TEST(PetOnTheDesktop, WalksInItsOwnWindowThatStaysOutOfTheWay)
 {
     Platform::QtScreens screens;
@@ -296,6 +344,15 @@ TEST(PetOnTheDesktop, WalksInItsOwnWindowThatStaysOutOfTheWay)
     // The pet walks on its own timer.
     double const startX = pet.roamer().x;
     EXPECT_TRUE(processEventsUntil([&] { return pet.roamer().x != startX; }));
+    if (x11) {
+        // Moved by requests of its own, the window is where the pet is, and Qt hears of it too.
+        pet.movementPaused = true;
+        QRect const wanted = panel->frame();
+        EXPECT_TRUE(processEventsUntil([&] { return panel->geometry() == wanted && serverPosition(*panel) == wanted.topLeft(); }))
+            << "the pet is at " << wanted.x() << "," << wanted.y() << "; Qt has " << panel->geometry().x() << "," << panel->geometry().y();
+        EXPECT_NE(wanted.x(), screens.toTopLeft({ startX, pet.roamer().groundY, pet.roamer().width, pet.roamer().height }).x());
+        pet.movementPaused = false;
+    }
 
     pet.setAlwaysOnTop(false);
     EXPECT_TRUE(panel->isVisible());
