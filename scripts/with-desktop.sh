@@ -38,10 +38,13 @@ done
 serving() { kill -0 "$server" 2>/dev/null || give_up "Xvfb ended"; }
 alive() { kill -0 "$server" 2>/dev/null; }
 settled() { ! alive || xprop -root >/dev/null 2>&1; }
+# -noreset: an X server resets itself whenever its last client leaves, and a client that connects
+# meanwhile can be turned away; the readiness probe below is such a last client, and icewm was seen
+# to find no display right after it.
 for attempt in 1 2 3 4 5 6 7 8; do
   number=$((RANDOM % 9000 + 1000))
   [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]] && continue
-  Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp 2>"$folder/xvfb.log" &
+  Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp -noreset 2>"$folder/xvfb.log" &
   server=$!
   export DISPLAY=":$number"
   within 30 settled && alive && break

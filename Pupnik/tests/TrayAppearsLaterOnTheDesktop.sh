@@ -7,7 +7,7 @@ set -uo pipefail
 pupnik=$1
 source "$(dirname "$0")/DesktopTestSupport.sh"
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 displayed() { [[ -s $work/display ]]; }
 wait_for 10 displayed || { fail "Xvfb did not start"; exit 1; }
