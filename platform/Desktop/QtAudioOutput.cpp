@@ -34,6 +34,16 @@ struct Sound {
 struct Stream {
     std::unique_ptr<QBuffer> buffer;
     std::unique_ptr<QAudioSink> sink;
+
+    // Stopped before it goes: a sink destroyed while it still rests idle after a sound (left to
+    // play its end) crashed in its destructor.
+    void end()
+    {
+        if (!sink)
+            return;
+        sink->disconnect();
+        sink->stop();
+    }
 };
 
 QAudioFormat::SampleFormat sampleFormat(int bits)
@@ -83,6 +93,8 @@ public:
     ~Engine()
     {
         post([streams = m_streams] {
+            for (auto& [sound, stream] : *streams)
+                stream.end();
             streams->clear();
             QThread::currentThread()->quit();
         });
@@ -119,7 +131,12 @@ public:
 
     void forget(std::shared_ptr<Sound> const& sound)
     {
-        post([streams = m_streams, sound] { streams->erase(sound.get()); });
+        post([streams = m_streams, sound] {
+            if (auto found = streams->find(sound.get()); found != streams->end()) {
+                found->second.end();
+                streams->erase(found);
+            }
+        });
     }
 
 private:
