@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <algorithm>
-#include <optional>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_image.h>
@@ -233,7 +232,6 @@ void ServerFrames::applyOutline(uint64_t id, std::vector<Span> const& outline)
         return;
     m_shapeKnown = true;
     m_maskInForce = id;
-    ++m_shapeRequests;
     xcb_shape_rectangles(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED, m_window, 0, 0,
         uint32_t(outline.size()), reinterpret_cast<xcb_rectangle_t const*>(outline.data()));
 }
@@ -247,8 +245,7 @@ void ServerFrames::setShaped(bool shaped)
     if (!shaped && (!m_shapeKnown || m_maskInForce != 0)) {
         m_shapeKnown = true;
         m_maskInForce = 0;
-        ++m_shapeRequests;
-        xcb_shape_mask(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, m_window, 0, 0, XCB_NONE);
+            xcb_shape_mask(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, m_window, 0, 0, XCB_NONE);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -48,7 +47,6 @@ public:
     // Without a compositing manager the window is cut to the frame's opaque pixels; with one it is
     // unshaped and blended.
     void setShaped(bool shaped);
-    bool isShaped() const { return m_shaped; }
     bool has(Key key) const { return m_frames.contains(key); }
     // The drawn frame, at the window's size. False when the budget is spent: nothing was kept.
     bool upload(Key key, QImage const& drawn);
@@ -66,10 +64,6 @@ public:
 
     int64_t bytesKept() const { return m_bytes; }
     size_t framesKept() const { return m_frames.size(); }
-    size_t masksKept() const { return m_masks.size(); }
-    // Which outline is in force on the window: 0 when unshaped. For checks.
-    uint64_t maskInForce() const { return m_maskInForce; }
-    int shapeRequests() const { return m_shapeRequests; }
 
 private:
     struct Mask {
@@ -104,7 +98,6 @@ private:
     uint64_t m_lastMaskId { 0 };
     // Set once anything was asked of the window's shape, so a first "unshaped" is sent too.
     bool m_shapeKnown { false };
-    int m_shapeRequests { 0 };
     int64_t m_bytes { 0 };
     std::map<Key, Frame> m_frames;
     Masks m_masks;
