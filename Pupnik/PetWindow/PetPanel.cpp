@@ -29,7 +29,7 @@ PetPanel::PetPanel(Drawing drawing)
     , m_usesWindowManagerHints(onX11())
     , m_drawing(drawing)
 {
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TranslucentBackground, wantsTranslucentWindow());
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11DoNotAcceptFocus);
@@ -116,8 +116,34 @@ void PetPanel::showWhenWithdrawn()
         QTimer::singleShot(withdrawalCheckInterval, this, [this] { showWhenWithdrawn(); });
         return;
     }
+    matchWindowToCompositing();
     show();
     raise();
+}
+
+bool PetPanel::wantsTranslucentWindow() const
+{
+    return !m_usesWindowManagerHints || Platform::X11WindowHints::hasCompositingManager();
+}
+
+void PetPanel::matchWindowToCompositing()
+{
+    bool const translucent = wantsTranslucentWindow();
+    if (translucent == testAttribute(Qt::WA_TranslucentBackground) || isVisible())
+        return;
+    // The depth of a window is fixed when it is made: a hidden one is made anew, where it was.
+    if (testAttribute(Qt::WA_WState_Created)) {
+        QRect const where = frame();
+        m_movedOnServer.reset();
+        m_view->stopDrawingOnServer();
+        setAttribute(Qt::WA_PaintOnScreen, false);
+        m_view->setAttribute(Qt::WA_PaintOnScreen, false);
+        m_watchingExposure = false;
+        m_hintsChecked.invalidate();
+        destroy();
+        setGeometry(where);
+    }
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
 }
 
 QPaintEngine* PetPanel::paintEngine() const
@@ -169,7 +195,8 @@ void PetPanel::applyDesktopHints()
     // shown again; what is missing is asked for again. Nothing is sent when all is in place.
     QWindow* window = windowHandle();
     Platform::X11WindowHints::showOnAllDesktopsUnlisted(window);
-    m_view->setShapedToFrame(!Platform::X11WindowHints::hasCompositingManager(window));
+    // A window made without an alpha channel stays cut to the dog until it is made anew.
+    m_view->setShapedToFrame(!Platform::X11WindowHints::hasCompositingManager(window) || !testAttribute(Qt::WA_TranslucentBackground));
     if (Platform::X11WindowHints::isKeptAbove(window) != m_keptAbove)
         Platform::X11WindowHints::setKeptAbove(window, m_keptAbove);
 }

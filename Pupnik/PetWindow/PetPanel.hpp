@@ -48,6 +48,11 @@ protected:
 private:
     void applyDesktopHints();
     void showWhenWithdrawn();
+    // Without a compositing manager a window with an alpha channel is not blended but composited
+    // into the window manager's frame by the X server itself, on every frame: the pet's window
+    // has one only when a compositing manager runs as it is made.
+    bool wantsTranslucentWindow() const;
+    void matchWindowToCompositing();
 
     static constexpr int withdrawalCheckInterval = 20;
     static constexpr int maxWithdrawalChecks = 50;

@@ -27,6 +27,9 @@ public:
     // Draws on the X server from now on; false when the window cannot take the frames as they are.
     bool drawOnServer(uint32_t window);
     bool drawsOnServer() const { return m_server != nullptr; }
+    // Before the window goes: its frames are let go on the server, and Qt paints until the next
+    // drawOnServer.
+    void stopDrawingOnServer() { m_server.reset(); }
     ServerFrames const* serverFrames() const { return m_server.get(); }
     // The clip in force: on the server its frames are kept ready, the facing in force first.
     void setFrames(std::vector<QImage> const& frames);

@@ -190,13 +190,21 @@ bool isWithdrawn(QWindow* window)
     return items.empty() || static_cast<long>(items[0]) == withdrawnState;
 }
 
+bool hasCompositingManager()
+{
+    if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
+        return false;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->display())
+        return false;
+    Display* display = x11->display();
+    QByteArray const selection = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(display));
+    return XGetSelectionOwner(display, atom(display, selection.constData())) != None;
+}
+
 bool hasCompositingManager(QWindow* window)
 {
-    auto target = targetOf(window);
-    if (!target)
-        return false;
-    QByteArray const selection = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(target->display));
-    return XGetSelectionOwner(target->display, atom(target->display, selection.constData())) != None;
+    return targetOf(window) && hasCompositingManager();
 }
 
 std::vector<QByteArray> states(QWindow* window)

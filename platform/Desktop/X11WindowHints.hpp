@@ -38,6 +38,8 @@ bool isWithdrawn(QWindow* window);
 // Whether a compositing manager draws the screen, so translucent windows blend with what is below;
 // without one their transparent pixels show black. False without X11.
 bool hasCompositingManager(QWindow* window);
+// The same before any window exists.
+bool hasCompositingManager();
 
 // The states the window carries now, for checks: the atom names of its _NET_WM_STATE.
 std::vector<QByteArray> states(QWindow* window);

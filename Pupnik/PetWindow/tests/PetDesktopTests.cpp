@@ -108,6 +108,15 @@ std::optional<QRegion> serverShape(QWidget& window)
     return region;
 }
 
+// Bits per pixel of the window on the server; 0 when it cannot be asked.
+int serverDepth(QWidget& window)
+{
+    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(connection(), xcb_get_geometry(connection(), uint32_t(window.winId())), nullptr);
+    int const depth = geometry ? geometry->depth : 0;
+    free(geometry);
+    return depth;
+}
+
 QImage screenAt(QRect const& rect)
 {
     return QGuiApplication::primaryScreen()->grabWindow(0, rect.x(), rect.y(), rect.width(), rect.height()).toImage().convertToFormat(QImage::Format_RGB32);
@@ -185,6 +194,8 @@ TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
     ASSERT_TRUE(roads.server.view()->drawsOnServer());
     ASSERT_FALSE(roads.qt.view()->drawsOnServer());
     ASSERT_FALSE(Platform::X11WindowHints::hasCompositingManager(roads.server.windowHandle()));
+    // Nothing blends an alpha channel here; the X server would composite such a window itself.
+    EXPECT_EQ(serverDepth(roads.server), 24);
 
     for (PupnikCore::Clip clip : PupnikCore::allClips) {
         auto const frames = sprites.frames(PupnikCore::Skin::soft, clip);
@@ -257,6 +268,7 @@ TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
     letEventsRun(200);
     roads.orderFront();
     ASSERT_TRUE(roads.shown());
+    EXPECT_EQ(serverDepth(roads.server), 32);
     auto const frames = sprites.frames(PupnikCore::Skin::soft, PupnikCore::Clip::walk);
     for (bool mirrored : { false, true }) {
         roads.show(frames.front(), mirrored);
