@@ -245,7 +245,7 @@ void ServerFrames::setShaped(bool shaped)
     if (!shaped && (!m_shapeKnown || m_maskInForce != 0)) {
         m_shapeKnown = true;
         m_maskInForce = 0;
-            xcb_shape_mask(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, m_window, 0, 0, XCB_NONE);
+        xcb_shape_mask(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, m_window, 0, 0, XCB_NONE);
     }
 }
 
