@@ -183,6 +183,10 @@ void AppDelegate::applicationDidFinishLaunching()
     m_pet->onRightClick = m_lifeGuard.whileAlive([this](QMouseEvent const& event) { showPetContextMenu(event); });
     m_pet->onClick = m_lifeGuard.whileAlive([this](QMouseEvent const& event) { handlePetClick(event); });
     m_approvalPopoverWindow->setAnchor(m_pet->view());
+    m_approvalPopoverWindow->beforePlacing = m_lifeGuard.whileAlive([this] {
+        if (m_pet)
+            m_pet->panel().syncPlace();
+    });
 
     m_approvalPopover->onDecide = m_lifeGuard.whileAlive(
         [this](std::string const& id, PawletKit::ApprovalDecision decision) { answerApproval(id, decision); });
@@ -823,8 +827,10 @@ void AppDelegate::snapshotMenu(std::filesystem::path const& directory)
     }
     // Without a tray the menu opens where the pet is, as a right click on it would.
     QPoint fallback;
-    if (m_pet && m_pet->view())
+    if (m_pet && m_pet->view()) {
+        m_pet->panel().syncPlace();
         fallback = m_pet->view()->mapToGlobal(m_pet->view()->rect().center());
+    }
     MenuSnapshot::Hooks hooks;
     hooks.capture = m_lifeGuard.whileAlive([this, directory](std::string const& name) { writeMenuSnapshot(directory, name); });
     hooks.petSnapshot = m_lifeGuard.whileAlive([this, directory](std::string const& name) {

@@ -347,6 +347,8 @@ void ApprovalPopoverController::render(std::vector<ApprovalRequest> const& reque
 
 void ApprovalPopoverController::place()
 {
+    if (beforePlacing)
+        beforePlacing();
     QScreen* screen = m_anchor ? m_anchor->screen() : QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();

@@ -49,6 +49,8 @@ public:
 
     // What the popover opens over (the pet's view); the middle of the pointer's screen while there is none.
     void setAnchor(QWidget* anchor) { m_anchor = anchor; }
+    // Called before the anchor's place is read.
+    std::function<void()> beforePlacing;
 
     bool isShown() const override;
     void render(std::vector<PawletKit::ApprovalRequest> const& requests, std::optional<std::string> const& selectedID) override;

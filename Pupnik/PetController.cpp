@@ -442,9 +442,10 @@ void PetController::writeSnapshot(std::filesystem::path const& directory, std::s
     for (QWidget const* widget : QApplication::topLevelWidgets()) {
         if (!widget->testAttribute(Qt::WA_WState_Created))
             continue;
-        QRect const bounds = widget->geometry();
-        // The pet is kept above by the window manager on X11, not by Qt's flag.
+        // The pet is kept above by the window manager on X11, not by Qt's flag; a walking pet's
+        // place is known to its surface before Qt hears of it.
         bool const isPet = view() && view()->window() == widget;
+        QRect const bounds = isPet ? m_panel->frame() : widget->geometry();
         bool const above = isPet ? m_settings.alwaysOnTop : widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         int const layer = above ? 3 : 0;
         report += formatted("window id=%llu layer=%d bounds={{%d, %d}, {%d, %d}} name=%s\n", static_cast<unsigned long long>(widget->winId()),

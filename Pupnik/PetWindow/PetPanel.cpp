@@ -37,9 +37,18 @@ PetPanel::PetPanel(Drawing drawing)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(QStringLiteral("Pupnik"));
+    m_catchUp.setSingleShot(true);
+    m_catchUp.setInterval(catchUpInterval);
+    QObject::connect(&m_catchUp, &QTimer::timeout, this, [this] { catchUpWithServer(); });
+    m_confirmations.onKeptBack = [this] {
+        if (!m_catchUp.isActive())
+            m_catchUp.start();
+    };
+    // A press reads the window's place from Qt.
+    m_view->installEventFilter(this);
     m_view->onDragBegan = [this] {
         // A drag moves the window through Qt, which knows its place from then on.
-        m_movedOnServer.reset();
+        setMovedOnServer(std::nullopt);
         if (onDragBegan)
             onDragBegan();
     };
@@ -62,10 +71,10 @@ void PetPanel::setFrame(QRect const& frame, bool redisplay)
     bool const resized = frame.size() != this->frame().size();
     // A walking pet moves with every frame: a plain move request, sent with the frame's copy.
     if (!resized && !redisplay && isVisible() && m_view->moveOnServer(frame.topLeft())) {
-        m_movedOnServer = frame;
+        setMovedOnServer(frame);
         return;
     }
-    m_movedOnServer.reset();
+    setMovedOnServer(std::nullopt);
     setGeometry(frame);
     if (resized || redisplay)
         m_view->setGeometry(0, 0, frame.width(), frame.height());
@@ -101,7 +110,26 @@ void PetPanel::orderFront()
 void PetPanel::orderOut()
 {
     m_wantsShown = false;
+    catchUpWithServer();
     hide();
+}
+
+void PetPanel::setMovedOnServer(std::optional<QRect> frame)
+{
+    m_movedOnServer = frame;
+    m_confirmations.expect(frame ? uint32_t(internalWinId()) : 0, frame);
+    if (!frame)
+        m_catchUp.stop();
+}
+
+void PetPanel::catchUpWithServer()
+{
+    if (!m_movedOnServer)
+        return;
+    QRect const where = *m_movedOnServer;
+    setMovedOnServer(std::nullopt);
+    if (geometry() != where)
+        setGeometry(where);
 }
 
 void PetPanel::showWhenWithdrawn()
@@ -134,7 +162,7 @@ void PetPanel::matchWindowToCompositing()
     // The depth of a window is fixed when it is made: a hidden one is made anew, where it was.
     if (testAttribute(Qt::WA_WState_Created)) {
         QRect const where = frame();
-        m_movedOnServer.reset();
+        setMovedOnServer(std::nullopt);
         m_view->stopDrawingOnServer();
         setAttribute(Qt::WA_PaintOnScreen, false);
         m_view->setAttribute(Qt::WA_PaintOnScreen, false);
@@ -172,6 +200,8 @@ void PetPanel::showEvent(QShowEvent* event)
 
 bool PetPanel::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_view && event->type() == QEvent::MouseButtonPress)
+        catchUpWithServer();
     if (event->type() == QEvent::Expose && watched == windowHandle() && !windowHandle()->isExposed())
         m_hintsChecked.invalidate();
     if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {

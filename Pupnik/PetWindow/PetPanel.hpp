@@ -1,9 +1,11 @@
 #pragma once
 
+#include "Pupnik/PetWindow/MoveConfirmations.hpp"
 #include "Pupnik/PetWindow/PetSurface.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <optional>
 
@@ -37,6 +39,7 @@ public:
     uint64_t windowId() const override;
     std::optional<QImage> grabWindow() override;
     PetView* view() override { return m_view; }
+    void syncPlace() override { catchUpWithServer(); }
 
     bool isKeptAbove() const { return m_keptAbove; }
 
@@ -48,6 +51,9 @@ protected:
 private:
     void applyDesktopHints();
     void showWhenWithdrawn();
+    void setMovedOnServer(std::optional<QRect> frame);
+    // Tells Qt where a window moved outside Qt stands, before anything of Qt's reads it.
+    void catchUpWithServer();
     // Without a compositing manager a window with an alpha channel is not blended but composited
     // into the window manager's frame by the X server itself, on every frame: the pet's window
     // has one only when a compositing manager runs as it is made.
@@ -68,9 +74,14 @@ private:
     bool m_wantsShown { false };
     int m_withdrawalChecks { 0 };
     QElapsedTimer m_hintsChecked;
-    // Where the window was last moved outside Qt: Qt learns of it only when the window manager
-    // confirms, so until then its geometry lags.
+    // Where the window was last moved outside Qt. The window manager's confirmations are kept
+    // from Qt; it is told where the pet stands every so often while it walks, and at once before
+    // a press, a hide or a move of its own.
     std::optional<QRect> m_movedOnServer;
+    MoveConfirmations m_confirmations;
+    QTimer m_catchUp;
+    // Milliseconds Qt's idea of a walking pet's place may lag.
+    static constexpr int catchUpInterval = 500;
 };
 
 }

@@ -45,6 +45,9 @@ public:
     virtual std::optional<QImage> grabWindow() = 0;
     // The view that popovers and menus anchor on; none in tests.
     virtual PetView* view() = 0;
+    // Brings the window system's idea of where the window stands up to date, for what reads the
+    // view's place from there; a window moved outside it may have let it lag.
+    virtual void syncPlace() { }
 
     std::function<void()> onDragBegan;
     std::function<void(QRect const&)> onDragEnded;
