@@ -1,11 +1,11 @@
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/PetController.hpp"
+#include "Pupnik/tests/SpriteFolder.hpp"
 #include "app-core/Localized.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
 #include "platform/ManualScheduler.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
 
-#include <QColor>
 #include <QImage>
 #include <QMouseEvent>
 #include <algorithm>
@@ -168,30 +168,6 @@ struct PetFixture {
     Platform::ScreenRect panelFrame() const { return screens.fromTopLeft(panel->frame()); }
 };
 
-// A sprite folder whose idle clip has the given frames, each a plain fill of the given red, at 12
-// frames a second.
-std::filesystem::path writeIdleSprites(std::filesystem::path const& folder, std::vector<int> const& reds)
-{
-    nlohmann::json manifest {
-        { "version", 1 },
-        { "box", { { "w", 8 }, { "h", 6 } } },
-        { "logicalHeight", 6 },
-        { "scale", 1 },
-        { "skins", { "soft" } },
-        { "states", { { "idle", { { "frames", reds.size() }, { "fps", 12 }, { "period", 1 } } } } },
-        { "facing", "right" },
-    };
-    TestSupport::writeFile(folder / "manifest.json", manifest.dump());
-    std::filesystem::create_directories(folder / "soft" / "idle");
-    for (size_t i = 0; i < reds.size(); ++i) {
-        QImage image(8, 6, QImage::Format_ARGB32);
-        image.fill(QColor(reds[i], 100, 50, 255));
-        char name[32];
-        std::snprintf(name, sizeof name, "%02d.png", int(i));
-        image.save(QString::fromStdString((folder / "soft" / "idle" / name).string()), "PNG");
-    }
-    return folder;
-}
 
 PetSettings placedAt(double x, double groundY)
 {
@@ -392,8 +368,10 @@ TEST(PetController, AStandingPetWakesOnlyWhenItsNextFrameIsDueAndStartsWalkingWi
 
 TEST(PetController, AStandingPetSleepsThroughFramesThatRepeatOnOneReArmedTimer)
 {
-    TestSupport::TemporaryDirectory folder;
-    PetFixture f(placedAt(100, 30), std::nullopt, writeIdleSprites(folder.path(), { 0, 0, 0, 20, 20, 40 }));
+    // An idle clip at 12 frames a second whose pictures repeat.
+    Tests::SpriteFolder folder({ { "idle", 6 } });
+    folder.writeFrames("soft", "idle", std::vector<int> { 0, 0, 0, 20, 20, 40 });
+    PetFixture f(placedAt(100, 30), std::nullopt, folder.base);
     ASSERT_FALSE(f.sprites.usingPlaceholders());
     auto const& frames = f.pet->frames();
     ASSERT_EQ(frames.size(), 6u);

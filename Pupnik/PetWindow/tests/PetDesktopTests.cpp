@@ -52,22 +52,6 @@ void letEventsRun(int milliseconds)
     loop.exec();
 }
 
-// Where the X server has the window, in root coordinates.
-std::optional<QPoint> serverPosition(PetPanel& panel)
-{
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        return std::nullopt;
-    xcb_connection_t* connection = x11->connection();
-    xcb_window_t const root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    auto* reply = xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, xcb_window_t(panel.winId()), root, 0, 0), nullptr);
-    if (!reply)
-        return std::nullopt;
-    QPoint const position(reply->dst_x, reply->dst_y);
-    free(reply);
-    return position;
-}
-
 bool hasState(PetPanel& panel, char const* name)
 {
     auto states = Platform::X11WindowHints::states(panel.windowHandle());
@@ -86,6 +70,18 @@ std::optional<std::filesystem::path> builtSprites()
 xcb_connection_t* connection()
 {
     return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+}
+
+// Where the X server has the window, in root coordinates.
+std::optional<QPoint> serverPosition(PetPanel& panel)
+{
+    xcb_window_t const root = xcb_setup_roots_iterator(xcb_get_setup(connection())).data->root;
+    auto* reply = xcb_translate_coordinates_reply(connection(), xcb_translate_coordinates(connection(), xcb_window_t(panel.winId()), root, 0, 0), nullptr);
+    if (!reply)
+        return std::nullopt;
+    QPoint const position(reply->dst_x, reply->dst_y);
+    free(reply);
+    return position;
 }
 
 // The window's outline as the X server has it; nothing when the window is not shaped at all.
