@@ -18,6 +18,9 @@ struct SessionFocuser::Request {
     Placement placement;
     Completion completion;
     Platform::WindowId window { 0 };
+    // The active window when the request was made: one other than it and the session's window
+    // means the user went on to a window of their choice meanwhile.
+    std::optional<Platform::WindowId> activeBefore;
     std::optional<std::string> scriptResult;
     std::unique_ptr<Platform::ScheduledWork> timer;
 };
@@ -157,6 +160,7 @@ bool SessionFocuser::focus(std::vector<PawletKit::SessionTarget> const& targets,
         return true;
     }
     request.window = window->id;
+    request.activeBefore = m_services.windows.activeWindow();
     Platform::Log::line("focus: step 1 activate(options:) → " + answer(m_services.windows.activate(request.window)));
     request.timer = m_services.scheduler.after(stepDelay, [this, &request] { checkStep1(request); });
     return true;
@@ -179,6 +183,13 @@ std::optional<std::string> SessionFocuser::runStrategy(PupnikCore::FocusPlan con
 void SessionFocuser::checkStep1(Request& request)
 {
     if (frontmostPid() == request.placement.plan.app.pid) {
+        finish(request, "activate(options:)");
+        return;
+    }
+    // The second step takes the focus by force; after the user has chosen another window it would
+    // take it from them.
+    if (auto const active = m_services.windows.activeWindow(); active && active != request.activeBefore && active != request.window) {
+        Platform::Log::line("focus: step 2 skipped — another window became active meanwhile");
         finish(request, "activate(options:)");
         return;
     }

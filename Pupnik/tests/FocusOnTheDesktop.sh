@@ -53,13 +53,20 @@ since_click() {
   at=$(awk -v w="$1" -v t="$clicking" '$2 == w && $1 >= t { print $1; exit }' "$work/active")
   [[ -n $at ]] && echo "$((at - clicking)) ms after the click started (the click command took $((clicked - clicking)) ms)"
 }
-# Clicks the pet until the window is active; tells when the click that did it took effect.
+# Focus requests that have ended: each logs its outcome once, about half a second after its click.
+outcomes() { grep -c '^\[Pupnik\] focus: success=' "$work/pupnik.log" 2>/dev/null; }
+more_outcomes_than() { (($(outcomes) > $1)); }
+# Clicks the pet until the window is active; tells when the click that did it took effect. A click
+# is repeated only once the request it made has ended (or it made none: the walking pet was missed),
+# so that no request is still under way when the script goes on to choose a window of its own.
 click_until_active() {
-  local window=$1 attempt
+  local window=$1 attempt before
   for attempt in 1 2 3 4 5; do
+    before=$(outcomes)
     clicking=$(milliseconds)
     click_pet
     clicked=$(milliseconds)
+    wait_for 10 more_outcomes_than "$before"
     if wait_for 3 is_active "$window"; then
       since_click "$window" || echo "(time not seen)"
       return 0

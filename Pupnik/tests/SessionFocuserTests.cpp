@@ -159,6 +159,45 @@ TEST(SessionFocuser, AStepTwoLineOnlyWhenTheFirstRequestDidNotTakeEffect)
     EXPECT_EQ(desk.windows.sent, (std::vector<FakeWindowSystem::Sent> { { FakeWindowSystem::Kind::activate, xterm }, { FakeWindowSystem::Kind::raiseAndFocus, xterm } }));
 }
 
+// The second step hands the focus over by force: only while the desktop still shows what it showed
+// when the request was made (or the window manager cleared the active window), never once the user
+// has chosen another window.
+TEST(SessionFocuser, TheSecondStepNeverTakesTheFocusFromAWindowChosenMeanwhile)
+{
+    constexpr Platform::WindowId editor = 0x900002;
+    struct Row {
+        char const* name;
+        std::optional<Platform::WindowId> activeBeforeStepTwo;
+        bool stepTwo;
+    };
+    for (auto const& row : {
+             Row { "unchanged", browser, true },
+             Row { "cleared by the window manager", std::nullopt, true },
+             Row { "another window chosen", editor, false },
+             Row { "the session's window", xterm, false },
+         }) {
+        SCOPED_TRACE(row.name);
+        Desk desk;
+        furnish(desk);
+        desk.window(editor, 900, "firefox", "Other", 11);
+        desk.windows.honoursActivate = false;
+        testing::internal::CaptureStderr();
+        std::optional<SessionFocuser::Outcome> outcome;
+        ASSERT_TRUE(desk.focuser->focus({ inXterm() }, [&](SessionFocuser::Outcome const& o) { outcome = o; }));
+        desk.windows.active = row.activeBeforeStepTwo;
+        desk.scheduler.advance(2);
+        std::string const log = testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(outcome);
+        bool const raised = desk.windows.sent.size() == 2 && desk.windows.sent[1].kind == FakeWindowSystem::Kind::raiseAndFocus;
+        EXPECT_EQ(raised, row.stepTwo) << log;
+        if (!row.stepTwo && row.activeBeforeStepTwo == editor) {
+            EXPECT_EQ(desk.windows.active, editor);
+            EXPECT_FALSE(outcome->success);
+            EXPECT_NE(log.find("focus: step 2 skipped"), std::string::npos) << log;
+        }
+    }
+}
+
 TEST(SessionFocuser, NothingPlaceableMeansFalseAndNothingElse)
 {
     struct Row {
