@@ -175,7 +175,7 @@ void CloudKitPublisher::tick()
     auto const snapshot = PupnikCore::SnapshotMapper::map(m_latest->state, now, m_latest->skin);
     // The throttle learns of a publish only once it succeeded.
     if (auto reason = m_throttle.decide(snapshot, now))
-        publish(snapshot, *reason);
+        publish(snapshot, *reason, now);
 }
 
 void CloudKitPublisher::refreshAccountStatus()
@@ -192,7 +192,7 @@ void CloudKitPublisher::handleAccountStatus(Platform::CloudAccountStatus status,
     if (status == Platform::CloudAccountStatus::available) {
         m_accountAvailable = true;
         if (m_state.kind() == SyncStatus::Kind::noAccount)
-            setState(SyncStatus::ready(m_throttle.lastPublished()));
+            setState(SyncStatus::ready(m_lastPublished));
     } else {
         m_accountAvailable = false;
         setState(SyncStatus::noAccount());
@@ -204,7 +204,7 @@ void CloudKitPublisher::handleAccountStatus(Platform::CloudAccountStatus status,
     tick();
 }
 
-void CloudKitPublisher::publish(PawletShared::PetSnapshot const& snapshot, PublishThrottle::Reason reason)
+void CloudKitPublisher::publish(PawletShared::PetSnapshot const& snapshot, PublishThrottle::Reason reason, PawletKit::Date sentAt)
 {
     Platform::CloudRecord record;
     try {
@@ -216,22 +216,23 @@ void CloudKitPublisher::publish(PawletShared::PetSnapshot const& snapshot, Publi
     }
     m_inFlight = true;
     m_database->save(std::move(record), Platform::CloudSavePolicy::changedKeys,
-        [weak = std::weak_ptr(m_lifeline), snapshot, reason](Platform::CloudSaveOutcome outcome) {
-            post(weak, [outcome = std::move(outcome), snapshot, reason](CloudKitPublisher& publisher) {
-                publisher.handleSaveResult(outcome, snapshot, reason);
+        [weak = std::weak_ptr(m_lifeline), snapshot, reason, sentAt](Platform::CloudSaveOutcome outcome) {
+            post(weak, [outcome = std::move(outcome), snapshot, reason, sentAt](CloudKitPublisher& publisher) {
+                publisher.handleSaveResult(outcome, snapshot, reason, sentAt);
             });
         });
 }
 
 void CloudKitPublisher::handleSaveResult(Platform::CloudSaveOutcome const& outcome, PawletShared::PetSnapshot const& snapshot,
-    PublishThrottle::Reason reason)
+    PublishThrottle::Reason reason, PawletKit::Date sentAt)
 {
     m_inFlight = false;
     auto const now = PawletKit::Date::fromSeconds(m_clock.now());
     if (outcome.succeeded()) {
         m_failures = 0;
         m_backoffUntil.reset();
-        m_throttle.markPublished(snapshot, now);
+        m_throttle.markPublished(snapshot, sentAt);
+        m_lastPublished = now;
         setState(SyncStatus::ready(now));
         if (reason != PublishThrottle::Reason::heartbeat)
             log("cloud: published " + std::string(PawletShared::rawValue(snapshot.gait)) + "/" + std::string(PawletShared::rawValue(snapshot.mood))

@@ -84,9 +84,11 @@ private:
     void tick();
     void refreshAccountStatus();
     void handleAccountStatus(Platform::CloudAccountStatus status, std::optional<Platform::CloudError> const& error);
-    void publish(PawletShared::PetSnapshot const& snapshot, PupnikCore::PublishThrottle::Reason reason);
+    // The throttle counts a publish from when it was sent, so a state handed in while a slow save
+    // was in flight goes out with that save's result when the save took the least interval or longer.
+    void publish(PawletShared::PetSnapshot const& snapshot, PupnikCore::PublishThrottle::Reason reason, PawletKit::Date sentAt);
     void handleSaveResult(Platform::CloudSaveOutcome const& outcome, PawletShared::PetSnapshot const& snapshot,
-        PupnikCore::PublishThrottle::Reason reason);
+        PupnikCore::PublishThrottle::Reason reason, PawletKit::Date sentAt);
     void log(std::string const& text) const;
 
     std::shared_ptr<Platform::CloudDatabase> m_database;
@@ -104,6 +106,8 @@ private:
     };
     std::optional<Latest> m_latest;
     PupnikCore::PublishThrottle m_throttle;
+    // When the last save succeeded; the throttle's time is when that save was sent.
+    std::optional<PawletKit::Date> m_lastPublished;
     bool m_inFlight { false };
     int64_t m_failures { 0 };
     // On the monotonic clock.

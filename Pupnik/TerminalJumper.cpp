@@ -6,9 +6,9 @@
 #include "app-core/Focus/EditorCLI.hpp"
 #include "app-core/Focus/GhosttyPlan.hpp"
 #include "app-core/Focus/KittyCLI.hpp"
-#include "app-core/Localized.hpp"
 #include "app-core/Focus/ToolListing.hpp"
 #include "app-core/Focus/WezTermCLI.hpp"
+#include "app-core/Localized.hpp"
 #include "platform/Log.hpp"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 # Installs whatever Debian packages the build and the tests need and the machine lacks.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ clang pkg-config ccache
+  cmake ninja-build g++ clang clang-format pkg-config ccache
   qt6-base-dev qt6-multimedia-dev libx11-dev libxcb-shape0-dev libxcb-image0-dev
   pulseaudio pulseaudio-utils
   xvfb xauth icewm x11-utils xdotool imagemagick jq xterm xcompmgr oneko

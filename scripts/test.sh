@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, runs every test, then again under the sanitizers, then the fuzzers.
+# Installs what is missing, checks the format, builds, runs every test, then again under the sanitizers, then the fuzzers.
 # Every build here treats a compiler warning as an error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +9,9 @@ jobs=$(nproc)
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 
 step() { printf '\n=== %s\n' "$*"; }
+
+step "format"
+bash scripts/check-format.sh
 
 step "build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPUPNIK_WERROR=ON >/dev/null

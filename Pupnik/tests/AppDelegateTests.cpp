@@ -10,9 +10,12 @@
 #include "platform/ClockText.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
 #include "platform/FakeAudioOutput.hpp"
+#include "platform/FakeCloudDatabase.hpp"
 #include "platform/FakeWindowSystem.hpp"
 #include "platform/ManualScheduler.hpp"
+#include "platform/ManualWorkQueue.hpp"
 #include "platform/SystemTimeZone.hpp"
+#include "shared/CloudKitTransport.hpp"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -116,6 +119,14 @@ public:
         desktop.cloudEntitled = true;
         if (beforeLaunch)
             beforeLaunch(*this);
+        if (cloud) {
+            desktop.cloudDatabase = cloud;
+            desktop.makeCloudQueue = [this] {
+                auto owned = std::make_unique<Platform::ManualWorkQueue>(clock);
+                cloudQueue = owned.get();
+                return owned;
+            };
+        }
         LaunchOptions options(environment, PawletKit::Date::fromSeconds(clock->now()), folder.path());
         delegate = std::make_unique<AppDelegate>(std::move(options), environment, std::move(desktop));
         delegate->applicationWillFinishLaunching();
@@ -165,6 +176,10 @@ public:
     Platform::FakeWindowSystem* windows = nullptr;
     // What the pet's sounds did; they play nowhere.
     std::shared_ptr<Platform::FakeAudioOutput::Record> audio = std::make_shared<Platform::FakeAudioOutput::Record>();
+    // Set before launch (with PUPNIK_NO_CLOUD off), the publisher saves into it from a queue that
+    // runs only when the test says, moving the delegate's clock with it.
+    std::shared_ptr<Platform::FakeCloudDatabase> cloud;
+    Platform::ManualWorkQueue* cloudQueue = nullptr;
     std::unique_ptr<AppDelegate> delegate;
 };
 
@@ -1043,4 +1058,143 @@ TEST(AppDelegateSounds, TheSampleSoundsWithSoundsOffAndTurningSoundsOffStopsWhat
     launch.delegate->toggleSounds();
     EXPECT_EQ(launch.audio->stopped.size(), 1u);
     EXPECT_TRUE(launch.audio->playing.empty());
+}
+
+namespace {
+
+// A launch that publishes into a fake cloud database whose account is available; the driver's
+// first state has gone out.
+std::unique_ptr<Launch> publishingLaunch(PawletKit::Environment extra, nlohmann::json settings)
+{
+    extra["PUPNIK_NO_CLOUD"] = "0";
+    auto launch = std::make_unique<Launch>(extra, settings, [](Launch& launch) { launch.cloud = std::make_shared<Platform::FakeCloudDatabase>(); });
+    EXPECT_NE(launch->cloudQueue, nullptr);
+    launch->cloudQueue->runPending();
+    return launch;
+}
+
+// "gait/mood" of the record the publisher saved last.
+std::string lastPublished(Launch const& launch)
+{
+    auto const& saves = launch.cloud->saveCalls();
+    if (saves.empty())
+        return "nothing";
+    auto const snapshot = PawletShared::CloudKitTransport::snapshot(saves.back().record);
+    if (!snapshot)
+        return "undecodable";
+    return std::string(PawletShared::rawValue(snapshot->gait)) + "/" + std::string(PawletShared::rawValue(snapshot->mood));
+}
+
+std::vector<std::string> linesOf(std::string const& log)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+}
+
+// Companion displays and the tray icon show the demo as they show a live state.
+TEST(AppDelegateURLCommands, ADemoClipReachesThePublisherAndTheTrayBadge)
+{
+    struct Case {
+        char const* name;
+        std::function<void(AppDelegate&)> play;
+        std::string published;
+        bool badge;
+    };
+    for (auto const& c : std::vector<Case> {
+             { "menu, waiting", [](AppDelegate& delegate) { delegate.demo(Clip::poop); }, "idle/poop", true },
+             { "menu, running", [](AppDelegate& delegate) { delegate.demo(Clip::run); }, "run/normal", false },
+             { "URL, hungry", [](AppDelegate& delegate) { delegate.openURLs({ "pupnik://demo/hungry" }); }, "idle/hungry", true },
+             { "URL, walking", [](AppDelegate& delegate) { delegate.openURLs({ "pupnik://demo/walk" }); }, "walk/normal", false },
+         }) {
+        SCOPED_TRACE(c.name);
+        auto const launch = publishingLaunch({}, { { "pet.discreet", false } });
+        // The live state shows the other badge, so the demo's own is seen to arrive.
+        launch->delegate->handleState(stateOf(Gait::stroll, c.badge ? Mood::normal : Mood::hungry));
+        launch->cloudQueue->runPending();
+        ASSERT_EQ(launch->delegate->menuBar()->badgeShown(), !c.badge);
+        ASSERT_NE(lastPublished(*launch), c.published);
+
+        c.play(*launch->delegate);
+        EXPECT_EQ(launch->delegate->menuBar()->badgeShown(), c.badge);
+        launch->cloudQueue->advance(PupnikCore::PublishThrottle::minInterval);
+        EXPECT_EQ(lastPublished(*launch), c.published);
+    }
+}
+
+TEST(AppDelegateDebug, TheCloudReportTellsTheSyncSettingAndWhatThePublisherDid)
+{
+    struct Case {
+        char const* name;
+        bool sync;
+        // The beginnings of the lines logged, in order.
+        std::vector<std::string> lines;
+    };
+    for (auto const& c : std::vector<Case> {
+             { "sync on", true,
+                 { "[Pupnik] debug: cloud sync setting=true status line = Synced at ",
+                     "[Pupnik] debug: cloud publisher state=ready(lastPublished: 20", "[Pupnik] debug: cloud accountStatus=available",
+                     "[Pupnik] debug: cloud fetch PetStatus/current ok updatedAt=20" } },
+             { "sync off", false,
+                 { "[Pupnik] debug: cloud sync setting=false status line = Sync is off\n",
+                     "[Pupnik] debug: cloud publisher state=ready(lastPublished: nil) enabled=false entitled=true containers=",
+                     "[Pupnik] debug: cloud accountStatus=available", "[Pupnik] debug: cloud fetch PetStatus/current failed: " } },
+         }) {
+        SCOPED_TRACE(c.name);
+        auto const launch = publishingLaunch({ { "LANGUAGE", "en" } }, { { "pet.syncToDevices", c.sync } });
+        launch->delegate->handleState(stateOf(Gait::walk, Mood::normal));
+        launch->cloudQueue->runPending();
+        EXPECT_EQ(launch->cloud->saveCalls().size(), c.sync ? 1u : 0u);
+
+        testing::internal::CaptureStderr();
+        launch->delegate->openURLs({ "pupnik://debug/cloud-status" });
+        auto const log = testing::internal::GetCapturedStderr();
+        auto const logged = linesOf(log);
+        ASSERT_EQ(logged.size(), c.lines.size()) << log;
+        for (size_t i = 0; i < c.lines.size(); ++i) {
+            // A line given with its end must match whole.
+            if (c.lines[i].ends_with('\n'))
+                EXPECT_EQ(logged[i] + "\n", c.lines[i]);
+            else
+                EXPECT_TRUE(logged[i].starts_with(c.lines[i])) << logged[i];
+        }
+    }
+}
+
+// The keys go to the menu the snapshot opened, one after the other; a name that is no key is skipped.
+TEST(AppDelegateDebug, TheDebugMenuKeysMoveThroughTheSnapshotsMenu)
+{
+    struct Case {
+        char const* keys;
+        // How many rows down the highlight ends.
+        size_t rows;
+    };
+    for (auto const& c : { Case { "down", 1 }, Case { "down,down,down", 3 }, Case { "down,nonsense,down", 2 } }) {
+        SCOPED_TRACE(c.keys);
+        TestSupport::TemporaryDirectory snapshots;
+        Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_MENU_KEYS", c.keys } });
+        auto& delegate = *launch.delegate;
+        delegate.snapshotMenu(snapshots.path());
+        QMenu* menu = delegate.menuBar()->menu();
+        ASSERT_TRUE(menu->isVisible());
+        std::vector<QAction*> selectable;
+        for (QAction* row : menu->actions())
+            if (row->isVisible() && row->isEnabled() && !row->isSeparator())
+                selectable.push_back(row);
+        ASSERT_GE(selectable.size(), 3u);
+
+        launch.scheduler->advance(MenuSnapshot::firstKeyDelay - 0.05);
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(menu->activeAction(), nullptr) << "no key before its time";
+        launch.scheduler->advance(0.05 + MenuSnapshot::keyInterval * 3);
+        QCoreApplication::sendPostedEvents();
+        ASSERT_NE(menu->activeAction(), nullptr);
+        EXPECT_EQ(menu->activeAction(), selectable[c.rows - 1]) << menu->activeAction()->text().toStdString();
+        launch.scheduler->advance(MenuSnapshot::finishDelay);
+        EXPECT_FALSE(menu->isVisible());
+    }
 }

@@ -168,7 +168,6 @@ struct PetFixture {
     Platform::ScreenRect panelFrame() const { return screens.fromTopLeft(panel->frame()); }
 };
 
-
 PetSettings placedAt(double x, double groundY)
 {
     PetSettings settings;

@@ -92,6 +92,10 @@ TEST(SessionFocuser, CarriesOutThePlanOfEachTerminalAndEditor)
         { "kitty itself when there is no kitten", kittySession, { { "kitty", kittyListing } }, true, true,
             "success=true method=activate(options:) app=kitty (net.kovidgoyal.kitty) pid=500 script=kitty(window 1)",
             { "kitty @ ls", "kitty @ focus-window --match id:1" }, kittyProject },
+        // The window's own focus failed: said so, and kitty's window of the session is still raised.
+        { "kitty that cannot focus the window", kittySession, { { "kitten", kittyListing + "; [ \"$2\" = ls ] || exit 1" } }, true, true,
+            "success=true method=activate(options:) app=kitty (net.kovidgoyal.kitty) pid=500 script=kitty(focus-failed)",
+            { "kitten @ ls", "kitten @ focus-window --match id:1" }, kittyProject },
         // Remote control off: kitty's window of the session is still raised, told by its title.
         { "kitty with remote control off", kittySession, { { "kitten", "echo 'Error: Remote control is disabled' >&2; exit 1" } }, true,
             true, "success=true method=activate(options:) app=kitty (net.kovidgoyal.kitty) pid=500 script=kitty(no-remote-control)",
@@ -362,4 +366,48 @@ TEST(SessionFocuser, DescribesItsOutcome)
     };
     for (auto const& row : rows)
         EXPECT_EQ(row.outcome.description(), row.text);
+}
+
+// A terminal whose one process owns several windows: the session's window is the one its title
+// names by terminal or folder, else the one used last; a dialog is never the session's window.
+TEST(SessionFocuser, ActivatesTheSessionsWindowAmongTheWindowsOfItsProcess)
+{
+    struct Window {
+        Platform::WindowId id;
+        std::string title;
+        size_t stacking;
+        bool normal { true };
+    };
+    struct Row {
+        char const* name;
+        std::optional<std::string> tty;
+        std::vector<Window> windows;
+        Platform::WindowId active;
+    };
+    Row const rows[] = {
+        { "the terminal in the title", "pts/3", { { 0x300001, "zsh pts/31", 9 }, { 0x300002, "zsh pts/3", 2 }, { 0x300003, "~/notes", 5 } },
+            0x300002 },
+        { "the folder in the title", "pts/3", { { 0x300001, "~/notes", 9 }, { 0x300002, "zsh", 7 }, { 0x300003, "~/project", 2 } }, 0x300003 },
+        { "nothing tells: the one used last", "pts/3", { { 0x300001, "zsh", 2 }, { 0x300002, "vim", 9 }, { 0x300003, "top", 4 } },
+            0x300002 },
+        { "a dialog used later is passed over", std::nullopt,
+            { { 0x300001, "zsh", 2 }, { 0x300002, "htop", 6 }, { 0x300003, "Really quit?", 9, false } }, 0x300002 },
+        { "the only ordinary window", std::nullopt, { { 0x300001, "Preferences", 9, false }, { 0x300002, "zsh", 1 } }, 0x300002 },
+    };
+    for (auto const& row : rows) {
+        Desk desk;
+        desk.processes.add(900, "firefox", 1);
+        desk.processes.add(300, "xterm", 1);
+        desk.processes.add(4101, "bash", 300, "/home/me/project");
+        desk.window(browser, 900, "firefox", "News", 10);
+        for (auto const& window : row.windows) {
+            desk.window(window.id, 300, "XTerm", window.title, window.stacking);
+            desk.windows.managed.back().isNormal = window.normal;
+        }
+        desk.windows.active = browser;
+        auto outcome = desk.focus({ target("s", { 4101, 300 }, row.tty) });
+        ASSERT_TRUE(outcome) << row.name;
+        EXPECT_TRUE(outcome->success) << row.name;
+        EXPECT_EQ(desk.windows.active, row.active) << row.name;
+    }
 }

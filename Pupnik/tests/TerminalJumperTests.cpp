@@ -176,6 +176,52 @@ TEST(TerminalJumper, ATerminalThatCannotTakeTheWholeSequenceIsAFailure)
     }
 }
 
+// The terminal emulator reads slowly and its buffer runs short in the middle of a write: that
+// write is a failure, told in the log, and the writes that went through whole are all that counted.
+TEST(TerminalJumper, AWriteTheTerminalTookOnlyPartOfIsAFailure)
+{
+    PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.isOpen());
+    Desk desk;
+    auto& jumper = desk.focuser->jumper();
+    // A length the buffer's size is no multiple of, so a write lands across its end.
+    std::string const text(997, 'x');
+    size_t whole = 0;
+    std::optional<size_t> partial;
+    std::string lastLog;
+    // The kernel moves bytes on towards the reading side in the background: the buffer is full
+    // only once a few rounds, some time apart, take nothing.
+    for (int quietRounds = 0; quietRounds < 3 && !partial;) {
+        testing::internal::CaptureStderr();
+        bool const wrote = jumper.writeToTTY(text, terminal.tty());
+        lastLog = testing::internal::GetCapturedStderr();
+        if (wrote) {
+            ++whole;
+            quietRounds = 0;
+            continue;
+        }
+        std::string const prefix = "[Pupnik] focus: /dev/" + terminal.tty() + " took only ";
+        if (lastLog.starts_with(prefix)) {
+            partial = std::stoul(lastLog.substr(prefix.size()));
+            EXPECT_EQ(lastLog, prefix + std::to_string(*partial) + " of 997 bytes\n");
+        }
+        ++quietRounds;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(partial) << "no write was taken in part; last: " << lastLog;
+    EXPECT_GT(*partial, 0u);
+    EXPECT_LT(*partial, text.size());
+
+    std::string arrived;
+    for (int quietRounds = 0; quietRounds < 3;) {
+        std::string const more = terminal.drain();
+        arrived += more;
+        quietRounds = more.empty() ? quietRounds + 1 : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(arrived.size(), whole * text.size() + *partial);
+}
+
 TEST(TerminalJumper, GhosttyWindowsAreChosenByTheirTitlesBeforeAnyProbe)
 {
     struct Row {

@@ -29,13 +29,16 @@ StatusReport liveReport()
     state.knownSessions = 3;
     state.waitingSessions = 1;
     state.sourceCounts = { { "claude", 2 }, { "codex", 1 } };
-    state.quotaBySource["codex"].sevenDayUsed = 7;
-    state.quotaBySource["claude"].fiveHourUsed = 42;
+    // Readings whose fractions tell "%.2f" from any other form: 1.00 and 0.03.
+    state.quotaBySource["codex"].sevenDayUsed = 3.456;
+    state.quotaBySource["claude"].fiveHourUsed = 100;
     report.model.connection = ConnectionState::connected;
     report.model.installed = true;
     report.model.settings.discreet = false;
     report.model.settings.sounds = true;
     report.model.settings.skin = Skin::geo;
+    // Sync differs from the switches around it in this report or in the demo's.
+    report.model.settings.syncToDevices = false;
     report.systemOutputSilent = true;
     report.cloud = SyncStatus::ready(now + (-60));
     report.driver = StatusReport::Driver { 12, 3, 0, true, true, "/home/u/.codex/sessions", "watching 1 file", { "/home/u/.codex/sessions/a.jsonl" } };
@@ -85,14 +88,14 @@ TEST(StatusReport, LinesOfALivePet)
     ASSERT_EQ(bars.size(), 2u);
     for (auto const& line : std::vector<std::string> {
              "state: gait=walk mood=poop busy=2 known=3 waiting=1 sources=[\"claude\": 2, \"codex\": 1]",
-             "quotaBySource: claude=5h:42%/7d:-/resets:- codex=5h:-/7d:7%/resets:- activeSources=[\"claude\", \"codex\"]",
-             "quota bar: claude 0.42 \"" + bars[0].text + "\"",
-             "quota bar: codex 0.07 \"" + bars[1].text + "\"",
+             "quotaBySource: claude=5h:100%/7d:-/resets:- codex=5h:-/7d:3%/resets:- activeSources=[\"claude\", \"codex\"]",
+             "quota bar: claude 1.00 \"" + bars[0].text + "\"",
+             "quota bar: codex 0.03 \"" + bars[1].text + "\"",
              "sound: enabled=true systemOutputSilent=true",
-             "settings: discreet=false visible=true skin=geo codex=true process=true sync=true",
+             "settings: discreet=false visible=true skin=geo codex=true process=true sync=false",
              "connection=connected installed=true demoClip=-",
              "cloud: state=ready(lastPublished: Optional(2026-12-09 09:17:00 +0000)) line="
-                 + SyncStatus::menuText(report.cloud, true, now, english(), zone),
+                 + SyncStatus::menuText(report.cloud, false, now, english(), zone),
              "events: claude=12 codex=3 process=0",
              "codex: available=true enabled=true dir=/home/u/.codex/sessions",
              "codex: watching 1 file",
@@ -120,12 +123,21 @@ TEST(StatusReport, DemoWithoutDriverPublisherOrQuota)
     report.languageChoice = "fr";
     report.model.demoClip = Clip::sick;
     report.model.state.sourceCounts = { { "codex", 1 } };
+    auto& settings = report.model.settings;
+    settings.discreet = false;
+    settings.visible = false;
+    settings.sounds = false;
+    settings.sourceCodex = false;
+    settings.sourceProcess = false;
+    settings.syncToDevices = true;
     auto const lines = report.lines(english(), zone);
     auto const has = [&](std::string const& line) { return std::ranges::find(lines, line) != lines.end(); };
     EXPECT_EQ(lines.front(), "Hummo Pawlet 2026-12-09T09:18:00Z pid 7 launched=false");
     EXPECT_TRUE(has("language=fr choice=fr override=-"));
     EXPECT_TRUE(has("state: gait=sleep mood=normal busy=0 known=0 waiting=0 sources=[\"codex\": 1]"));
     EXPECT_TRUE(has("quotaBySource: none activeSources=[\"codex\"]"));
+    EXPECT_TRUE(has("sound: enabled=false systemOutputSilent=false"));
+    EXPECT_TRUE(has("settings: discreet=false visible=false skin=" + std::string(rawValue(settings.skin)) + " codex=false process=false sync=true"));
     EXPECT_TRUE(has("connection=notConnected installed=false demoClip=sick"));
     EXPECT_TRUE(has("cloud: state=no publisher (PUPNIK_NO_CLOUD) line=" + SyncStatus::menuText(std::nullopt, true, now, english(), zone)));
     EXPECT_TRUE(has("driver: none (demo mode or still launching)"));

@@ -16,8 +16,8 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
