@@ -34,6 +34,20 @@ double ease(double value)
     return x * x * (3 - 2 * x);
 }
 
+// 0 up to 0, rising to 1 at 1 at an even pace, speeding up and slowing down over the first and
+// last quarter: the long middle keeps the top speed low for a move that spans many frames.
+double glide(double value)
+{
+    constexpr double ramp = 0.25;
+    constexpr double speed = 1 / (1 - ramp);
+    double const x = std::clamp(value, 0.0, 1.0);
+    if (x < ramp)
+        return speed * x * x / (2 * ramp);
+    if (x > 1 - ramp)
+        return 1 - speed * (1 - x) * (1 - x) / (2 * ramp);
+    return speed * (x - ramp / 2);
+}
+
 // Eyes: open except for a blink of a few frames around `centre`.
 double blink(double phase, double centre, double halfWidth)
 {
@@ -184,17 +198,21 @@ Pose hungry(double phase)
     pose.shoulder += QPointF(0, 3);
     pose.arch = 4;
     pose.bowl = true;
-    // Noses the empty bowl, looks up, licks its lips, and goes back to the bowl.
-    double const up = ease((phase - 0.38) / 0.12) * (1 - ease((phase - 0.86) / 0.12));
-    double const nudge = 2.5 * std::sin(4 * tau * phase) * (1 - up);
+    // Noses the empty bowl, lifts its head to look up and whimper, licks its lips, and lowers it
+    // to the bowl again. Each way takes a quarter of the loop, so the head never leaps.
+    double const up = glide((phase - 0.27) / 0.25) * (1 - glide((phase - 0.75) / 0.25));
+    double const nudge = 3.5 * std::sin(4 * tau * phase) * (1 - up);
+    // The nose goes up with the whimper.
+    double const whimper = bump(phase, 0.59, 0.06);
     QPointF const inBowl(213 + nudge, 148 + 0.5 * nudge);
-    QPointF const lookingUp(219, 88 - 1.2 * breath);
+    QPointF const lookingUp(219, 88 - 1.2 * breath - 2 * whimper);
     pose.head = inBowl + (lookingUp - inBowl) * up;
-    pose.headTilt = 0.72 + (-0.22 - 0.72) * up;
+    pose.headTilt = 0.72 + (-0.22 - 0.72) * up - 0.12 * whimper;
     pose.shoulder += QPointF(0, 3 * (1 - up));
     pose.earDroop = 0.95;
-    pose.eyeOpen = (0.55 + 0.45 * up) * blink(phase, 0.78, 0.03);
-    pose.lick = bump(phase, 0.64, 0.07);
+    pose.eyeOpen = (0.55 + 0.45 * up) * blink(phase, 0.645, 0.03);
+    pose.mouthOpen = 0.5 * whimper;
+    pose.lick = bump(phase, 0.69, 0.05);
     pose.tailLift = -0.35 + 0.15 * std::sin(tau * phase);
     pose.tailCurl = 0.2;
     return pose;
@@ -271,11 +289,13 @@ Pose sick(double phase)
     pose.shoulder = QPointF(170, 164);
     double const breath = std::sin(tau * phase);
     pose.swell = 1 + 0.03 * breath;
-    // The head lifts with effort and drops back at once; the eyes stay half open, not asleep.
-    double const lift = ease((phase - 0.05) / 0.18) * (1 - ease((phase - 0.36) / 0.06));
+    // The head lifts with effort from the start of the loop and drops back at once; a shiver
+    // follows and runs to the loop's end, so the loop never rests on its seam.
+    double const lift = ease(phase / 0.2) * (1 - ease((phase - 0.33) / 0.06));
     pose.head = QPointF(214 - 2 * lift, 150 - 18 * lift - 1.0 * breath);
     pose.headTilt = 0.15 - 0.3 * lift;
     pose.earDroop = 0.9;
+    // The eyes stay half open, not asleep.
     pose.eyeOpen = (0.45 + 0.2 * lift) * blink(phase, 0.88, 0.06);
     pose.icePack = true;
     pose.pallor = 1;
@@ -287,7 +307,7 @@ Pose sick(double phase)
     pose.paws[farHind] = { 151, standingAnkleY - 1 };
     pose.jointBack[nearHind] = pose.jointBack[farHind] = false;
     // Bursts of a one-pixel tremor, every frame to the other side, while the head lies down.
-    if (phase >= 0.45 && phase < 0.95)
+    if (phase >= 0.42)
         pose.shiverX = 2 * std::cos(36 * pi * phase);
     return pose;
 }

@@ -103,15 +103,17 @@ DogFigure DogFigure::of(Pose const& pose, double smallestStep, Proportions const
     }
 
     // Ears turn from pricked (pointing up and a little back) to hanging down behind the cheek.
-    // A hanging ear moves its root to the back of the skull and reaches past the jaw.
+    // A hanging ear moves its root to the back of the skull and reaches past the jaw; it keeps
+    // hanging down as the head tips, instead of lying back over the crown of a lowered head.
     double const droop = std::clamp(std::max(pose.earDroop, build.earDroop), 0.0, 1.0);
     double const earBack = pose.earBack * (1 - 2 * droop);
-    double const nearAngle = -1.75 + (-4.5 + 1.75) * droop - earBack;
+    double const nearAngle = -1.75 + (-4.5 + 1.75) * droop - earBack - 0.5 * tilt * droop;
     auto between = [&](QPointF pricked, QPointF hanging) { return pricked + (hanging - pricked) * droop; };
     double const earLength = (30 + 14 * droop) * build.earLength;
     figure.nearEar = ear(head, tilt, between({ -15, -19 }, { -21, -11 }), between({ 3, -25 }, { -6, -24 }), nearAngle, earLength);
     figure.farEar = ear(head, tilt, between({ -5, -23 }, { -8, -22 }), between({ 11, -26 }, { 6, -26 }), nearAngle + 0.18,
         earLength - 3);
+    figure.nearEar.flap = figure.farEar.flap = droop;
 
     QPointF const neckRoot = body(shoulder, 8, -22);
     figure.neck = { neckRoot, (neckRoot + head) / 2, head, 36, 33, 30 };

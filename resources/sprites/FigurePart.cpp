@@ -59,15 +59,34 @@ QPainterPath FigurePart::taper(QPointF from, QPointF to, double fromWidth, doubl
 
 QPainterPath FigurePart::ear(Ear const& ear)
 {
-    // A leaf: each side bulges outwards from the line between base and tip.
+    // A leaf: each side bulges outwards from the line between its ends.
     auto bulge = [](QPointF from, QPointF to, double amount) {
         QPointF const along = to - from;
         return (from + to) / 2 + QPointF(along.y(), -along.x()) * amount;
     };
+    // A hanging ear ends in a round lobe nearly as broad as its root, so it reads as a flap and
+    // not as a strap; a pricked one comes to a point.
+    double const flap = std::clamp(ear.flap, 0.0, 1.0);
+    QPointF const root = (ear.base1 + ear.base2) / 2;
+    QPointF const reach = ear.tip - root;
+    QPointF const along = reach / std::max(std::hypot(reach.x(), reach.y()), 1e-6);
+    QPointF across(-along.y(), along.x());
+    QPointF const toBase1 = ear.base1 - root;
+    if (across.x() * toBase1.x() + across.y() * toBase1.y() < 0)
+        across = -across;
+    QPointF const base = ear.base2 - ear.base1;
+    double const radius = 0.4 * flap * std::hypot(base.x(), base.y());
+    QPointF const lobe = ear.tip - along * radius;
+    double const sides = 0.18 * (1 - 0.6 * flap);
     QPainterPath path;
     path.moveTo(ear.base1);
-    path.quadTo(bulge(ear.base1, ear.tip, 0.18), ear.tip);
-    path.quadTo(bulge(ear.tip, ear.base2, 0.18), ear.base2);
+    path.quadTo(bulge(ear.base1, lobe + across * radius, sides), lobe + across * radius);
+    constexpr int steps = 8;
+    for (int step = 1; step < steps && radius > 0.5; ++step) {
+        double const turn = std::numbers::pi * step / steps;
+        path.lineTo(lobe + (across * std::cos(turn) + along * std::sin(turn)) * radius);
+    }
+    path.quadTo(bulge(lobe - across * radius, ear.base2, sides), ear.base2);
     path.closeSubpath();
     return path;
 }

@@ -17,7 +17,6 @@ QColor const saddleCoat(0x3A, 0x33, 0x31);
 QColor const earColour(0x86, 0x4A, 0x20);
 QColor const farEarColour(0x64, 0x36, 0x17);
 QColor const whiteCoat(0xFA, 0xF6, 0xEE);
-QColor const farWhiteCoat(0xD6, 0xD0, 0xC4);
 QColor const dark(0x2E, 0x2A, 0x2A);
 QColor const tongue(0xF0, 0x6B, 0x7A);
 QColor const pileColour(0x7B, 0x4A, 0x2A);
@@ -32,14 +31,13 @@ struct Coat {
     QColor farTan;
     QColor saddle;
     QColor white;
-    QColor farWhite;
     QColor ear;
     QColor farEar;
 
     static Coat of(double pallor)
     {
         auto ill = [&](QColor colour) { return SkinRenderer::sickly(colour, pallor); };
-        return { ill(tanCoat), ill(farTanCoat), ill(saddleCoat), ill(whiteCoat), ill(farWhiteCoat), ill(earColour), ill(farEarColour) };
+        return { ill(tanCoat), ill(farTanCoat), ill(saddleCoat), ill(whiteCoat), ill(earColour), ill(farEarColour) };
     }
 };
 
@@ -69,16 +67,17 @@ QPointF onBody(DogFigure const& figure, QPointF origin, double x, double y)
     return origin + QPointF(x * c - y * s, x * s + y * c);
 }
 
-// Tan above the joint, a white sock below.
-void drawLeg(QPainter& painter, DogFigure const& figure, Leg leg, QColor upper, QColor sock)
+// Tan down to a paw standing flat on the ground: white socks would vanish against a light desktop
+// and leave the dog hanging in the air.
+void drawLeg(QPainter& painter, DogFigure const& figure, Leg leg, QColor coat)
 {
     Limb const& limb = figure.legs[leg];
-    painter.setBrush(upper);
+    painter.setBrush(coat);
     painter.drawPolygon(bar(limb.root, limb.joint, limb.jointWidth + 2));
     circle(painter, limb.joint, limb.jointWidth / 2 + 1);
-    painter.setBrush(sock);
     painter.drawPolygon(bar(limb.joint, limb.end, limb.endWidth));
-    // A half disc standing flat on the ground.
+    circle(painter, limb.end, limb.endWidth / 2);
+    // A half disc with its flat side on the ground.
     Ellipse const& paw = figure.paws[leg];
     QRectF const box(paw.centre.x() - paw.rx, paw.centre.y() - paw.ry, 2 * paw.rx, 4 * paw.ry);
     painter.drawChord(box, 0, 180 * 16);
@@ -218,10 +217,10 @@ QImage GeoRenderer::render(DogFigure const& figure) const
     for (auto const& part : FigurePart::inPaintOrder(figure)) {
         switch (part.kind) {
         case FigurePart::Kind::farLeg:
-            drawLeg(painter, figure, *part.leg, coat.farTan, coat.farWhite);
+            drawLeg(painter, figure, *part.leg, coat.farTan);
             break;
         case FigurePart::Kind::nearLeg:
-            drawLeg(painter, figure, *part.leg, coat.tan, coat.white);
+            drawLeg(painter, figure, *part.leg, coat.tan);
             break;
         case FigurePart::Kind::tail:
             drawTail(painter, figure, coat);

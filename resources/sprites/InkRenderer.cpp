@@ -55,14 +55,18 @@ void drawHead(QPainter& painter, DogFigure const& figure)
 {
     drawPiece(painter, { FigurePart::ellipse(figure.skull), FigurePart::ellipse(figure.muzzle) },
         SkinRenderer::sickly(paper, figure.pallor));
-    // Where the muzzle leaves the cheek.
-    QPainterPath stop;
-    QPointF const muzzle = figure.muzzle.centre;
-    stop.moveTo(muzzle + QPointF(-8, -11));
-    stop.quadTo(muzzle + QPointF(-14, -2), muzzle + QPointF(-12, 8));
+    // The jowl: a short fold of the lip behind the corner of the mouth, turned with the head.
+    // Running down from under the eye instead, it reads as a tear.
+    double const tilt = figure.skull.angle;
+    auto fromCorner = [&](double back, double down) {
+        return figure.mouthBack + QPointF(-back * std::cos(tilt) - down * std::sin(tilt), -back * std::sin(tilt) + down * std::cos(tilt));
+    };
+    QPainterPath jowl;
+    jowl.moveTo(fromCorner(-1, -0.5));
+    jowl.quadTo(fromCorner(4.5, -2), fromCorner(6.5, 2.5));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(detailPen(1.8));
-    painter.drawPath(stop);
+    painter.drawPath(jowl);
 
     if (figure.mouthOpen > 0.05) {
         QPainterPath const mouth = FigurePart::mouth(figure);

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -243,25 +245,41 @@ TEST(SpriteDirectory, CollarLiesAcrossTheNeckInEveryFrame)
 
 TEST(SpriteDirectory, EveryClipLoopsWithoutAJump)
 {
+    // How far a step may run ahead of the clip's mean step before it reads as a jump, and how much
+    // of the frame a blink, a tongue or a dropping changes at once, which may come in one frame.
+    constexpr double jumpFactor = 2.5;
+    constexpr double smallChange = 1.5;
     for (auto const* skin : skins) {
         for (auto const& clip : clips) {
             SCOPED_TRACE(std::string(skin) + "/" + clip.name);
             std::vector<QImage> frames;
             for (int index = 0; index < clip.frames; ++index)
                 frames.push_back(load(framePath(skin, clip.name, index)));
-            double largestStep = 0;
-            double smallestStep = 1e9;
-            for (std::size_t index = 1; index < frames.size(); ++index) {
-                double const step = difference(frames[index - 1], frames[index]);
-                largestStep = std::max(largestStep, step);
-                smallestStep = std::min(smallestStep, step);
-            }
-            double const seam = difference(frames.back(), frames.front());
+            // steps[i] leads from frame i to the next, the last one back to the first.
+            std::vector<double> steps;
+            for (std::size_t index = 0; index < frames.size(); ++index)
+                steps.push_back(difference(frames[index], frames[(index + 1) % frames.size()]));
+            double const seam = steps.back();
+            double const largestStep = *std::max_element(steps.begin(), steps.end() - 1);
+            double const smallestStep = *std::min_element(steps.begin(), steps.end() - 1);
+            double const meanStep = std::accumulate(steps.begin(), steps.end(), 0.0) / double(steps.size());
             // The last frame leads into the first as any frame into the next...
             EXPECT_LE(seam, largestStep * 1.25 + 0.01);
             // ...and is not the first frame over again, which would stutter (unless the clip holds
             // still between other frames too, as a coarse grid does with slow movements).
             EXPECT_TRUE(seam > 0 || smallestStep == 0);
+            // Nor does the loop rest on its seam while the rest of it moves: a held frame every pass.
+            if (smallestStep > 0) {
+                EXPECT_GE(seam, 0.25 * meanStep) << "the seam is " << seam / meanStep << " times the mean step";
+            }
+            // No step leaps far ahead of the clip's pace: a pose reached in one frame is a jump
+            // however smoothly the rest moves.
+            for (std::size_t index = 0; index < steps.size(); ++index) {
+                if (steps[index] > smallChange) {
+                    EXPECT_LE(steps[index], jumpFactor * meanStep) << "frame " << index << " to " << (index + 1) % steps.size()
+                                                                   << " is " << steps[index] / meanStep << " times the mean step";
+                }
+            }
         }
     }
 }
