@@ -26,25 +26,87 @@ finish() {
   echo "all checks passed"
   exit 0
 }
-# wait_for SECONDS COMMAND...: polls every 20 ms until the command succeeds or the time is up.
+# wait_for SECONDS COMMAND...: polls every 20 ms until the command succeeds or the time is up; for
+# the steps of an action that tries again. What a check asserts goes through expect.
 wait_for() {
-  local deadline=$(($(date +%s%N) + $1 * 1000000000))
+  local deadline=$(($(date +%s%N) + $(nanoseconds "$1")))
   shift
   until "$@"; do
     (($(date +%s%N) > deadline)) && return 1
     sleep 0.02
   done
 }
-# never_within SECONDS COMMAND...: succeeds when the command fails at every poll for that long; for
-# what must not happen, which no event marks as settled.
+# never_within SECONDS COMMAND...: succeeds when the command fails at every poll for that long.
 never_within() {
-  local deadline=$(($(date +%s%N) + $1 * 1000000000))
+  local deadline=$(($(date +%s%N) + $(nanoseconds "$1")))
   shift
   while (($(date +%s%N) <= deadline)); do
     "$@" && return 1
     sleep 0.05
   done
   return 0
+}
+# nanoseconds SECONDS: whole or with a fraction ("0.5").
+nanoseconds() {
+  local whole=${1%%.*} fraction=
+  [[ $1 == *.* ]] && fraction=${1#*.}
+  fraction=${fraction}000000000
+  echo $((10#${whole:-0} * 1000000000 + 10#${fraction:0:9}))
+}
+
+# expect [--seen SHELL] SECONDS WHAT COMMAND...: every assertion of a desktop check. The command is
+# tried every 20 ms (in this shell, so what it sets stays set) until it succeeds, then "ok: WHAT"
+# with the time it took and what the command printed. When SECONDS pass without that, the check
+# fails naming WHAT and what was last seen: the SHELL text evaluated then, else what the command
+# printed at its last try. Its status is the command's, for a check that cannot go on without it.
+# With SECONDS 0 the command is tried once, for what is settled already (a finished process's output).
+expect() {
+  local seen=
+  [[ $1 == --seen ]] && { seen=$2; shift 2; }
+  local bound=$1 what=$2
+  shift 2
+  local started deadline output=$work/.expect.out
+  started=$(date +%s%N)
+  deadline=$((started + $(nanoseconds "$bound")))
+  until "$@" >"$output" 2>&1; do
+    if (($(date +%s%N) > deadline)); then
+      [[ -n $seen ]] && eval "$seen" >"$output" 2>&1
+      fail "expected $what; gave up after ${bound} s; last seen: $(shown_text "$output")"
+      return 1
+    fi
+    sleep 0.02
+  done
+  pass "$what ($((($(date +%s%N) - started) / 1000000)) ms)$([[ -s $output ]] && echo ": $(shown_text "$output")")"
+}
+# expect_never [--seen SHELL] SECONDS WHAT COMMAND...: for what must not happen, which no event marks
+# as settled: the command must fail at every try for SECONDS. When it succeeds the check fails naming
+# WHAT and what was seen then (the SHELL text, else the command's output).
+expect_never() {
+  local seen=
+  [[ $1 == --seen ]] && { seen=$2; shift 2; }
+  local bound=$1 what=$2
+  shift 2
+  local started deadline output=$work/.expect.out
+  started=$(date +%s%N)
+  deadline=$((started + $(nanoseconds "$bound")))
+  while :; do
+    if "$@" >"$output" 2>&1; then
+      [[ -n $seen ]] && eval "$seen" >"$output" 2>&1
+      fail "expected $what; yet it happened after $((($(date +%s%N) - started) / 1000000)) ms; seen: $(shown_text "$output")"
+      return 1
+    fi
+    (($(date +%s%N) > deadline)) && break
+    sleep 0.05
+  done
+  pass "$what (for ${bound} s)"
+}
+# A captured output on one line, cut short: what a verdict quotes.
+shown_text() {
+  local text
+  text=$(awk 'NR > 1 { printf " | " } { printf "%s", $0 }' "$1")
+  [[ -n $text ]] || text="(nothing)"
+  ((${#text} > 400)) && text="${text:0:400}..."
+  printf '%s' "$text"
 }
 milliseconds() { echo $(($(date +%s%N) / 1000000)); }
 alive() { kill -0 "$1" 2>/dev/null; }
@@ -53,12 +115,11 @@ dead() { ! kill -0 "$1" 2>/dev/null; }
 # (20 s) with status 0. A crash on the way out is a failure too, which nothing else would notice.
 quit_cleanly() {
   kill -TERM "$1"
-  wait_for "${2:-20}" dead "$1" || { fail "Pupnik did not end on SIGTERM"; return 1; }
+  expect "${2:-20}" "Pupnik ends on SIGTERM" dead "$1" || return 1
   local status=0
   wait "$1" 2>/dev/null || status=$?
-  if ((status == 0)); then pass "Pupnik ended with status 0 on SIGTERM"; return 0; fi
-  fail "Pupnik ended with status $status on SIGTERM$( ((status > 128)) && echo " (signal $((status - 128)))")"
-  return 1
+  expect --seen 'echo "status $status$( ((status > 128)) && echo " (signal $((status - 128)))")"' 0 \
+    "Pupnik's status 0 after SIGTERM" test "$status" -eq 0
 }
 
 # Points the user's folders into the scratch folder; the cloud record and the Codex sessions too.
