@@ -88,6 +88,37 @@ std::optional<time_t> wholeSeconds(double epochSeconds)
     return static_cast<time_t>(std::floor(epochSeconds));
 }
 
+// How much of a replaced file's head, and of the bytes before where reading stopped, must match for
+// the new file to count as the old one continued.
+constexpr uint64_t fingerprintWindow = 64 * 1024;
+
+uint64_t hashBytes(std::string_view bytes)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// Exactly `length` bytes at `at`, or nothing.
+std::optional<std::string> readAt(int fd, uint64_t at, size_t length)
+{
+    std::string buffer(length, '\0');
+    size_t got = 0;
+    while (got < length) {
+        ssize_t n = ::pread(fd, buffer.data() + got, length - got, static_cast<off_t>(at + got));
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            return std::nullopt;
+    }
+    return buffer;
+}
+
 std::optional<CodexRolloutTailer::CalendarDay> dayOf(std::tm const& parts)
 {
     return CodexRolloutTailer::CalendarDay { parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday };
@@ -243,6 +274,24 @@ bool CodexRolloutTailer::track(std::string const& path, uint64_t offset, double 
     struct stat info { };
     if (!fd.isValid() || ::fstat(fd.get(), &info) != 0)
         return false;
+    adopt(path, std::move(fd), info, offset, lastGrowth);
+    return true;
+}
+
+bool CodexRolloutTailer::trackReplacement(std::string const& path, std::optional<Fingerprint> const& previous, double lastGrowth)
+{
+    FileDescriptor fd = openForReading(path);
+    struct stat info { };
+    if (!fd.isValid() || ::fstat(fd.get(), &info) != 0)
+        return false;
+    uint64_t const size = fileSize(info);
+    bool const continues = previous && previous->offset <= size && fingerprint(fd.get(), previous->offset) == previous;
+    adopt(path, std::move(fd), info, continues ? previous->offset : newFileOffset(size), lastGrowth);
+    return true;
+}
+
+void CodexRolloutTailer::adopt(std::string const& path, FileDescriptor fd, struct stat const& info, uint64_t offset, double lastGrowth)
+{
     TrackedFile file;
     file.path = path;
     file.sid = sessionId(std::filesystem::path(path).filename().string());
@@ -252,7 +301,24 @@ bool CodexRolloutTailer::track(std::string const& path, uint64_t offset, double 
     file.identity = FileIdentity { info.st_dev, info.st_ino };
     m_dormant.erase(path);
     m_files.insert_or_assign(path, std::move(file));
-    return true;
+}
+
+uint64_t CodexRolloutTailer::newFileOffset(uint64_t size) const
+{
+    return size <= static_cast<uint64_t>(std::max<int64_t>(m_config.newFileReplayCap, 0)) ? 0 : size;
+}
+
+std::optional<CodexRolloutTailer::Fingerprint> CodexRolloutTailer::fingerprint(int fd, uint64_t offset)
+{
+    // With nothing read there is nothing to continue.
+    if (offset == 0)
+        return std::nullopt;
+    size_t const length = static_cast<size_t>(std::min(offset, fingerprintWindow));
+    auto head = readAt(fd, 0, length);
+    auto tail = readAt(fd, offset - length, length);
+    if (!head || !tail)
+        return std::nullopt;
+    return Fingerprint { offset, hashBytes(*head), hashBytes(*tail) };
 }
 
 void CodexRolloutTailer::start(std::optional<Date> now)
@@ -271,7 +337,7 @@ void CodexRolloutTailer::start(std::optional<Date> now)
         double const mtime = modificationTime(*info);
         double const age = t - mtime;
         if (m_config.recentWindow < age) {
-            m_dormant[path] = DormantFile { size, FileIdentity { info->st_dev, info->st_ino } };
+            m_dormant[path] = DormantFile { size, FileIdentity { info->st_dev, info->st_ino }, std::nullopt };
             continue;
         }
         if (!track(path, size, std::min(t, mtime)))
@@ -329,9 +395,7 @@ void CodexRolloutTailer::discoverNewFiles(double now)
             auto info = regularFileStatus(path);
             if (!info)
                 continue;
-            uint64_t const size = fileSize(*info);
-            uint64_t const offset = size <= static_cast<uint64_t>(std::max<int64_t>(m_config.newFileReplayCap, 0)) ? 0 : size;
-            track(path, offset, now);
+            track(path, newFileOffset(fileSize(*info)), now);
         }
     }
 }
@@ -354,9 +418,11 @@ void CodexRolloutTailer::checkDormant(double now)
         it = m_dormant.erase(it);
         if (!S_ISREG(info.st_mode))
             continue;
-        // Another file now stands at the path: its content is new from its first byte.
-        bool const replaced = saved.identity && !(*saved.identity == FileIdentity { info.st_dev, info.st_ino });
-        track(path, replaced ? 0 : std::min(size, saved.size), now);
+        // Another file now stands at the path (rewritten by an editor, a sync tool, a restore).
+        if (saved.identity && !(*saved.identity == FileIdentity { info.st_dev, info.st_ino }))
+            trackReplacement(path, saved.fingerprint, now);
+        else
+            track(path, std::min(size, saved.size), now);
     }
 }
 
@@ -365,8 +431,16 @@ bool CodexRolloutTailer::followReplacement(TrackedFile& file, double now)
     auto info = regularFileStatus(file.path);
     if (!info || FileIdentity { info->st_dev, info->st_ino } == file.identity)
         return true;
+    // The old file is still open: what was read of it is compared with the new one's start.
+    auto const previous = fingerprint(file.fd.get(), file.offset);
+    bool const skippingLongLine = file.skippingLongLine;
     std::string const path = file.path;
-    return track(path, 0, now);
+    if (!trackReplacement(path, previous, now))
+        return false;
+    TrackedFile& replacement = m_files.at(path);
+    if (previous && replacement.offset == previous->offset)
+        replacement.skippingLongLine = skippingLongLine;
+    return true;
 }
 
 std::vector<SpoolEvent> CodexRolloutTailer::readNewLines(std::string const& path, double now)
@@ -468,7 +542,7 @@ void CodexRolloutTailer::closeIdleFiles(double now)
     for (auto it = m_files.begin(); it != m_files.end();) {
         TrackedFile const& file = it->second;
         if (m_config.idleForget < now - file.lastGrowth) {
-            m_dormant[it->first] = DormantFile { file.offset, file.identity };
+            m_dormant[it->first] = DormantFile { file.offset, file.identity, fingerprint(file.fd.get(), file.offset) };
             it = m_files.erase(it);
         } else {
             ++it;

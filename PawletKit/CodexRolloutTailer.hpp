@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -98,9 +99,18 @@ private:
         bool replayingStartTail { false };
         FileIdentity identity;
     };
+    // What a file held before a position, in a bounded form: the head and the last bytes before it.
+    // A file that replaces another continues it when it holds the same bytes there.
+    struct Fingerprint {
+        uint64_t offset { 0 };
+        uint64_t head { 0 };
+        uint64_t tail { 0 };
+        bool operator==(Fingerprint const&) const = default;
+    };
     struct DormantFile {
         uint64_t size { 0 };
         std::optional<FileIdentity> identity;
+        std::optional<Fingerprint> fingerprint;
     };
 
     std::vector<SpoolEvent> runPass(double now);
@@ -110,7 +120,12 @@ private:
     void closeIdleFiles(double now);
     std::vector<std::string> allRolloutFiles() const;
     bool track(std::string const& path, uint64_t offset, double lastGrowth);
+    // Tracks the file now at a path that held another one, read up to `previous`.
+    bool trackReplacement(std::string const& path, std::optional<Fingerprint> const& previous, double lastGrowth);
+    void adopt(std::string const& path, FileDescriptor fd, struct stat const& info, uint64_t offset, double lastGrowth);
     bool followReplacement(TrackedFile& file, double now);
+    uint64_t newFileOffset(uint64_t size) const;
+    static std::optional<Fingerprint> fingerprint(int fd, uint64_t offset);
 
     std::filesystem::path m_baseDir;
     Config m_config;

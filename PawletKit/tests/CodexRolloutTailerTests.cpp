@@ -365,27 +365,102 @@ TEST_F(Follower, MidnightMovesDiscoveryToTheNewDayFolder)
     EXPECT_EQ(markers(poll(*tailer, beforeMidnight + 86400 + 60)), (std::vector<int> { 6, 5 }));
 }
 
-TEST_F(Follower, ReplacedFileIsReadFromItsStart)
+// Editors, sync tools and restores write a transcript anew and rename it over the old one: the same
+// path names a new file. When it begins with what was read, reading goes on where it stopped;
+// anything else is a newly found file, replayed only when small.
+TEST_F(Follower, AFileRenamedOverTheTranscriptIsReadOnlyPastWhatWasRead)
 {
-    fs::path const path = today / "rollout-a.jsonl";
-    writeBeforeStart(path, line(1) + line(2) + line(3));
+    std::string const records = line(1) + line(2) + line(3) + line(4) + line(5);
+    std::string large;
+    for (int i = 100; large.size() <= 300 * 1024; ++i)
+        large += line(i, 100);
+    struct Case {
+        char const* name;
+        std::string replacement;
+        std::vector<int> expected;
+    } const cases[] = {
+        { "the same records", records, {} },
+        { "one record appended", records + line(6), { 6 } },
+        { "other records, small", line(10) + line(11), { 10, 11 } },
+        { "the first record changed", line(9) + line(2) + line(3) + line(4) + line(5) + line(6), { 9, 2, 3, 4, 5, 6 } },
+        { "shorter than what was read", line(1) + line(2), { 1, 2 } },
+        { "other records, large", large, {} },
+    };
+    for (bool const resting : { false, true }) {
+        for (auto const& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (resting ? ", while the file rests" : ""));
+            TestSupport::TemporaryDirectory folder;
+            fs::path const day = folder.path() / "2026" / "03" / "07";
+            fs::path const path = day / "rollout-a.jsonl";
+            writeBeforeStart(path, records);
+            CodexRolloutTailer tailer(folder.path(), {}, CodexRolloutTailer::fixedOffsetCalendar(0), [] { return Date::fromSeconds(noon); });
+            tailer.start(Date::fromSeconds(noon));
+            ASSERT_EQ(markers(poll(tailer, noon)), (std::vector<int> { 1, 2, 3, 4, 5 }));
+            double t = noon + 1;
+            if (resting) {
+                t = noon + 8000;
+                EXPECT_TRUE(poll(tailer, t).empty());
+                ASSERT_EQ(tailer.dormantFileCount(), 1u);
+            }
+            // Made before the old one goes, so the file system cannot hand the new file the old inode.
+            writeFile(day / ".rollout-a.tmp", c.replacement);
+            fs::rename(day / ".rollout-a.tmp", path);
+            // A resting file is looked at again only once its size differs.
+            if (resting && c.replacement.size() == records.size())
+                appendFile(path, line(8));
+            auto expected = c.expected;
+            if (resting && c.replacement.size() == records.size())
+                expected.push_back(8);
+            EXPECT_EQ(markers(poll(tailer, t + 1)), expected);
+            // Followed on from there.
+            appendFile(path, line(20));
+            EXPECT_EQ(markers(poll(tailer, t + 2)), (std::vector<int> { 20 }));
+        }
+    }
+}
+
+// Files found after start: up to exactly 256 KiB they are read whole, past it only from their end.
+TEST_F(Follower, NewFileReplayStopsAtExactly256KiB)
+{
+    auto linesOfSize = [](size_t total) {
+        std::string bytes;
+        int marker = 1;
+        while (bytes.size() + line(marker, 1000).size() + line(marker + 1).size() <= total)
+            bytes += line(marker++, 1000);
+        return bytes + line(marker, total - bytes.size() - line(marker).size());
+    };
+    struct Case {
+        size_t size;
+        bool replayed;
+    } const cases[] = { { 262144, true }, { 262145, false } };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.size);
+        TestSupport::TemporaryDirectory folder;
+        fs::path const day = folder.path() / "2026" / "03" / "07";
+        fs::create_directories(day);
+        CodexRolloutTailer tailer(folder.path(), {}, CodexRolloutTailer::fixedOffsetCalendar(0), [] { return Date::fromSeconds(noon); });
+        tailer.start(Date::fromSeconds(noon));
+        std::string const bytes = linesOfSize(c.size);
+        ASSERT_EQ(bytes.size(), c.size);
+        writeFile(day / "rollout-a.jsonl", bytes);
+        EXPECT_EQ(poll(tailer, noon).empty(), !c.replayed);
+        EXPECT_EQ(tailer.trackedFileCount(), 1u);
+    }
+}
+
+// An open file rests after two hours without growth, not before.
+TEST_F(Follower, AFileRestsAfterTwoHoursWithoutGrowth)
+{
+    fs::create_directories(today);
     auto tailer = makeTailer();
     tailer->start(Date::fromSeconds(noon));
-    EXPECT_EQ(markers(poll(*tailer, noon)), (std::vector<int> { 1, 2, 3 }));
-    // Written anew under a temporary name and renamed over the old one: same path, new file, longer.
-    writeFile(today / ".rollout-a.tmp", line(10) + line(11) + line(12) + line(13));
-    fs::rename(today / ".rollout-a.tmp", path);
-    EXPECT_EQ(markers(poll(*tailer, noon + 1)), (std::vector<int> { 10, 11, 12, 13 }));
-    appendFile(path, line(14));
-    EXPECT_EQ(markers(poll(*tailer, noon + 2)), (std::vector<int> { 14 }));
-
-    // The same while the file rests.
-    EXPECT_TRUE(poll(*tailer, noon + 8000).empty());
-    ASSERT_EQ(tailer->dormantFileCount(), 1u);
-    // Made before the old one goes, so the file system cannot hand the new file the old inode.
-    writeFile(today / ".rollout-a.tmp", line(20) + line(21) + line(22) + line(23) + line(24) + line(25));
-    fs::rename(today / ".rollout-a.tmp", path);
-    EXPECT_EQ(markers(poll(*tailer, noon + 8001)), (std::vector<int> { 20, 21, 22, 23, 24, 25 }));
+    writeFile(today / "rollout-a.jsonl", line(1));
+    EXPECT_EQ(markers(poll(*tailer, noon)), (std::vector<int> { 1 }));
+    EXPECT_TRUE(poll(*tailer, noon + 7200).empty());
+    EXPECT_EQ(tailer->trackedFileCount(), 1u);
+    EXPECT_TRUE(poll(*tailer, noon + 7201).empty());
+    EXPECT_EQ(tailer->trackedFileCount(), 0u);
+    EXPECT_EQ(tailer->dormantFileCount(), 1u);
 }
 
 TEST_F(Follower, PathsThatAreNoRegularFilesAreLeftAlone)
