@@ -1,5 +1,6 @@
 #include "PawletKit/ProcFileSystemSampler.hpp"
 
+#include "PawletKit/CommandLineProgram.hpp"
 #include "PawletKit/FileDescriptor.hpp"
 
 #include <cerrno>
@@ -46,13 +47,6 @@ std::optional<std::string> readSmallFile(int directory, std::string const& relat
     }
     bytes.resize(got);
     return bytes;
-}
-
-std::string_view baseName(std::string_view path)
-{
-    if (auto slash = path.rfind('/'); slash != std::string_view::npos)
-        path.remove_prefix(slash + 1);
-    return path;
 }
 
 struct StatFields {
@@ -123,40 +117,9 @@ ProcFileSystemSampler::ProcFileSystemSampler(Options options)
     m_nanosPerTick = 1e9 / static_cast<double>(ticks > 0 ? ticks : 100);
 }
 
-bool ProcFileSystemSampler::isInterpreter(std::string_view name)
-{
-    static std::set<std::string_view> const names { "node", "nodejs", "bun", "deno", "python", "python3" };
-    if (names.contains(name))
-        return true;
-    constexpr std::string_view versioned = "python3.";
-    if (!name.starts_with(versioned) || name.size() == versioned.size())
-        return false;
-    for (char c : name.substr(versioned.size()))
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 std::string ProcFileSystemSampler::processName(std::string_view commandLine, std::string_view comm)
 {
-    if (commandLine.empty())
-        return std::string(comm);
-    std::string_view rest = commandLine;
-    auto nextArgument = [&rest]() {
-        size_t end = rest.find('\0');
-        std::string_view argument = rest.substr(0, end);
-        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-        return argument;
-    };
-    std::string_view program = baseName(nextArgument());
-    if (!isInterpreter(program))
-        return std::string(program);
-    while (!rest.empty()) {
-        std::string_view argument = nextArgument();
-        if (!argument.empty() && argument.front() != '-')
-            return std::string(baseName(argument));
-    }
-    return std::string(program);
+    return CommandLineProgram::name(commandLine, comm);
 }
 
 std::vector<ProcessSample> ProcFileSystemSampler::sample(ProcessNames const& names)

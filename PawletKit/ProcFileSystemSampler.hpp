@@ -32,11 +32,8 @@ public:
     std::vector<ProcessSample> sample(ProcessNames const& names) override;
     bool usedFallback() const { return m_usedFallback; }
 
-    // The name matched against agent names: the basename of argument 0; for an interpreter (node, bun,
-    // deno, python…) the basename of the first argument not starting with "-"; comm when the command
-    // line is empty. The command line is NUL-separated as in /proc/<pid>/cmdline.
+    // The name matched against agent names: the program the command line runs (CommandLineProgram).
     static std::string processName(std::string_view commandLine, std::string_view comm);
-    static bool isInterpreter(std::string_view name);
 
 private:
     struct Reading {

@@ -78,6 +78,8 @@ void writeExecutable(fs::path const& path, std::string const& text)
 
 }
 
+// Agents run through interpreters and launchers are known by the program they run, found past the
+// launcher's options and their values.
 TEST(ProcFileSystemSampler, NameFromCommandLine)
 {
     struct Case {
@@ -86,24 +88,52 @@ TEST(ProcFileSystemSampler, NameFromCommandLine)
         char const* expected;
     };
     Case const cases[] = {
+        // Plain binaries.
         { { "/usr/local/bin/aider", "--yes" }, "aider", "aider" },
+        { { "/home/u/.local/bin/cursor-agent", "--model", "gpt-5" }, "cursor-agent", "cursor-agent" },
         { { "gemini" }, "node", "gemini" },
+        // node and friends, with options and their values.
         { { "node", "/usr/bin/gemini", "--model", "x" }, "node", "gemini" },
+        { { "node", "--max-old-space-size", "4096", "/usr/lib/node_modules/.bin/gemini" }, "node", "gemini" },
         { { "/usr/bin/node", "--no-warnings", "--max-old-space-size=4096", "/opt/cli/bin/copilot" }, "node", "copilot" },
+        { { "node", "--max-http-header-size", "16384", "/x/gemini" }, "node", "gemini" },
+        { { "node", "--stack-size", "65500", "--require", "/opt/hook.js", "-r", "ts-node/register", "/x/opencode" }, "node", "opencode" },
+        { { "node", "--import=tsx", "--title", "worker", "/x/amp", "--", "run" }, "node", "amp" },
+        { { "node", "/usr/bin/npx", "-y", "--package", "x", "gemini" }, "node", "gemini" },
         { { "nodejs", "opencode" }, "nodejs", "opencode" },
-        { { "/home/u/.bun/bin/bun", "/home/u/.bun/bin/amp" }, "bun", "amp" },
-        { { "deno", "run", "-A", "x.ts" }, "deno", "run" },
-        { { "python3", "-m", "aider" }, "python3", "aider" },
-        { { "/usr/bin/python3.11", "-u", "/home/u/.local/bin/goose" }, "python3.11", "goose" },
-        { { "python", "/x/kiro" }, "python", "kiro" },
-        { { "python3.", "/x/kiro" }, "python3.", "python3." },
-        { { "python3.x", "/x/kiro" }, "python3.x", "python3.x" },
-        { { "python2", "/x/kiro" }, "python2", "python2" },
-        { { "/bin/sh", "/x/kiro" }, "sh", "sh" },
-        { { "node", "-e", "-p" }, "node", "node" },
+        { { "node", "-e", "require('/x/gemini')" }, "node", "node" },
+        { { "node", "--print", "1" }, "node", "node" },
         { { "node" }, "node", "node" },
         { { "node", "", "/x/gemini" }, "node", "gemini" },
         { { "Node", "/x/gemini" }, "Node", "Node" },
+        { { "/home/u/.bun/bin/bun", "/home/u/.bun/bin/amp" }, "bun", "amp" },
+        { { "bun", "run", "--cwd", "/x", "/x/kiro" }, "bun", "kiro" },
+        { { "deno", "run", "-A", "--config", "deno.json", "/x/goose" }, "deno", "goose" },
+        // uv and uvx.
+        { { "/home/u/.local/bin/uv", "run", "aider" }, "uv", "aider" },
+        { { "uv", "run", "--with", "pip", "--python", "3.12", "aider", "--model", "x" }, "uv", "aider" },
+        { { "uv", "--directory", "/x", "tool", "run", "--from", "aider-chat", "aider" }, "uv", "aider" },
+        { { "uv", "run", "python", "-m", "aider" }, "uv", "aider" },
+        { { "uv", "pip", "install", "aider" }, "uv", "uv" },
+        { { "uv", "run" }, "uv", "uv" },
+        { { "uvx", "--python", "3.12", "goose" }, "uvx", "goose" },
+        // Shells running a script.
+        { { "sh", "/home/u/.local/bin/cursor-agent", "--resume" }, "sh", "cursor-agent" },
+        { { "/bin/bash", "-e", "-o", "pipefail", "/opt/cursor/cursor-agent" }, "bash", "cursor-agent" },
+        { { "/bin/sh", "-c", "cursor-agent --resume" }, "sh", "sh" },
+        { { "bash", "-lc", "aider" }, "bash", "bash" },
+        { { "zsh" }, "zsh", "zsh" },
+        // Python.
+        { { "python3", "-m", "aider" }, "python3", "aider" },
+        { { "python3", "-u", "-W", "ignore", "-m", "aider.main", "--yes" }, "python3", "aider" },
+        { { "python3", "-maider" }, "python3", "aider" },
+        { { "python3", "-c", "import aider" }, "python3", "python3" },
+        { { "/usr/bin/python3.11", "-u", "/home/u/.local/bin/goose" }, "python3.11", "goose" },
+        { { "python", "-X", "dev", "/x/kiro" }, "python", "kiro" },
+        { { "python3.", "/x/kiro" }, "python3.", "python3." },
+        { { "python3.x", "/x/kiro" }, "python3.x", "python3.x" },
+        { { "python2", "/x/kiro" }, "python2", "python2" },
+        // Kernel threads and processes that cleared their arguments.
         { {}, "kworker/0:1", "kworker/0:1" },
         { {}, "my (odd) agent", "my (odd) agent" },
     };
