@@ -126,7 +126,9 @@ std::string processName(int32_t pid, Record const& record, ProcessTable const& t
             std::string_view base = slash == std::string_view::npos ? first : first.substr(slash + 1);
             if (base.starts_with('-')) // a login shell's "-bash"
                 base.remove_prefix(1);
-            if (!isTitle && !base.empty())
+            // `exec -a othername` sets the first argument to anything; only one that continues the
+            // kernel's name names the same program.
+            if (!isTitle && base.starts_with(record.shortName))
                 return Text::replacingInvalidUTF8(base);
         }
     }

@@ -161,6 +161,10 @@ TEST(ProcessAncestry, NamesProcessesByTheirProgram)
         { "argument ending in a slash", "tool-with-long-", "/opt/tool/\0"s, "tool-with-long-" },
         { "first argument longer than the buffer", "longname-longna", "/x/longname-longna" + std::string(5000, 'y'), "longname-longna" },
         { "not UTF-8", "bad\xFFxxxxxxxxxxx", "/bin/bad\xFFxxxxxxxxxxxy\xFE\0"s, "bad\uFFFDxxxxxxxxxxxy\uFFFD" },
+        // Started with `exec -a`: the first argument names something else.
+        { "another first argument", "long-running-se", "otherthing\0--flag\0"s, "long-running-se" },
+        { "another path", "long-running-se", "/usr/bin/long-running\0"s, "long-running-se" },
+        { "a name equal to the kernel's", "exactly15-bytes", "/opt/exactly15-bytes\0"s, "exactly15-bytes" },
     };
     for (auto const& c : cases) {
         FakeProcessTable table;
