@@ -24,6 +24,8 @@ TEST(PawletEngine, ActivityAndBusyness)
         { "open tool call, at its window", { hook(1000, "PreToolUse") }, 1600, 0, {} },
         { "finished tool call without a start", { hook(1000, "PostToolUse") }, 1020, 0, {} },
         { "finished tool call without a start adds its weight", { hook(1000, "PostToolUse") }, 1000, 1, intensityOf(1) },
+        // A stray finish must not cancel the next start: the call stays open past the busy window.
+        { "finished tool call without a start, then a start", { hook(1000, "PostToolUse"), hook(1000, "PreToolUse") }, 1100, 1, {} },
         { "stopped", { hook(1000, "PreToolUse"), hook(1000, "Stop") }, 1001, 0, 0.0 },
         { "failed to stop", { hook(1000, "PreToolUse"), hook(1000, "StopFailure") }, 1001, 0, {} },
         { "asked for permission", { hook(1000, "PreToolUse"), hook(1000, "PermissionRequest") }, 1001, 0, {} },
@@ -130,6 +132,26 @@ TEST(PawletEngine, StatusLineGrowthBecomesActivity)
                                              tokens(1000, "a", c.second.input, c.second.output, c.second.cost),
                                          });
         EXPECT_NEAR(state.intensity, intensityOf(0.5 + c.added, config), 1e-12);
+    }
+}
+
+// A long turn that only reports progress through its status line keeps the pet awake.
+TEST(PawletEngine, StatusLineProgressMovesTheLatestEventTime)
+{
+    struct Case {
+        char const* name;
+        double laterTokens;
+        Gait gait;
+    } const cases[] = {
+        { "progress", 5000, Gait::idle },
+        { "no progress", 100, Gait::sleep },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Timeline timeline;
+        timeline.tick(1000, { hook(1000, "UserPromptSubmit"), tokens(1000, "a", 100, 0) });
+        timeline.tick(1500, { tokens(1500, "a", c.laterTokens, 0) });
+        Timeline::check(timeline.tick(1700, {}), { .gait = c.gait, .busy = 0 });
     }
 }
 

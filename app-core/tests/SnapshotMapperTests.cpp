@@ -89,7 +89,10 @@ TEST(SnapshotMapper, SourceCountsDropIdleSourcesAndFallBackToBusySessions)
     Case const cases[] = {
         { { { "claude", 0 }, { "codex", 2 } }, 0, { { "codex", 2 } }, std::vector<std::string> { "codex" } },
         { { { "claude", 0 } }, 3, { { "claude", 3 } }, std::nullopt },
+        { {}, 1, { { "claude", 1 } }, std::nullopt },
         { {}, 0, {}, std::nullopt },
+        // Only when no source has sessions: a busy codex session is not also counted as claude's.
+        { { { "codex", 1 } }, 1, { { "codex", 1 } }, std::vector<std::string> { "codex" } },
         { { { "zed", 1 }, { "process", 2 }, { "claude", 1 } }, 4, { { "zed", 1 }, { "process", 2 }, { "claude", 1 } },
             std::vector<std::string> { "claude", "process", "zed" } },
     };
