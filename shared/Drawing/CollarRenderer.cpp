@@ -37,7 +37,7 @@ double bandCornerRadius(double w, double h)
     return std::isfinite(radius) && radius > 0 ? radius : 0;
 }
 
-void draw(QPainter& painter, CollarAnchor const& anchor, CollarStyle const& style, CollarAnchors::Tag const& tag, double scale)
+void draw(QPainter& painter, CollarAnchor const& anchor, CollarStyle const& style, CollarAnchors::Tag const& tag, double scale, Outline outline)
 {
     double W = scale * anchor.w;
     double H = scale * anchor.h;
@@ -63,10 +63,24 @@ void draw(QPainter& painter, CollarAnchor const& anchor, CollarStyle const& styl
     painter.fillRect(QRectF(0, -H, W / 2 + 1, 2 * H), back);
     painter.restore();
 
-    // Centred on the band's edge: half outside, half inside.
+    double const lineWidth = std::max(0.22 * H, 0.5);
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(outlinePen(std::max(0.22 * H, 0.5)));
-    painter.drawPath(band);
+    if (outline == Outline::onEdge) {
+        // Centred on the band's edge: half outside, half inside.
+        painter.setPen(outlinePen(lineWidth));
+        painter.drawPath(band);
+    } else if (double const half = lineWidth / 2; 2 * half < H && 2 * half < W) {
+        // Stroked along a band inset by half the width, so the outline ends at the band's edge.
+        QRectF inner(-W / 2 + half, -H / 2 + half, W - 2 * half, H - 2 * half);
+        double innerRadius = bandCornerRadius(inner.width(), inner.height());
+        painter.setPen(outlinePen(lineWidth));
+        painter.drawRoundedRect(inner, innerRadius, innerRadius);
+    } else {
+        // Too thin for an outline and a fill inside it: the outline is all of the band.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color(CollarPalette::outline, outlineOpacity));
+        painter.drawPath(band);
+    }
 
     double R = scale * tag.r;
     if (R > 0 && std::isfinite(R) && std::isfinite(tag.along) && std::isfinite(tag.side)) {

@@ -53,7 +53,7 @@ void PawletStage::render(QPainter& painter, QSizeF size, PawletKit::Date now, st
         if (m_collarStyle && anchors) {
             if (auto anchor = anchors->anchor(skin, choice.clip, index)) {
                 double scale = anchors->pixelSize.h > 0 ? m_dogHeight / anchors->pixelSize.h : 0;
-                CollarRenderer::draw(painter, *anchor, *m_collarStyle, anchors->tag, scale);
+                CollarRenderer::draw(painter, *anchor, *m_collarStyle, anchors->tag, scale, CollarRenderer::Outline::inside);
             }
         }
     }

@@ -225,6 +225,36 @@ TEST_F(StageTest, RendersTheFrameWithTheCollarAndMirrorsWhenWalkingLeft)
     EXPECT_EQ(model->roamer.x, 232.5);
 }
 
+// On the stage the band's outline lies inside the band: the collar covers exactly the band's
+// thickness, 10 points for a band 10 frame pixels thick at one point per pixel.
+TEST_F(StageTest, TheCollarsOutlineStaysInsideTheBand)
+{
+    auto draw = [&](std::vector<std::string> sources, std::string const& name) {
+        PawletStage stage(snapshot(Gait::run, Mood::normal, std::move(sources)), Skin::soft, library(), 200, 0.9, 20, std::nullopt,
+            std::make_shared<StageModel>());
+        return render(stage, t0, 0, name);
+    };
+    QImage const collared = draw({ "claude", "codex" }, "stage-collar-outline");
+    QImage const plain = draw({ "cursor" }, "stage-collar-outline-plain");
+    int left = collared.width();
+    int right = -1;
+    for (int y = 0; y < collared.height(); ++y)
+        for (int x = 0; x < collared.width(); ++x)
+            if (collared.pixel(x, y) != plain.pixel(x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_LT(left, right);
+    EXPECT_EQ(right - left + 1, 40);
+    // Away from the tag, which hangs from the middle.
+    for (int x : { left + 5, right - 5 }) {
+        int rows = 0;
+        for (int y = 0; y < collared.height(); ++y)
+            rows += collared.pixel(x, y) != plain.pixel(x, y);
+        EXPECT_EQ(rows, 10) << "column " << x;
+    }
+}
+
 TEST_F(StageTest, NoCollarWithoutKnownSourcesOrAnchorsAndNothingWithoutImages)
 {
     PawletStage unknown(snapshot(Gait::run, Mood::normal, { "cursor" }), Skin::soft, library(), 100, 0.9, 20, std::nullopt);
