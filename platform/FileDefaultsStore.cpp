@@ -3,6 +3,7 @@
 #include "PawletKit/Date.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/Paths.hpp"
+#include "PawletKit/RegularFile.hpp"
 #include "platform/AtomicFile.hpp"
 #include "platform/ConfigHome.hpp"
 #include "platform/Log.hpp"
@@ -10,6 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -28,6 +32,43 @@ std::string stampNow()
     return stamp;
 }
 
+// Holds an exclusive lock on a file for its lifetime; closing the descriptor lets it go. Without the
+// lock (a folder we cannot write) the change still goes ahead: it cannot be saved there either way.
+class ExclusiveLock final {
+public:
+    explicit ExclusiveLock(std::filesystem::path const& path)
+    {
+        auto opened = PawletKit::RegularFile::open(path, O_RDWR | O_CREAT, 0600);
+        if (!opened.file.isValid()) {
+            Platform::Log::line("defaults: cannot open the lock " + path.string() + ": " + std::strerror(opened.error ? opened.error : EINVAL));
+            return;
+        }
+        int result;
+        do
+            result = ::flock(opened.file.get(), LOCK_EX);
+        while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            Platform::Log::line("defaults: cannot lock " + path.string() + ": " + std::strerror(errno));
+            return;
+        }
+        m_file = std::move(opened.file);
+    }
+
+private:
+    PawletKit::FileDescriptor m_file;
+};
+
+bool sameTime(timespec const& a, timespec const& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}
+
+bool FileDefaultsStore::Signature::operator==(Signature const& other) const
+{
+    return exists == other.exists && device == other.device && inode == other.inode && size == other.size
+        && sameTime(modified, other.modified) && sameTime(changed, other.changed);
 }
 
 std::filesystem::path FileDefaultsStore::defaultFolder(PawletKit::Environment const& environment)
@@ -53,18 +94,40 @@ std::unique_ptr<FileDefaultsStore> FileDefaultsStore::open(std::filesystem::path
     if (!file)
         return nullptr;
     std::unique_ptr<FileDefaultsStore> store(new FileDefaultsStore(*file));
-    store->load();
+    std::lock_guard lock(store->m_mutex);
+    store->refresh();
     return store;
 }
 
 FileDefaultsStore::FileDefaultsStore(std::filesystem::path file)
     : m_file(std::move(file))
+    , m_lockFile(m_file.parent_path() / ("." + m_file.filename().string() + ".lock"))
 {
 }
 
-void FileDefaultsStore::load()
+FileDefaultsStore::Signature FileDefaultsStore::currentSignature() const
+{
+    struct stat info { };
+    if (::stat(m_file.c_str(), &info) != 0)
+        return Signature {};
+    return Signature { true, info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim };
+}
+
+void FileDefaultsStore::refresh() const
+{
+    // Taken before the read: a change between the two is then seen by the next refresh.
+    Signature const current = currentSignature();
+    if (m_signature && *m_signature == current)
+        return;
+    m_signature = current;
+    load();
+}
+
+void FileDefaultsStore::load() const
 {
     using Outcome = UserFile::Reading::Outcome;
+    m_values.clear();
+    m_keepAside = false;
     auto reading = UserFile::read(m_file, maxFileBytes);
     if (reading.outcome == Outcome::missing)
         return;
@@ -116,6 +179,7 @@ void FileDefaultsStore::keepAside() const
 std::optional<nlohmann::json> FileDefaultsStore::object(std::string_view key) const
 {
     std::lock_guard lock(m_mutex);
+    refresh();
     auto found = m_values.find(key);
     if (found == m_values.end())
         return std::nullopt;
@@ -124,18 +188,7 @@ std::optional<nlohmann::json> FileDefaultsStore::object(std::string_view key) co
 
 void FileDefaultsStore::set(std::string_view key, nlohmann::json value)
 {
-    if (value.is_null()) {
-        remove(key);
-        return;
-    }
-    if (!isStorable(key, value))
-        return;
-    std::lock_guard lock(m_mutex);
-    auto found = m_values.find(key);
-    if (found != m_values.end() && found->second == value)
-        return;
-    m_values.insert_or_assign(std::string(key), std::move(value));
-    persist();
+    change({ { std::string(key), std::move(value) } });
 }
 
 bool FileDefaultsStore::isStorable(std::string_view key, nlohmann::json const& value)
@@ -150,17 +203,26 @@ bool FileDefaultsStore::isStorable(std::string_view key, nlohmann::json const& v
 
 void FileDefaultsStore::remove(std::string_view key)
 {
-    std::lock_guard lock(m_mutex);
-    auto found = m_values.find(key);
-    if (found == m_values.end())
-        return;
-    m_values.erase(found);
-    persist();
+    change({ { std::string(key), nullptr } });
 }
 
 void FileDefaultsStore::apply(Changes const& changes)
 {
+    change(changes);
+}
+
+void FileDefaultsStore::change(Changes const& changes)
+{
     std::lock_guard lock(m_mutex);
+    // The lock lives beside the file. Without the folder the change is still kept in memory; saving
+    // it reports the failure.
+    try {
+        PawletKit::Paths::ensureDirectory(m_file.parent_path());
+    } catch (std::system_error const&) {
+    }
+    // Another program may have changed the file since it was last read; its keys must survive.
+    ExclusiveLock fileLock(m_lockFile);
+    refresh();
     bool changed = false;
     for (auto const& [key, value] : changes) {
         auto found = m_values.find(key);
@@ -191,13 +253,14 @@ void FileDefaultsStore::persist()
         return;
     }
     try {
-        PawletKit::Paths::ensureDirectory(m_file.parent_path());
         // Nothing is written over the user's file before a copy of it is safe.
         if (m_keepAside) {
             keepAside();
             m_keepAside = false;
         }
         UserFile::write(m_file, *bytes + "\n", 0600);
+        // Still under the lock: the file is the one just written, and need not be read back.
+        m_signature = currentSignature();
     } catch (std::system_error const& error) {
         Log::line(std::string("defaults: cannot save ") + m_file.string() + ": " + error.what());
     }

@@ -7,17 +7,22 @@
 #include <limits>
 #include <regex>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace Platform;
 using nlohmann::json;
 
 namespace {
 
+// The files of a folder, without the lock that writers of a suite share.
 std::vector<std::string> namesIn(std::filesystem::path const& folder)
 {
     std::vector<std::string> names;
-    for (auto const& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+    for (auto const& entry : std::filesystem::directory_iterator(folder)) {
+        auto name = entry.path().filename().string();
+        if (!name.ends_with(".json.lock"))
+            names.push_back(name);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -288,4 +293,55 @@ TEST(FileDefaultsStore, AValueJSONCannotHoldIsRefusedAloneAndLaterSavesGoOn)
     auto reopened = FileDefaultsStore::open(folder.path(), "suite");
     EXPECT_EQ(reopened->number("pet.height"), 72.0);
     EXPECT_EQ(reopened->string("pet.skin"), "geo");
+}
+
+// Programs of one group open the same suite: each must see what another set, and a write must
+// change only its own key.
+TEST(FileDefaultsStore, TwoStoresOnOneFileSeeEachOtherAndKeepEachOthersKeys)
+{
+    TestSupport::TemporaryDirectory folder;
+    auto first = FileDefaultsStore::open(folder.path(), "group");
+    auto second = FileDefaultsStore::open(folder.path(), "group");
+    first->set("settings.skin", "soft");
+    EXPECT_EQ(second->string("settings.skin"), "soft");
+
+    second->set("settings.skin", "pixel");
+    EXPECT_EQ(first->string("settings.skin"), "pixel");
+    first->set("settings.haptics", false);
+    EXPECT_EQ(json::parse(TestSupport::readFile(folder.path() / "group.json")),
+        (json { { "settings.skin", "pixel" }, { "settings.haptics", false } }));
+
+    // Without a read in between.
+    second->apply({ { "settings.demoMode", true }, { "settings.skin", nullptr } });
+    first->remove("settings.haptics");
+    first->set("settings.language", "de");
+    EXPECT_EQ(json::parse(TestSupport::readFile(folder.path() / "group.json")),
+        (json { { "settings.demoMode", true }, { "settings.language", "de" } }));
+    EXPECT_FALSE(first->contains("settings.skin"));
+    EXPECT_EQ(second->string("settings.language"), "de");
+
+    // A file another program deleted reads as empty.
+    std::filesystem::remove(folder.path() / "group.json");
+    EXPECT_FALSE(first->contains("settings.demoMode"));
+}
+
+// Writers that read, change and write at the same time lose each other's keys unless the whole
+// step is taken under one lock.
+TEST(FileDefaultsStore, WritersAtTheSameTimeLoseNoKey)
+{
+    TestSupport::TemporaryDirectory folder;
+    constexpr int writers = 3;
+    constexpr int keysEach = 40;
+    std::vector<std::thread> threads;
+    for (int writer = 0; writer < writers; ++writer) {
+        threads.emplace_back([&folder, writer] {
+            auto store = FileDefaultsStore::open(folder.path(), "group");
+            for (int key = 0; key < keysEach; ++key)
+                store->set("w" + std::to_string(writer) + "." + std::to_string(key), key);
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    auto saved = json::parse(TestSupport::readFile(folder.path() / "group.json"));
+    EXPECT_EQ(saved.size(), size_t(writers * keysEach));
 }
