@@ -65,7 +65,8 @@ TEST(PSFallback, AHangingProgramIsKilledAndItsCompleteLinesKept)
 {
     TestSupport::TemporaryDirectory temporary;
     PSFallback::Limits limits;
-    limits.timeoutSeconds = 0.3;
+    // Long enough for a loaded machine to start the script and let it print; the hang is what ends it.
+    limits.timeoutSeconds = 3;
     limits.program = script(temporary, "printf '1 10 aider\\n2 20 aider\\n3 3'\nexec sleep 600\n");
     EXPECT_EQ(PSFallback::sampleWithPS({ "aider" }, limits), (std::vector<ProcessSample> { { "aider", 1, 10 }, { "aider", 2, 20 } }));
     // One that closes its output but lingers is not waited for either.
