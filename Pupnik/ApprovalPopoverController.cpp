@@ -82,9 +82,9 @@ QLabel* makeLabel(QFont const& font, std::optional<QColor> colour = std::nullopt
     return label;
 }
 
-QPushButton* makeButton(char const* key)
+QPushButton* makeButton()
 {
-    auto* button = new QPushButton(localized(key));
+    auto* button = new QPushButton;
     // No button is pressed by Return, whichever has the focus.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -171,9 +171,10 @@ void ApprovalPopoverController::buildViews()
     m_truncationLabel = makeLabel(systemFont(11, QFont::Medium), warningColour(palette()));
     m_truncationLabel->hide();
 
-    m_denyButton = makeButton("approval.deny");
-    m_terminalButton = makeButton("approval.terminal");
-    m_allowButton = makeButton("approval.allow");
+    m_denyButton = makeButton();
+    m_terminalButton = makeButton();
+    m_allowButton = makeButton();
+    relocalize();
     connect(m_denyButton, &QPushButton::clicked, this, [this] {
         if (onDeny)
             onDeny();
@@ -204,6 +205,13 @@ void ApprovalPopoverController::buildViews()
     main->addWidget(m_truncationLabel, 0, Qt::AlignLeft);
     main->addWidget(buttonRow, 0, Qt::AlignLeft);
     setFixedSize(popoverWidth, minimumHeight);
+}
+
+void ApprovalPopoverController::relocalize()
+{
+    m_denyButton->setText(localized("approval.deny"));
+    m_terminalButton->setText(localized("approval.terminal"));
+    m_allowButton->setText(localized("approval.allow"));
 }
 
 QColor ApprovalPopoverController::toneColour(SummaryLine::Tone tone, QPalette const& palette)
@@ -309,6 +317,8 @@ void ApprovalPopoverController::fitSummaryHeight()
 
 void ApprovalPopoverController::render(std::vector<ApprovalRequest> const& requests, std::optional<std::string> const& selectedID)
 {
+    // The window outlives language changes, and is built before the stored language is read.
+    relocalize();
     ApprovalRequest const* shown = PupnikCore::ApprovalPopover::pick(requests, selectedID);
     m_listBox->setVisible(requests.size() >= 2);
     rebuildList(requests, shown);

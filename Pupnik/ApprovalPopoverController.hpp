@@ -57,6 +57,8 @@ public:
     void present() override;
     void focusDeny() override;
     void dismiss() override;
+    // Labels the buttons in the current language.
+    void relocalize();
 
     // The summary as the text view shows it: monospaced, one colour per line by its diff role. The
     // document lays out as plain text.

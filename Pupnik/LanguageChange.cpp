@@ -20,6 +20,8 @@ void LanguageChange::apply(std::optional<PupnikCore::Language> language) const
         refreshPetTooltip();
     if (relocalizeOnboarding)
         relocalizeOnboarding();
+    if (relocalizeApprovalPopover)
+        relocalizeApprovalPopover();
 }
 
 }

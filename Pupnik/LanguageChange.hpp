@@ -25,6 +25,8 @@ struct LanguageChange {
     std::function<void()> refreshPetTooltip;
     // Whether or not the window is shown, so it opens in the new language later.
     std::function<void()> relocalizeOnboarding;
+    // The approval popover may be open while the language changes.
+    std::function<void()> relocalizeApprovalPopover;
 
     void apply(std::optional<PupnikCore::Language> language) const;
 };

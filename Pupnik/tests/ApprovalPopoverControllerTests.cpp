@@ -2,6 +2,7 @@
 
 #include "app-core/ApprovalTexts.hpp"
 #include "app-core/Localized.hpp"
+#include "app-core/Localizer.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -150,6 +151,26 @@ TEST(ApprovalPopoverController, OneRequestShowsNoList)
     EXPECT_EQ(h.controller->denyButton()->text(), q(PupnikCore::localized("approval.deny")));
     EXPECT_EQ(h.controller->terminalButton()->text(), q(PupnikCore::localized("approval.terminal")));
     EXPECT_EQ(QApplication::focusWidget(), h.controller->denyButton());
+}
+
+TEST(ApprovalPopoverController, ButtonsFollowTheLanguageChosenAfterTheWindowWasBuilt)
+{
+    auto& localizer = PupnikCore::Localizer::shared();
+    auto const before = localizer.choice();
+    std::vector<std::string> const english { "en-US" };
+    localizer.setChoice(PupnikCore::Language::en, english);
+    Harness h;
+    // As at start with a stored language: the window exists before the language is read.
+    localizer.setChoice(PupnikCore::Language::de, english);
+    h.open({ bashRequest("a") });
+    std::vector<QString> const german { h.controller->denyButton()->text(), h.controller->terminalButton()->text(), h.controller->allowButton()->text() };
+    localizer.setChoice(PupnikCore::Language::fr, english);
+    h.controller->relocalize();
+    std::vector<QString> const french { h.controller->denyButton()->text(), h.controller->terminalButton()->text(), h.controller->allowButton()->text() };
+    localizer.setChoice(before, english);
+
+    EXPECT_EQ(german, (std::vector<QString> { q("Ablehnen"), q("Terminal öffnen"), q("Erlauben") }));
+    EXPECT_EQ(french[0], q("Refuser"));
 }
 
 TEST(ApprovalPopoverController, TwoRequestsListBothAndARowSelects)

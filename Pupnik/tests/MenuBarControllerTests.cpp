@@ -514,8 +514,9 @@ TEST(MenuBarController, ALanguageChangeRebuildsEveryRowInTheNewLanguage)
     };
     change.refreshPetTooltip = [&] { steps.push_back("tooltip"); };
     change.relocalizeOnboarding = [&] { steps.push_back("onboarding"); };
+    change.relocalizeApprovalPopover = [&] { steps.push_back("popover"); };
     change.apply(Language::de);
-    EXPECT_EQ(steps, (std::vector<std::string> { "store de", "model", "tooltip", "onboarding" }));
+    EXPECT_EQ(steps, (std::vector<std::string> { "store de", "model", "tooltip", "onboarding", "popover" }));
     EXPECT_EQ(f.localizer.language(), Language::de);
     EXPECT_EQ(f.rows().size->text().toStdString(), "Größe");
     EXPECT_EQ(f.rows().language->text().toStdString(), "Sprache (Deutsch)");
