@@ -48,8 +48,10 @@ void ConnectionActions::connect()
     auto report = install();
     if (!report)
         return;
-    m_alerts.run(Alert::notice(localized("connect.done.title"),
-        localizedFormat("connect.done.body", { report->settingsPath, report->backupPath }), Alert::Style::informational));
+    auto body = report->backupPath == PupnikCore::ClaudeConnector::noBackup
+        ? localizedFormat("connect.done.body.noBackup", { report->settingsPath })
+        : localizedFormat("connect.done.body", { report->settingsPath, report->backupPath });
+    m_alerts.run(Alert::notice(localized("connect.done.title"), body, Alert::Style::informational));
 }
 
 void ConnectionActions::updateHooks()

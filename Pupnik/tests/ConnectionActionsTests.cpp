@@ -104,6 +104,19 @@ TEST_F(ConnectionHome, ConnectAndUpdateReportTheirOutcomeAfterOneTick)
     }
 }
 
+TEST_F(ConnectionHome, ConnectingWithoutAPreviousFileSaysThereIsNoBackup)
+{
+    fs::remove(settingsFile());
+    ScriptedAlertPresenter alerts;
+    auto hooks = connector();
+    ConnectionActions actions(hooks, paths(), {}, alerts);
+    actions.connect();
+    ASSERT_EQ(alerts.shown().size(), 1u);
+    EXPECT_EQ(alerts.shown()[0].text, localizedFormat("connect.done.body.noBackup", { settingsFile().string() }));
+    EXPECT_EQ(alerts.shown()[0].text.find("\xE2\x80\x94"), std::string::npos) << "no dash where a backup's path would be";
+    hooks.uninstall(true);
+}
+
 TEST_F(ConnectionHome, SuccessTextsNameTheSettingsFileTheBackupAndTheWait)
 {
     ScriptedAlertPresenter alerts;
