@@ -1,5 +1,6 @@
 #include "Pupnik/MenuBarController.hpp"
 
+#include "Pupnik/MenuBarIcon.hpp"
 #include "Pupnik/QuotaBarImage.hpp"
 
 #include "PawletKit/Date.hpp"
@@ -38,16 +39,6 @@ QIcon mixedMark()
     painter.drawRoundedRect(QRectF(4, 7, 8, 2), 1, 1);
     painter.end();
     return QIcon(QPixmap::fromImage(image));
-}
-
-QImage tinted(QImage image, QColor const& colour)
-{
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-    painter.fillRect(image.rect(), colour);
-    painter.end();
-    return image;
 }
 
 }
@@ -514,7 +505,7 @@ void MenuBarController::setBadge(bool badge)
     QColor const colour = panelTextColour();
     QIcon icon;
     for (int scale : { 1, 2 }) {
-        QImage image = tinted(m_drawIcon(m_iconSprite, badge, scale), colour);
+        QImage image = MenuBarIcon::tinted(m_drawIcon(m_iconSprite, badge, scale), colour);
         image.setDevicePixelRatio(scale);
         icon.addPixmap(QPixmap::fromImage(image));
     }

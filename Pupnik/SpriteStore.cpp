@@ -326,6 +326,7 @@ QImage SpriteStore::menuBarIconImage(std::optional<QImage> const& sprite, bool b
         painter.setBrush(Qt::black);
         painter.drawEllipse(dot.adjusted(-1.5, -1.5, 1.5, 1.5));
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        painter.setBrush(MenuBarIcon::badgeColour());
         painter.drawEllipse(dot);
     }
     painter.end();
@@ -349,16 +350,8 @@ void SpriteStore::writeIconPNG(std::optional<MenuBarIcon> const& icon, std::file
     painter.scale(scale, scale);
     painter.fillRect(QRectF(0, 0, 44, 24), QColor::fromRgbF(0.96f, 0.96f, 0.96f));
     painter.fillRect(QRectF(44, 0, 44, 24), QColor::fromRgbF(0.12f, 0.12f, 0.12f));
-    auto tinted = [&](QColor colour) {
-        QImage copy = icon->doubled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        QPainter tint(&copy);
-        tint.setCompositionMode(QPainter::CompositionMode_SourceAtop);
-        tint.fillRect(copy.rect(), colour);
-        tint.end();
-        return copy;
-    };
-    painter.drawImage(QRectF(12, 3, 20, 18), tinted(Qt::black));
-    painter.drawImage(QRectF(56, 3, 20, 18), tinted(Qt::white));
+    painter.drawImage(QRectF(12, 3, 20, 18), MenuBarIcon::tinted(icon->doubled, Qt::black));
+    painter.drawImage(QRectF(56, 3, 20, 18), MenuBarIcon::tinted(icon->doubled, Qt::white));
     painter.end();
     canvas.save(QString::fromStdString(url.string()), "PNG");
 }

@@ -1,11 +1,16 @@
 #include "PawletKit/tests/TestSupport.hpp"
+#include "Pupnik/MenuBarIcon.hpp"
 #include "Pupnik/SpriteStore.hpp"
 #include "Pupnik/tests/SpriteFolder.hpp"
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
 
 using namespace Pupnik;
 using Pupnik::Tests::SpriteFolder;
@@ -240,31 +245,85 @@ TEST(SpriteStore, TheTrayIconIsASilhouetteWithAnOptionalBadge)
 {
     QImage square(100, 100, QImage::Format_ARGB32_Premultiplied);
     square.fill(QColor(200, 120, 40));
+    enum class Ink { clear,
+        black,
+        badge };
     struct Case {
         char const* name;
         std::optional<QImage> sprite;
         bool badge;
-        // Points from the icon's lower left and whether each is opaque black.
-        std::vector<std::tuple<double, double, bool>> probes;
+        // Points from the icon's lower left and what each shows.
+        std::vector<std::tuple<double, double, Ink>> probes;
     };
     Case const cases[] {
-        { "no sprite", std::nullopt, false, { { 8, 7, true }, { 14.5, 10.5, true }, { 1, 16, false }, { 16.5, 3.5, false } } },
-        { "no sprite, badge", std::nullopt, true, { { 8, 7, true }, { 16.5, 3.5, true } } },
+        { "no sprite", std::nullopt, false, { { 8, 7, Ink::black }, { 14.5, 10.5, Ink::black }, { 1, 16, Ink::clear }, { 16.5, 3.5, Ink::clear } } },
+        { "no sprite, badge", std::nullopt, true, { { 8, 7, Ink::black }, { 16.5, 3.5, Ink::badge } } },
         // A square sprite fits 17 × 17 points, centred, 1 point above the bottom.
-        { "sprite", square, false, { { 10, 9, true }, { 12.9, 3.5, true }, { 1, 9, false }, { 10, 0.5, false } } },
-        { "sprite, badge", square, true, { { 10, 9, true }, { 16.5, 3.5, true }, { 12.9, 3.5, false } } },
+        { "sprite", square, false, { { 10, 9, Ink::black }, { 12.9, 3.5, Ink::black }, { 1, 9, Ink::clear }, { 10, 0.5, Ink::clear } } },
+        { "sprite, badge", square, true, { { 10, 9, Ink::black }, { 16.5, 3.5, Ink::badge }, { 12.9, 3.5, Ink::clear } } },
     };
     for (auto const& c : cases) {
         MenuBarIcon icon = SpriteStore::menuBarIcon(c.sprite, c.badge);
         EXPECT_EQ(icon.normal.size(), QSize(20, 18));
         ASSERT_EQ(icon.doubled.size(), QSize(40, 36));
-        for (auto [x, y, black] : c.probes) {
+        for (auto [x, y, ink] : c.probes) {
             QColor pixel = QColor::fromRgba(icon.doubled.pixel(int(x * 2), int((18 - y) * 2)));
-            if (black) {
+            switch (ink) {
+            case Ink::black:
                 EXPECT_GT(pixel.alpha(), 200) << c.name << " at " << x << "," << y;
                 EXPECT_LT(pixel.red() + pixel.green() + pixel.blue(), 30) << c.name << " at " << x << "," << y;
-            } else {
+                break;
+            case Ink::badge:
+                EXPECT_EQ(pixel, MenuBarIcon::badgeColour()) << c.name << " at " << x << "," << y;
+                break;
+            case Ink::clear:
                 EXPECT_LT(pixel.alpha(), 60) << c.name << " at " << x << "," << y;
+                break;
+            }
+        }
+    }
+}
+
+namespace {
+
+// Relative luminance contrast, as for text on a background.
+double contrast(QColor const& a, QColor const& b)
+{
+    auto luminance = [](QColor const& c) {
+        auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    double const la = luminance(a);
+    double const lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+}
+
+TEST(SpriteStore, TheBadgeStandsOutAt24PixelsOnDarkAndLightPanels)
+{
+    struct Panel {
+        char const* name;
+        QColor ground;
+        QColor text;
+    };
+    for (auto const& panel : { Panel { "light", QColor(0xf2, 0xf2, 0xf2), Qt::black }, Panel { "dark", QColor(0x1e, 0x1e, 0x1e), Qt::white } }) {
+        for (bool const badge : { false, true }) {
+            QImage const icon = MenuBarIcon::tinted(SpriteStore::menuBarIconImage(std::nullopt, badge, 2), panel.text);
+            // As a tray 24 pixels high shows it.
+            QImage shown(27, 24, QImage::Format_ARGB32_Premultiplied);
+            shown.fill(panel.ground);
+            QPainter painter(&shown);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRectF(0, 0, 27, 24), icon);
+            painter.end();
+            // The badge's centre, 16.5 × 3.5 points from the lower left.
+            QColor const centre = shown.pixelColor(int(16.5 * 24 / 18), int((18 - 3.5) * 24 / 18));
+            if (badge) {
+                EXPECT_GT(contrast(centre, panel.ground), 3.0) << panel.name;
+                EXPECT_GT(contrast(centre, panel.text), 3.0) << panel.name << ": the badge must not read as part of the dog";
+            } else {
+                EXPECT_LT(contrast(centre, panel.ground), 1.2) << panel.name;
             }
         }
     }
