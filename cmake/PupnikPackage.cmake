@@ -19,6 +19,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Qt's X11 platform plugin is loaded at run time, so no library dependency names it.
 set(PUPNIK_PACKAGE_EXTRA_DEPENDS "qt6-qpa-plugins")
+# The language menu names every language in its own script: Han, kana and Hangul, Thai and
+# Devanagari need fonts a desktop may lack, or those names show as boxes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-noto-cjk, fonts-thai-tlwg | fonts-noto-core, fonts-lohit-deva | fonts-noto-core")
 # CPack's own dpkg-shlibdeps run takes minutes; the project's config file runs it once on the two
 # programs when cpack starts.
 set(PUPNIK_PACKAGE_PROGRAMS "$<TARGET_FILE:Pupnik>;$<TARGET_FILE:pupnik-agent>")
