@@ -6,7 +6,8 @@ install(DIRECTORY ${PUPNIK_SHARE_DIR}/ DESTINATION share/pupnik)
 install(FILES ${PUPNIK_ICON} DESTINATION share/icons/hicolor/256x256/apps)
 # The entry names the installed program, whose prefix is only known when installing.
 install(CODE "
-  set(PUPNIK_EXECUTABLE \"\${CMAKE_INSTALL_PREFIX}/bin/Pupnik\")
-  configure_file(\"${CMAKE_SOURCE_DIR}/resources/desktop/pupnik.desktop.in\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/applications/pupnik.desktop\" @ONLY)
+  include(\"${CMAKE_SOURCE_DIR}/cmake/PupnikDesktopEntry.cmake\")
+  pupnik_write_desktop_entry(\"${CMAKE_SOURCE_DIR}/resources/desktop/pupnik.desktop.in\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/applications/pupnik.desktop\" \"\${CMAKE_INSTALL_PREFIX}/bin/Pupnik\")
   message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/share/applications/pupnik.desktop\")
 ")

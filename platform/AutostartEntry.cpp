@@ -5,6 +5,7 @@
 #include "platform/ConfigHome.hpp"
 #include "platform/UserFile.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -104,6 +105,11 @@ std::optional<std::string> AutostartEntry::execValue(std::filesystem::path const
     auto const& path = program.native();
     if (!program.is_absolute())
         return std::nullopt;
+    // Quoted only when it holds a character the Exec key reserves: xdg-open on a desktop it does not
+    // know takes quotes for part of the program's name.
+    if (path.find_first_of(reservedInExec) == std::string::npos && path.find('%') == std::string::npos
+        && std::none_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        return path;
     // Quoting rules of the Exec key: inside double quotes, '"', '`', '$' and '\' take a backslash.
     // The value as a whole is then a string value, whose escaping is undone first, so every one of
     // those backslashes is written twice. A '%' would have to be doubled, and GLib then looks for

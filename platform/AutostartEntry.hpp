@@ -42,7 +42,10 @@ public:
     // The whole entry for the program; nothing for a path that is not absolute or holds control
     // characters or '%', which desktop entries cannot carry reliably.
     static std::optional<std::string> contents(std::filesystem::path const& program);
-    // The Exec value that runs the program with no arguments: the path as one quoted argument.
+    // What the Desktop Entry rules reserve in an Exec argument: an argument holding one is quoted.
+    static constexpr std::string_view reservedInExec = " \t\n\"'\\><~|&;$*?#()`";
+    // The Exec value that runs the program with no arguments: the path as one argument, quoted
+    // only when it needs to be.
     static std::optional<std::string> execValue(std::filesystem::path const& program);
 
 private:

@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ clang clang-format pkg-config ccache
   qt6-base-dev qt6-multimedia-dev libx11-dev libxcb-shape0-dev libxcb-image0-dev
   pulseaudio pulseaudio-utils
-  xvfb xauth icewm x11-utils xdotool imagemagick jq xterm xcompmgr oneko
+  xvfb xauth icewm x11-utils xdotool imagemagick jq xterm xcompmgr oneko xdg-utils
   nlohmann-json3-dev libutf8proc-dev
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   dpkg-dev

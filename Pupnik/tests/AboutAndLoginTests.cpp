@@ -98,7 +98,7 @@ TEST_F(Login, TogglingWritesAndRemovesTheAutostartEntry)
     about.toggleLogin();
     EXPECT_EQ(AutostartEntry(autostartFile()).status(), AutostartEntry::Status::enabled);
     auto entry = readFile(autostartFile());
-    EXPECT_NE(entry.find("\nExec=\"" + program().string() + "\"\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nExec=" + AutostartEntry::execValue(program()).value_or("?") + "\n"), std::string::npos) << entry;
     EXPECT_EQ(TestSupport::fileMode(autostartFile()), 0644u);
 
     about.toggleLogin();

@@ -40,12 +40,21 @@ for name in $(tr ',' '\n' <<<"$depends" | sed 's/(.*)//; s/|.*//; s/ //g'); do
   dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" || fail "Depends names $name, which no installed package provides"
 done
 ((failures == 0)) && pass "Depends: $depends"
+# The fonts that draw the language menu's Chinese, Japanese, Korean, Thai and Hindi names.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for needed in fonts-noto-cjk fonts-thai-tlwg fonts-lohit-deva; do
+  grep -qE "(^|, | \| )$needed( |,|$)" <<<"$recommends" || fail "Recommends lacks $needed: $recommends"
+done
+for name in $(tr ',|' '\n\n' <<<"$recommends" | sed 's/(.*)//; s/ //g'); do
+  apt-cache show "$name" >/dev/null 2>&1 || fail "Recommends names $name, which apt does not know"
+done
+((failures == 0)) && pass "Recommends: $recommends"
 
 # 4. Unpacked into a scratch root, the desktop entry names the packaged program.
 root=$work/root
 dpkg-deb -x "$deb" "$root" || { fail "dpkg-deb -x failed"; finish; }
 entry=$root/usr/share/applications/pupnik.desktop
-grep -qxF 'Exec="/usr/bin/Pupnik" %u' "$entry" || fail "the entry's Exec line is $(grep '^Exec=' "$entry")"
+grep -qxF 'Exec=/usr/bin/Pupnik %u' "$entry" || fail "the entry's Exec line is $(grep '^Exec=' "$entry")"
 grep -qxF 'MimeType=x-scheme-handler/pupnik;' "$entry" || fail "the entry does not take pupnik: URLs"
 grep -qxF 'Icon=pupnik' "$entry" || fail "the entry names no icon"
 if command -v desktop-file-validate >/dev/null; then

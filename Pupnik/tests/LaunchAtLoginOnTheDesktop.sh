@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Start at Login from the tray menu of an installed copy on an X11 desktop whose window manager has
-# a tray (run inside scripts/with-desktop.sh): the build tree is installed under a temporary prefix,
-# the installed program runs from there, and choosing the menu row writes the user's autostart
-# entry naming that program; choosing it again removes the entry.
+# Start at Login and "pupnik:" links through an installed copy on an X11 desktop whose window manager
+# has a tray (run inside scripts/with-desktop.sh): the build tree is installed under a temporary
+# prefix, the installed program runs from there, and choosing the menu row writes the user's
+# autostart entry naming that program; choosing it again removes the entry. The real xdg-open, on a
+# desktop it does not know, opens a link through the installed entry and reaches the running pet.
 # Usage: LaunchAtLoginOnTheDesktop.sh <cmake> <build folder>
 set -uo pipefail
 cmake=$1
@@ -10,12 +11,13 @@ build=$2
 source "$(dirname "$0")/DesktopTestSupport.sh"
 
 # 1. An installed copy: program, agent tool, resources and the desktop's entry, all under the prefix.
-# names_program FILE: the desktop entry's Exec line starts the installed program, quoted or not.
+# names_program FILE: the desktop entry's Exec line starts the installed program, unquoted: the
+# scratch path holds no character the Exec key reserves, and xdg-open would take quotes for a name.
 names_program() {
   local command
   command=$(grep -m1 '^Exec=' "$1" 2>/dev/null) || return 1
   command=${command#Exec=}
-  [[ $command == "\"$pupnik\""* || $command == "$pupnik" || $command == "$pupnik "* ]]
+  [[ $command == "$pupnik" || $command == "$pupnik "* ]]
 }
 prefix=$work/prefix
 pupnik=$prefix/bin/Pupnik
@@ -32,7 +34,7 @@ names_program "$prefix/share/applications/pupnik.desktop" || fail "the installed
 pass "installed under $prefix"
 
 use_private_home
-export PUPNIK_SKIP_ONBOARDING=1 LANGUAGE=en LANG=C.UTF-8 LC_ALL=C.UTF-8
+export PUPNIK_SKIP_ONBOARDING=1 LANGUAGE=en LANG=C.UTF-8 LC_ALL=C.UTF-8 PUPNIK_DEBUG_FRAME_FILE=$work/frame
 # No session bus: the tray is the window manager's own.
 unset DBUS_SESSION_BUS_ADDRESS
 entry=$XDG_CONFIG_HOME/autostart/pupnik.desktop
@@ -70,7 +72,28 @@ removed() { [[ ! -e $entry ]]; }
 if wait_for 15 removed; then pass "choosing Start at Login again removed the entry"; else fail "the autostart entry is still there: $(cat "$entry")"; fi
 never_within 1 alert_shown || fail "Start at Login showed an alert"
 
-# 4. Connect from the agents list: the installed program finds its own agent tool and installs it.
+# 4. xdg-open on this desktop, which it does not recognise, opens a link through the installed entry
+# (found under the prefix, as the user's default for the scheme); the later start it runs hands the
+# link to the running pet.
+clip_is() { [[ $(sed -n 's/.* clip=\([a-z]*\).*/\1/p' "$work/frame" 2>/dev/null) == "$1" ]]; }
+if command -v xdg-open >/dev/null && command -v xdg-mime >/dev/null; then
+  export XDG_DATA_DIRS=$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
+  unset XDG_CURRENT_DESKTOP DESKTOP_SESSION
+  xdg-mime default pupnik.desktop x-scheme-handler/pupnik
+  handler=$(xdg-mime query default x-scheme-handler/pupnik)
+  [[ $handler == pupnik.desktop ]] || fail "xdg-mime names $handler for pupnik: links"
+  opened=0
+  timeout 60 xdg-open pupnik://demo/sick >"$work/xdg-open.log" 2>&1 || opened=$?
+  if ((opened == 0)) && wait_for 30 clip_is sick; then
+    pass "xdg-open pupnik://demo/sick reached the running pet through $(grep -m1 '^Exec=' "$prefix/share/applications/pupnik.desktop")"
+  else
+    fail "xdg-open exited with $opened ($(cat "$work/xdg-open.log")), and the pet's clip is $(sed -n 's/.* clip=\([a-z]*\).*/\1/p' "$work/frame")"
+  fi
+else
+  fail "xdg-open is missing: scripts/install-deps.sh installs xdg-utils"
+fi
+
+# 5. Connect from the agents list: the installed program finds its own agent tool and installs it.
 open_menu || fail "the menu did not open for connect"
 keys Up Up Up Up Up Right Return
 connected() { grep -qs 'pupnik-agent' "$HOME/.claude/settings.json"; }

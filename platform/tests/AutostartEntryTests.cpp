@@ -25,22 +25,26 @@ TEST(AutostartEntry, LivesInTheUsersAutostartFolder)
         EXPECT_EQ(AutostartEntry::defaultFile(test.environment), test.file);
 }
 
-TEST(AutostartEntry, ExecQuotesThePathAsOneArgument)
+TEST(AutostartEntry, ExecQuotesThePathOnlyWhenItNeedsIt)
 {
     struct Case {
         std::string path;
         std::optional<std::string> exec;
     };
     Case const cases[] = {
-        { "/usr/bin/Pupnik", R"("/usr/bin/Pupnik")" },
+        { "/usr/bin/Pupnik", "/usr/bin/Pupnik" },
+        { "/opt/p-1.2_x+y=z,@/Pupnik", "/opt/p-1.2_x+y=z,@/Pupnik" },
         { "/home/u/My Apps/bin/Pupnik", R"("/home/u/My Apps/bin/Pupnik")" },
+        { "/home/u/it's/Pupnik", R"("/home/u/it's/Pupnik")" },
+        { "/a~b/Pupnik", R"("/a~b/Pupnik")" },
+        { "/a;b/Pupnik", R"("/a;b/Pupnik")" },
         // Escaped for the quoted argument, and each of those backslashes again for the string value
         // (each of these was started through such an entry by GLib's launcher).
         { R"(/a"b/Pupnik)", R"("/a\\"b/Pupnik")" },
         { "/a$HOME/Pupnik", R"("/a\\$HOME/Pupnik")" },
         { "/a`id`/Pupnik", R"("/a\\`id\\`/Pupnik")" },
         { R"(/a\b/Pupnik)", R"("/a\\\\b/Pupnik")" },
-        { "/opt/Пупник/Pupnik", R"("/opt/Пупник/Pupnik")" },
+        { "/opt/Пупник/Pupnik", "/opt/Пупник/Pupnik" },
         { "bin/Pupnik", std::nullopt },
         { "", std::nullopt },
         { "/a\nExec=/bin/evil", std::nullopt },
@@ -93,7 +97,7 @@ TEST(AutostartEntry, EnableAndDisable)
     entry.disable();
     entry.enable("/opt/pupnik/bin/Pupnik");
     EXPECT_EQ(readFile(file),
-        "[Desktop Entry]\nType=Application\nName=Pupnik\nExec=\"/opt/pupnik/bin/Pupnik\"\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+        "[Desktop Entry]\nType=Application\nName=Pupnik\nExec=/opt/pupnik/bin/Pupnik\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
     EXPECT_EQ(TestSupport::fileMode(file), 0644u);
     EXPECT_EQ(entry.status(), Status::enabled);
 
