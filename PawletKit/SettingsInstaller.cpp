@@ -361,6 +361,8 @@ std::string hookCommand(std::string_view agentPath, HookSpec const& registration
     return hookCommand(agentPath, registration.event, matcherOf(registration));
 }
 
+bool isOwnCommandText(std::string_view command) { return matchesOwnCommand(command); }
+
 bool isOwnCommand(JSON::Value const* value)
 {
     if (!value || !value->is_string())

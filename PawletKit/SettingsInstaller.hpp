@@ -53,6 +53,7 @@ std::string hookCommand(std::string_view agentPath, HookSpec const& spec);
 // (bare or quoted) ending in "/pupnik-agent", then "hook" with an event and an optional matcher, or
 // "statusline". A command that runs the tool among words of its own is the user's.
 bool isOwnCommand(JSON::Value const* value);
+bool isOwnCommandText(std::string_view command);
 
 // A group's "matcher", trimmed of spaces and tabs, against the wanted one; an empty matcher is none.
 bool groupMatches(JSON::Value const& group, std::optional<std::string_view> matcher);

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -267,7 +268,15 @@ StatusLineForwarder::Outcome StatusLineForwarder::run(std::string const& command
     {
         SpawnSetup setup(inputRead.get(), outputWrite.get());
         char const* arguments[] = { "/bin/sh", "-c", command.c_str(), nullptr };
-        int error = ::posix_spawn(&pid, "/bin/sh", &setup.actions, &setup.attributes, const_cast<char* const*>(arguments), environ);
+        std::string const mark = std::string(forwardedMark) + "=1";
+        std::vector<char*> environment;
+        for (char** entry = environ; entry && *entry; ++entry) {
+            if (!std::string_view(*entry).starts_with(std::string(forwardedMark) + "="))
+                environment.push_back(*entry);
+        }
+        environment.push_back(const_cast<char*>(mark.c_str()));
+        environment.push_back(nullptr);
+        int error = ::posix_spawn(&pid, "/bin/sh", &setup.actions, &setup.attributes, const_cast<char* const*>(arguments), environment.data());
         if (error != 0) {
             outcome.result = Result::spawnFailed;
             outcome.error = errorText(error);

@@ -37,6 +37,9 @@ public:
     // A status line is one short line; anything past this is read and dropped.
     static constexpr size_t maxOutputBytes = 1'048'576;
 
+    // Set for the command: a status line that runs our tool again is not forwarded a second time.
+    static constexpr std::string_view forwardedMark = "PUPNIK_STATUS_LINE_FORWARDED";
+
     static Outcome run(std::string const& command, std::string_view input, int64_t timeoutMs);
 };
 

@@ -6,7 +6,7 @@
 #include "agent-tool/StatusLineForwarder.hpp"
 
 #include "PawletKit/AgentConfig.hpp"
-#include "PawletKit/Paths.hpp"
+#include "PawletKit/SettingsInstaller.hpp"
 #include "PawletKit/SpoolEvent.hpp"
 #include "PawletKit/Text.hpp"
 
@@ -61,8 +61,14 @@ int run(AgentContext const& context)
     std::string command = trimmed(*config->forwardStatusLine);
     if (command.empty())
         return 0;
-    if (command.find(PawletKit::Paths::agentToolName) != std::string::npos) {
+    // Only our own whole command is refused, by the connector's rule: a user's line that runs a tool
+    // of the same name among words of its own is theirs. Should it still reach us, the mark stops it.
+    if (PawletKit::SettingsInstaller::isOwnCommandText(command)) {
         context.log().append("refusing to forward to ourselves: " + PawletKit::Text::prefix(command, loggedCommandCharacters));
+        return 0;
+    }
+    if (context.environment().contains(std::string(StatusLineForwarder::forwardedMark))) {
+        context.log().append("refusing to forward again from inside a forwarded status line: " + PawletKit::Text::prefix(command, loggedCommandCharacters));
         return 0;
     }
     return forward(context, command, bytes, timeoutMs(context.environment()));

@@ -122,13 +122,31 @@ TEST_F(StatusLine, ForwardsWhateverElseTheApplicationKeepsInTheConfiguration)
 
 TEST_F(StatusLine, RefusesToForwardToItself)
 {
-    std::string command = std::string(PUPNIK_AGENT_PATH) + " statusline";
-    configure(command);
-    auto outcome = run();
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.standardOutput, "");
-    expectRecorded();
-    EXPECT_EQ(SupportFiles::logMessages(support()), std::vector<std::string> { "refusing to forward to ourselves: " + command.substr(0, 120) });
+    std::string const own = std::string(PUPNIK_AGENT_PATH) + " statusline";
+    std::string const compound = "echo done; " + own;
+    struct Case {
+        std::string command;
+        std::map<std::string, std::string> environment;
+        std::string printed;
+        std::string logged;
+    };
+    Case const cases[] {
+        { own, {}, "", "refusing to forward to ourselves: " + own.substr(0, 120) },
+        // The user's line runs a tool of our name among words of its own: theirs, and run.
+        { "echo done; /nonexistent/bin/pupnik-agent statusline 2>/dev/null; true", {}, "done\n", "" },
+        // Run from inside a line we forward, nothing is forwarded a second time.
+        { compound, { { "PUPNIK_STATUS_LINE_FORWARDED", "1" } }, "", "refusing to forward again from inside a forwarded status line: " + compound.substr(0, 120) },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.command);
+        fs::remove_all(support());
+        configure(c.command);
+        auto outcome = run(c.environment);
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.standardOutput, c.printed);
+        expectRecorded();
+        EXPECT_EQ(SupportFiles::logMessages(support()), c.logged.empty() ? std::vector<std::string> {} : std::vector<std::string> { c.logged });
+    }
 }
 
 TEST_F(StatusLine, HangingCommandAndItsChildrenAreStopped)

@@ -4,6 +4,7 @@
 #include "PawletKit/AgentConfig.hpp"
 #include "PawletKit/SettingsInstaller.hpp"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -355,6 +356,38 @@ TEST_F(Connector, TheUsersCommandsAroundOursSurviveConnectAndDisconnect)
 
     connector().uninstall(false);
     EXPECT_EQ(settings(), json::parse(original));
+}
+
+// While connected, the agent's status line is our command, which runs the user's: a line that
+// calls another program named like our tool is theirs and is printed; one that calls ours again
+// prints its own words once and stops there.
+TEST_F(Connector, TheUsersCompoundStatusLineIsPrintedWhileConnected)
+{
+    writeFile(home() / "bin" / "pupnik-agent", "#!/bin/sh\necho \"their tool: $1\"\n");
+    fs::permissions(home() / "bin" / "pupnik-agent", fs::perms::owner_all);
+    struct Case {
+        std::string userLine;
+        std::string printed;
+    };
+    Case const cases[] {
+        { "echo done; ~/bin/pupnik-agent statusline", "done\ntheir tool: statusline\n" },
+        { "echo outer; " + SettingsInstaller::shellQuote(agent()) + " statusline", "outer\n" },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.userLine);
+        writeFile(settingsFile(), json { { "statusLine", { { "type", "command" }, { "command", c.userLine } } } }.dump());
+        connector().install();
+        auto const ours = settings()["statusLine"]["command"].get<std::string>();
+        ASSERT_EQ(ours, SettingsInstaller::statuslineCommand(agent()));
+
+        auto const outputFile = home() / "printed.txt";
+        std::string const shell = "cd / && env -i HOME=" + SettingsInstaller::shellQuote(home().string()) + " PATH=/usr/bin:/bin /bin/sh -c "
+            + SettingsInstaller::shellQuote(ours) + " </dev/null >" + SettingsInstaller::shellQuote(outputFile.string());
+        EXPECT_EQ(std::system(shell.c_str()), 0);
+        EXPECT_EQ(readFile(outputFile), c.printed);
+        connector().uninstall(false);
+        EXPECT_EQ(settings()["statusLine"]["command"], c.userLine);
+    }
 }
 
 TEST_F(Connector, NoSettingsFileGetsOneWithOnlyOurEntriesAndNoBackup)
