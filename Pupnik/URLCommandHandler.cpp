@@ -20,8 +20,10 @@ void URLCommandHandler::handle(std::vector<PupnikCore::URL> const& urls) const
     using Kind = PupnikCore::URLCommand::Kind;
     for (auto const& url : urls) {
         auto const command = PupnikCore::URLCommand::from(url);
-        if (!command)
+        if (!command) {
+            Platform::Log::line("url: refused " + url.absoluteString() + ": it names no command");
             continue;
+        }
         switch (command->kind) {
         case Kind::demo:
             if (playDemo)

@@ -1,6 +1,7 @@
 #include "app-core/URL.hpp"
 
 #include <algorithm>
+#include <string>
 
 namespace PupnikCore {
 
@@ -75,16 +76,20 @@ std::optional<std::string> hostOfAuthority(std::string_view authority)
 
 }
 
-std::optional<URL> URL::parse(std::string_view text)
+std::variant<URL, std::string> URL::read(std::string_view text)
 {
-    if (text.empty() || text.size() > maxLength)
-        return std::nullopt;
-    if (!std::all_of(text.begin(), text.end(), isURLCharacter) || !hasValidEscapes(text))
-        return std::nullopt;
+    if (text.empty())
+        return std::string("it is empty");
+    if (text.size() > maxLength)
+        return "it is longer than " + std::to_string(maxLength) + " bytes (" + std::to_string(text.size()) + ")";
+    if (!std::all_of(text.begin(), text.end(), isURLCharacter))
+        return std::string("it holds a space, a control or non-ASCII byte, or a character a URL cannot hold unescaped");
+    if (!hasValidEscapes(text))
+        return std::string("a percent sign is not followed by two hexadecimal digits");
 
     auto colon = text.find(':');
     if (colon == std::string_view::npos || !isValidScheme(text.substr(0, colon)))
-        return std::nullopt;
+        return std::string("it has no scheme");
 
     URL url;
     url.m_text = std::string(text);
@@ -94,14 +99,14 @@ std::optional<URL> URL::parse(std::string_view text)
     if (auto hash = rest.find('#'); hash != std::string_view::npos) {
         auto fragment = rest.substr(hash + 1);
         if (fragment.find('#') != std::string_view::npos || hasBrackets(fragment))
-            return std::nullopt;
+            return std::string("its fragment holds \"#\", \"[\" or \"]\"");
         url.m_fragment = std::string(fragment);
         rest = rest.substr(0, hash);
     }
     if (auto question = rest.find('?'); question != std::string_view::npos) {
         auto query = rest.substr(question + 1);
         if (hasBrackets(query))
-            return std::nullopt;
+            return std::string("its query holds \"[\" or \"]\"");
         url.m_query = std::string(query);
         rest = rest.substr(0, question);
     }
@@ -110,14 +115,30 @@ std::optional<URL> URL::parse(std::string_view text)
         auto slash = rest.find('/');
         auto host = hostOfAuthority(rest.substr(0, slash));
         if (!host)
-            return std::nullopt;
+            return std::string("its host or port is malformed");
         url.m_host = std::move(host);
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
     }
     if (hasBrackets(rest))
-        return std::nullopt;
+        return std::string("its path holds \"[\" or \"]\"");
     url.m_path = std::string(rest);
     return url;
+}
+
+std::optional<URL> URL::parse(std::string_view text)
+{
+    auto read = URL::read(text);
+    if (auto* url = std::get_if<URL>(&read))
+        return std::move(*url);
+    return std::nullopt;
+}
+
+std::optional<std::string> URL::refusal(std::string_view text)
+{
+    auto read = URL::read(text);
+    if (auto* why = std::get_if<std::string>(&read))
+        return std::move(*why);
+    return std::nullopt;
 }
 
 }

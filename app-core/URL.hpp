@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace PupnikCore {
 
@@ -18,6 +19,8 @@ public:
     static constexpr size_t maxLength = 8192;
 
     static std::optional<URL> parse(std::string_view text);
+    // Why parse refuses the text, in words for a log line; nothing when it is a URL.
+    static std::optional<std::string> refusal(std::string_view text);
 
     std::string const& absoluteString() const { return m_text; }
     std::string const& scheme() const { return m_scheme; }
@@ -31,6 +34,7 @@ public:
 
 private:
     URL() = default;
+    static std::variant<URL, std::string> read(std::string_view text);
 
     std::string m_text;
     std::string m_scheme;

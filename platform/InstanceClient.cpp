@@ -48,7 +48,7 @@ InstanceClient::Outcome InstanceClient::handOver(
 {
     auto const message = InstanceMessage::encode(urls);
     if (!message)
-        return failure("the URLs cannot be handed over (at most 64, each without spaces or control characters)");
+        return failure("the URLs cannot be handed over (at most 64 URLs in 64 KiB, each without spaces or control characters)");
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
     if (socket.native().size() >= sizeof address.sun_path)

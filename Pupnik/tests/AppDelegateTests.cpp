@@ -773,6 +773,7 @@ TEST(AppDelegateURLCommands, UnknownCommandsAndShortURLsChangeNothing)
     auto const log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(log,
         "[Pupnik] unknown url pupnik://feed/dog\n"
+        "[Pupnik] url: refused pupnik://demo: it names no command\n"
         "[Pupnik] unknown demo state in pupnik://demo/dance\n"
         "[Pupnik] unknown url pupnik://debug/nothing\n");
     EXPECT_EQ(delegate.demoClip(), Clip::walk);
