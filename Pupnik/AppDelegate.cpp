@@ -541,6 +541,7 @@ void AppDelegate::setLanguage(std::optional<PupnikCore::Language> language)
     change.makeMenuModel = [this] { return makeMenuModel(); };
     change.refreshPetTooltip = [this] { refreshPetTooltip(); };
     change.relocalizeOnboarding = [this] { m_onboarding.relocalize(); };
+    change.relocalizeApprovalPopover = [this] { m_approvalPopoverWindow->relocalize(); };
     change.apply(language);
 }
 
@@ -745,6 +746,9 @@ void AppDelegate::openApprovalForDebug(std::vector<PawletKit::ApprovalRequest> c
             writeMenuSnapshot(*m_options.snapshotDir, "approve-popover");
             Platform::Log::line("debug: wrote approve-popover-menu.png to " + m_options.snapshotDir->string());
         }
+        auto& window = *m_approvalPopoverWindow;
+        Platform::Log::line("debug: approval buttons: " + window.denyButton()->text().toStdString() + " | " + window.terminalButton()->text().toStdString()
+            + " | " + window.allowButton()->text().toStdString());
         if (!m_options.debugApprove)
             return;
         bool const allow = *m_options.debugApprove == PawletKit::ApprovalDecision::allow;
