@@ -39,22 +39,22 @@ hover_pet() {
   wait_for 4 tooltip_shown
 }
 
+buttons_read() { sed -n 's/^\[Pupnik\] debug: approval buttons: //p' "$log" | tail -n 1; }
+buttons_are() { [[ $(buttons_read) == "$1" ]] && buttons_read; }
+answered_deny() { dead "$asked" && grep -q '"behavior": *"deny"' "$work/asked.answer"; }
+not_focused() { [[ $(xdotool getactivewindow 2>/dev/null) != "$(pet_window)" ]]; }
+
 "$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
-wait_for 30 pet_window >/dev/null || fail "Pupnik did not show its pet"
+expect 30 "the pet on the desktop" pet_window || finish
 
 # 1. An agent waits for its user; the pointer rests on the pet, which is not the active window.
 printf '%s' '{"session_id":"de-wait","cwd":"/tmp","hook_event_name":"Notification","notification_type":"agent_needs_input","message":"Claude needs your input"}' \
   | "$agent" hook Notification agent_needs_input
-if wait_for 30 hover_pet; then
-  pass "hovering the waiting pet showed its tooltip ($(tooltip_window))"
-  import -window root "$work/tooltip.png" 2>/dev/null
-else
-  fail "hovering the waiting pet showed no tooltip"
-fi
-active=$(xdotool getactivewindow 2>/dev/null)
-[[ -n $active && $active == "$(pet_window)" ]] && fail "the pet took the focus"
+expect --seen 'shown_windows | while read -r w; do echo "$w $(type_of "$w")"; done' 30 "a tooltip over the waiting pet" hover_pet \
+  && import -window root "$work/tooltip.png" 2>/dev/null
+expect 0 "the pet without the focus" not_focused
 xdotool mousemove 0 0
 
 # 2. A permission request opens the popover by itself; its buttons are read and Deny is pressed.
@@ -62,15 +62,9 @@ printf '%s' '{"session_id":"de-ask","cwd":"/tmp/project","hook_event_name":"Perm
   | "$agent" hook PermissionRequest >"$work/asked.answer" 2>"$work/asked.log" &
 asked=$!
 pids+=("$asked")
-wait_for 30 logged "[Pupnik] debug: approval buttons: " || fail "the popover's buttons were never read"
-buttons=$(sed -n 's/^\[Pupnik\] debug: approval buttons: //p' "$log" | tail -n 1)
-if [[ $buttons == "Ablehnen | Terminal öffnen | Erlauben" ]]; then pass "the popover's buttons read: $buttons"; else fail "the popover's buttons read: $buttons"; fi
-if wait_for 30 dead "$asked" && grep -q '"behavior": *"deny"' "$work/asked.answer"; then
-  pass "Ablehnen answered the request with deny"
-else
-  fail "the agent tool printed: $(cat "$work/asked.answer")"
-fi
-[[ -s $work/snapshots/approve-popover-menu.png ]] || fail "no capture of the popover"
+expect --seen buttons_read 30 "the popover's buttons in German" buttons_are "Ablehnen | Terminal öffnen | Erlauben"
+expect --seen 'cat "$work/asked.answer"' 30 "Ablehnen to answer the request with deny" answered_deny
+expect 10 "a capture of the popover" test -s "$work/snapshots/approve-popover-menu.png"
 
 quit_cleanly "$pupnik_pid"
 if [[ -n $keep ]]; then
