@@ -69,7 +69,7 @@ int toRunningInstance(PawletKit::Paths const& paths, PawletKit::Environment cons
     using Platform::InstanceMessage;
     std::vector<std::string> handed;
     size_t bytes = InstanceMessage::header.size() + 1;
-    for (auto const& url : urls) {
+    for (auto const& url : readableURLs(urls)) {
         if (handed.size() == InstanceMessage::maxURLs || bytes + url.size() + 1 > InstanceMessage::maxBytes) {
             logRefused(url, "a start hands over at most " + std::to_string(InstanceMessage::maxURLs) + " URLs in " + std::to_string(InstanceMessage::maxBytes / 1024) + " KiB");
             continue;
@@ -77,8 +77,10 @@ int toRunningInstance(PawletKit::Paths const& paths, PawletKit::Environment cons
         bytes += url.size() + 1;
         handed.push_back(url);
     }
-    if (handed.empty())
+    if (handed.empty()) {
+        Platform::Log::line("cannot hand the URLs to the running Pupnik: every one was refused");
         return 1;
+    }
     auto const outcome = Platform::InstanceClient::handOver(*socket.path, handed);
     if (!outcome.delivered) {
         Platform::Log::line("cannot hand the URLs to the running Pupnik: " + outcome.problem);

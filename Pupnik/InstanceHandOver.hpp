@@ -18,8 +18,8 @@ std::vector<std::string> urlArguments(std::span<char* const> arguments);
 // refused and why, and the rest are kept.
 std::vector<std::string> readableURLs(std::vector<std::string> const& urls);
 
-// Hands the URLs to the running application and says so on standard error. Those past what one
-// hand-over carries (InstanceMessage's bounds) are logged as refused; the others still go. The process's exit
+// Hands the URLs to the running application and says so on standard error. Those it cannot read or
+// past what one hand-over carries (InstanceMessage's bounds) are logged as refused; the others go. The process's exit
 // status: 0 when they arrived (or there were none to hand over), 1 with the reason otherwise.
 int toRunningInstance(PawletKit::Paths const& paths, PawletKit::Environment const& environment, std::vector<std::string> const& urls);
 

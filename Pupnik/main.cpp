@@ -36,7 +36,7 @@ int main(int argc, char** argv)
 {
     auto const environment = PawletKit::currentEnvironment();
     auto options = Pupnik::LaunchOptions::fromProcess();
-    auto const urls = Pupnik::InstanceHandOver::readableURLs(Pupnik::InstanceHandOver::urlArguments(std::span<char* const>(argv, static_cast<size_t>(argc))));
+    auto const urls = Pupnik::InstanceHandOver::urlArguments(std::span<char* const>(argv, static_cast<size_t>(argc)));
 
     // A later start passes its URLs on before anything else, so that it works without a display.
     if (PawletKit::ApplicationLock::isHeldElsewhere(options.paths))
@@ -94,7 +94,7 @@ int main(int argc, char** argv)
 
     delegate.applicationWillFinishLaunching();
     // The desktop hands the application's URLs over as arguments; they wait until launch has completed.
-    delegate.openURLs(urls);
+    delegate.openURLs(Pupnik::InstanceHandOver::readableURLs(urls));
     delegate.applicationDidFinishLaunching();
     application.exec();
     return 0;

@@ -70,6 +70,11 @@ later plain --
 later unsound -- "pupnik://demo/ happy"
 ((status == 1)) && grep -q "cannot hand the URLs to the running Pupnik" "$work/unsound.log" \
   && pass "URLs that cannot go over end the later start with 1 and a reason" || fail "an unsound URL ended the later start with $status: $(cat "$work/unsound.log")"
+# A URL far past what the application reads is refused by name and limit; the one beside it goes.
+later huge -- "pupnik://demo/$(head -c 102400 /dev/zero | tr '\0' a)" pupnik://demo/sick
+expect 0 "the later start to end with 0 after handing over the valid URL" test "$status" = 0
+expect --seen 'cat "$work/huge.log"' 0 "the 100 KB URL refused with the limit it broke" grep -q "^\[Pupnik\] url: refused pupnik://demo/a*…: it is longer than 8192 bytes (102414)$" "$work/huge.log"
+expect --seen 'echo "$(clip)"' 15 "the running pet to play the URL handed with it" clip_is sick
 alive "$pupnik_pid" || fail "the running pet ended"
 
 # 5. A start with a support folder of its own is another pet: it runs by itself.
