@@ -219,13 +219,16 @@ has_requests() { (($(request_count) == ${1:-1})); }
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 parent_of() { xwininfo -id "$1" -tree 2>/dev/null | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
 root_window() { xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p'; }
-# The tray icon: a shown window of ours that no window manager manages (no WM_STATE) and yet has
-# a parent other than the root, which only a tray gives it.
+# The tray icon: a shown window of ours that offers itself for embedding (_XEMBED_INFO), that no
+# window manager manages (no WM_STATE) and yet has a parent other than the root, which only a tray
+# gives it. A window the window manager is just taking in has a frame for a parent before it has its
+# WM_STATE, which is why the embedding is asked for as well.
 tray_window() {
   local w parent root
   root=$(root_window)
   for w in $(windows); do
     viewable "$w" || continue
+    xprop -id "$w" _XEMBED_INFO 2>/dev/null | grep -q ' = ' || continue
     xprop -id "$w" WM_STATE 2>/dev/null | grep -q 'window state' && continue
     parent=$(parent_of "$w")
     [[ -n $parent && $parent != "$root" ]] || continue
