@@ -61,44 +61,44 @@ nanoseconds() {
 # printed at its last try. Its status is the command's, for a check that cannot go on without it.
 # With SECONDS 0 the command is tried once, for what is settled already (a finished process's output).
 expect() {
-  local seen=
-  [[ $1 == --seen ]] && { seen=$2; shift 2; }
-  local bound=$1 what=$2
+  local _seen=
+  [[ $1 == --seen ]] && { _seen=$2; shift 2; }
+  local _bound=$1 _what=$2
   shift 2
-  local started deadline output=$work/.expect.out
-  started=$(date +%s%N)
-  deadline=$((started + $(nanoseconds "$bound")))
-  until "$@" >"$output" 2>&1; do
-    if (($(date +%s%N) > deadline)); then
-      [[ -n $seen ]] && eval "$seen" >"$output" 2>&1
-      fail "expected $what; gave up after ${bound} s; last seen: $(shown_text "$output")"
+  local _began _deadline _out=$work/.expect.out
+  _began=$(date +%s%N)
+  _deadline=$((_began + $(nanoseconds "$_bound")))
+  until "$@" >"$_out" 2>&1; do
+    if (($(date +%s%N) > _deadline)); then
+      [[ -n $_seen ]] && eval "$_seen" >"$_out" 2>&1
+      fail "expected $_what; gave up after ${_bound} s; last seen: $(shown_text "$_out")"
       return 1
     fi
     sleep 0.02
   done
-  pass "$what ($((($(date +%s%N) - started) / 1000000)) ms)$([[ -s $output ]] && echo ": $(shown_text "$output")")"
+  pass "$_what ($((($(date +%s%N) - _began) / 1000000)) ms)$([[ -s $_out ]] && echo ": $(shown_text "$_out")")"
 }
 # expect_never [--seen SHELL] SECONDS WHAT COMMAND...: for what must not happen, which no event marks
 # as settled: the command must fail at every try for SECONDS. When it succeeds the check fails naming
 # WHAT and what was seen then (the SHELL text, else the command's output).
 expect_never() {
-  local seen=
-  [[ $1 == --seen ]] && { seen=$2; shift 2; }
-  local bound=$1 what=$2
+  local _seen=
+  [[ $1 == --seen ]] && { _seen=$2; shift 2; }
+  local _bound=$1 _what=$2
   shift 2
-  local started deadline output=$work/.expect.out
-  started=$(date +%s%N)
-  deadline=$((started + $(nanoseconds "$bound")))
+  local _began _deadline _out=$work/.expect.out
+  _began=$(date +%s%N)
+  _deadline=$((_began + $(nanoseconds "$_bound")))
   while :; do
-    if "$@" >"$output" 2>&1; then
-      [[ -n $seen ]] && eval "$seen" >"$output" 2>&1
-      fail "expected $what; yet it happened after $((($(date +%s%N) - started) / 1000000)) ms; seen: $(shown_text "$output")"
+    if "$@" >"$_out" 2>&1; then
+      [[ -n $_seen ]] && eval "$_seen" >"$_out" 2>&1
+      fail "expected $_what; but after $((($(date +%s%N) - _began) / 1000000)) ms this was seen: $(shown_text "$_out")"
       return 1
     fi
-    (($(date +%s%N) > deadline)) && break
+    (($(date +%s%N) > _deadline)) && break
     sleep 0.05
   done
-  pass "$what (for ${bound} s)"
+  pass "$_what (for ${_bound} s)"
 }
 # A captured output on one line, cut short: what a verdict quotes.
 shown_text() {
@@ -121,6 +121,16 @@ quit_cleanly() {
   expect --seen 'echo "status $status$( ((status > 128)) && echo " (signal $((status - 128)))")"' 0 \
     "Pupnik's status 0 after SIGTERM" test "$status" -eq 0
 }
+
+# Pupnik's log, unless a script names another.
+log=$work/pupnik.log
+# logged TEXT [LOG]: the log holds TEXT (as it stands), printed; logged_like takes an extended regex.
+logged() { grep -m1 -F -- "$1" "${2:-$log}" 2>/dev/null; }
+logged_like() { grep -m1 -E -- "$1" "${2:-$log}" 2>/dev/null; }
+# The log's last lines, for a verdict to show.
+log_tail() { tail -n "${2:-3}" "${1:-$log}" 2>/dev/null; }
+# hook EVENT JSON: a hook event as the coding agent sends it, through the agent tool in $agent.
+hook() { printf '%s' "$2" | "$agent" hook "$1"; }
 
 # Points the user's folders into the scratch folder; the cloud record and the Codex sessions too.
 use_private_home() {
@@ -150,19 +160,75 @@ window_named() {
   done
   return 1
 }
-shown_named() { window_named "$@" >/dev/null; }
 # The pet: a tool window under the application's name (alerts carry that name too, as dialogs).
 pet_window() { window_named Pupnik _NET_WM_WINDOW_TYPE_UTILITY; }
+# Launch has ended: the pet is shown, has told where it stands (with PUPNIK_DEBUG_FRAME_FILE) and
+# the log [LOG] says the agents' sources are looked at.
+started() {
+  pet_window && [[ -z ${PUPNIK_DEBUG_FRAME_FILE:-} || -s $PUPNIK_DEBUG_FRAME_FILE ]] && grep -q 'codex: ' "${1:-$log}" 2>/dev/null
+}
+# The clip the pet shows, from the frame file it keeps for checks ("x,y,w,h ... clip=NAME").
+clip() { sed -n 's/.* clip=\([a-z]*\).*/\1/p' "$PUPNIK_DEBUG_FRAME_FILE" 2>/dev/null; }
+clip_is() { [[ $(clip) == "$1" ]]; }
+# The pet's "x y w h" on the screen; the pet walks, so it is clicked where the frame file says it is now.
+pet_box() { cut -d' ' -f1 "$PUPNIK_DEBUG_FRAME_FILE" 2>/dev/null | tr , ' '; }
+click_pet() {
+  local x y w h
+  read -r x y w h < <(pet_box)
+  [[ -n $h ]] || return 1
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+}
+# The active window as a decimal id, as xdotool gives window ids.
+active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n 's/.*# \(0x[0-9a-f]*\).*/\1/p')" 2>/dev/null; }
+is_active() { [[ $(active_window) == "$1" ]]; }
+# Prints "x y width height" of a window on the screen.
+window_box() {
+  xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+    /Width:/ {w=$NF} /Height:/ {h=$NF} END {print x, y, w, h}'
+}
+# The approval popover: a shown window of ours other than the pet, 460 pixels wide.
+popover_window() {
+  local id pet
+  pet=$(pet_window)
+  for id in $(shown_windows); do
+    [[ $id == "$pet" ]] && continue
+    [[ $(xwininfo -id "$id" 2>/dev/null | sed -n 's/.*Width: *\([0-9]*\).*/\1/p') == 460 ]] && { echo "$id"; return 0; }
+  done
+  return 1
+}
+popover_shown() { popover_window; }
+popover_gone() { ! popover_window >/dev/null; }
+# Clicks the pet until the popover shows, whose window goes to $popover; the pet may take a step
+# between a look and the click.
+open_popover() {
+  local attempt
+  popover=
+  for attempt in 1 2 3 4 5; do
+    click_pet
+    wait_for 3 popover_shown >/dev/null && break
+  done
+  popover=$(popover_window) || { popover=; return 1; }
+  # The buttons ignore presses for half a second after the popover appears.
+  sleep 0.6
+  echo "$popover ($(window_box "$popover"))"
+}
+# Permission requests waiting in the mailbox, one file each.
+request_files() { find "$PUPNIK_SUPPORT_DIR/approvals" -maxdepth 1 -name '*.json' ! -name '.*' 2>/dev/null; }
+request_count() { request_files | wc -l; }
+has_requests() { (($(request_count) == ${1:-1})); }
 viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 parent_of() { xwininfo -id "$1" -tree 2>/dev/null | sed -n 's/.*Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
 root_window() { xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p'; }
-# The tray icon: a shown window of ours that no window manager manages (no WM_STATE) and yet has
-# a parent other than the root, which only a tray gives it.
+# The tray icon: a shown window of ours that offers itself for embedding (_XEMBED_INFO), that no
+# window manager manages (no WM_STATE) and yet has a parent other than the root, which only a tray
+# gives it. A window the window manager is just taking in has a frame for a parent before it has its
+# WM_STATE, which is why the embedding is asked for as well.
 tray_window() {
   local w parent root
   root=$(root_window)
   for w in $(windows); do
     viewable "$w" || continue
+    xprop -id "$w" _XEMBED_INFO 2>/dev/null | grep -q ' = ' || continue
     xprop -id "$w" WM_STATE 2>/dev/null | grep -q 'window state' && continue
     parent=$(parent_of "$w")
     [[ -n $parent && $parent != "$root" ]] || continue
@@ -171,7 +237,6 @@ tray_window() {
   done
   return 1
 }
-embedded() { tray_window >/dev/null; }
 # An open menu: a shown override-redirect window of ours, taller than a row (which the tray icon and
 # a tooltip are not). Qt marks it with no menu type.
 menu_window() {
@@ -189,7 +254,6 @@ menu_closed() { ! menu_open; }
 # An alert: a dialog of ours under the application's name.
 alert_window() { window_named Pupnik _NET_WM_WINDOW_TYPE_DIALOG; }
 alert_shown() { alert_window >/dev/null; }
-no_alert() { ! alert_shown; }
 
 # Opens the tray icon's menu with a click.
 open_menu() {

@@ -11,36 +11,15 @@ pupnik=$1
 agent=$2
 source "$(dirname "$0")/DesktopTestSupport.sh"
 
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
-export PUPNIK_SUPPORT_DIR=$work/support PUPNIK_SKIP_ONBOARDING=1 PUPNIK_NO_CLOUD=1
-export PUPNIK_DEBUG_FRAME_FILE=$work/frame PUPNIK_CODEX_SESSIONS_DIR=$work/codex
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-approvals=$PUPNIK_SUPPORT_DIR/approvals
+use_private_home
+export PUPNIK_SKIP_ONBOARDING=1 PUPNIK_DEBUG_FRAME_FILE=$work/frame
 
-active_window() { printf '%d' "$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n 's/.*# \(0x[0-9a-f]*\).*/\1/p')" 2>/dev/null; }
-is_active() { [[ $(active_window) == "$1" ]]; }
 minimised() { xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_HIDDEN; }
 shown() { ! minimised "$1" && viewable "$1"; }
 xterm_window() { xdotool search --pid "$1" 2>/dev/null | head -n 1; }
-pet_window() { xdotool search --onlyvisible --pid "$pupnik_pid" --name '^Pupnik$' 2>/dev/null | head -n 1; }
-has_request() { [[ -n $(find "$approvals" -maxdepth 1 -name '*.json' ! -name '.*' 2>/dev/null) ]]; }
-waiting_line() { grep -q '"waiting-agent"' "$PUPNIK_SUPPORT_DIR/events.jsonl" 2>/dev/null; }
-popover_shown() {
-  local id
-  for id in $(xdotool search --onlyvisible --pid "$pupnik_pid" 2>/dev/null); do
-    [[ $id == "$pet" ]] && continue
-    [[ $(xwininfo -id "$id" 2>/dev/null | sed -n 's/.*Width: *\([0-9]*\).*/\1/p') == 460 ]] && return 0
-  done
-  return 1
-}
-
-# The pet walks: it is clicked where the frame file says it is now.
-click_pet() {
-  local x y w h
-  read -r x y w h < <(cut -d' ' -f1 "$work/frame" | tr , ' ')
-  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-}
+waiting_line() { grep -m1 '"waiting-agent"' "$PUPNIK_SUPPORT_DIR/events.jsonl" 2>/dev/null; }
+# What a verdict on the active window shows.
+windows_seen() { echo "active $(active_window); first $first, second $second (minimised: $(minimised "$second" && echo yes || echo no))"; }
 # Every change of the active window, as "milliseconds window" lines, stamped as the server reports it.
 stdbuf -oL xprop -root -spy _NET_ACTIVE_WINDOW 2>/dev/null | while read -r line; do
   printf '%s %d\n' "$(milliseconds)" "$(sed -n 's/.*# \(0x[0-9a-f]*\).*/\1/p' <<<"$line")"
@@ -54,7 +33,7 @@ since_click() {
   [[ -n $at ]] && echo "$((at - clicking)) ms after the click started (the click command took $((clicked - clicking)) ms)"
 }
 # Focus requests that have ended: each logs its outcome once, about half a second after its click.
-outcomes() { grep -c '^\[Pupnik\] focus: success=' "$work/pupnik.log" 2>/dev/null; }
+outcomes() { grep -c '^\[Pupnik\] focus: success=' "$log" 2>/dev/null; }
 more_outcomes_than() { (($(outcomes) > $1)); }
 # Clicks the pet until the window is active; tells when the click that did it took effect. A click
 # is repeated only once the request it made has ended (or it made none: the walking pet was missed),
@@ -75,12 +54,10 @@ click_until_active() {
   return 1
 }
 
-"$pupnik" 2>"$work/pupnik.log" &
+"$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
-started() { [[ -n $(pet_window) && -s $work/frame ]] && grep -q 'codex: ' "$work/pupnik.log"; }
-wait_for 20 started || fail "Pupnik did not show its pet"
-pet=$(pet_window)
+expect --seen log_tail 30 "Pupnik ends its launch" started
 
 # The working agent's shell only sleeps; the waiting one tells the agent tool it waits for the user,
 # then, once asked to, sends a permission request from the same shell.
@@ -95,58 +72,43 @@ xterm -title waiting-agent -geometry 80x20+600+300 -e /bin/sh -c "$waiting_scrip
 waiting=$!
 pids+=("$waiting")
 xterms_up() { [[ -n $(xterm_window "$working") && -n $(xterm_window "$waiting") ]]; }
-wait_for 20 xterms_up || fail "the xterms did not show their windows"
+expect 30 "the xterms show their windows" xterms_up
 first=$(xterm_window "$working")
 second=$(xterm_window "$waiting")
-wait_for 10 waiting_line || fail "the waiting agent's notification did not reach the event file"
+expect --seen 'cat "$PUPNIK_SUPPORT_DIR/events.jsonl"' 20 "the waiting agent's notification in the event file" waiting_line
 # One engine tick takes it in.
 sleep 0.5
 
 # 1. The working agent's xterm is in front; a click on the pet brings the waiting one forward.
+unchanged() { viewable "$first" && ! minimised "$first"; }
 xdotool windowactivate --sync "$first" 2>/dev/null
-wait_for 5 is_active "$first" || fail "the first xterm could not be made active to start with"
-if took=$(click_until_active "$second"); then
-  pass "a click on the pet made the waiting agent's xterm active $took"
-else
-  fail "after clicks on the pet the active window is $(active_window), not the waiting xterm $second"
-fi
-if viewable "$first" && ! minimised "$first"; then pass "the working agent's xterm stayed as it was"; else fail "the working agent's xterm changed"; fi
+expect --seen windows_seen 10 "the first xterm active to start with" is_active "$first"
+expect --seen windows_seen 0 "a click on the pet makes the waiting agent's xterm active" click_until_active "$second"
+expect --seen 'xwininfo -id "$first" | grep "Map State"; xprop -id "$first" _NET_WM_STATE' 0 "the working agent's xterm as it was" unchanged
 
 # 2. The same when the waiting agent's xterm is minimised.
 xdotool windowactivate --sync "$first" 2>/dev/null
 xdotool windowminimize "$second"
-wait_for 5 minimised "$second" || fail "the window manager did not minimise the waiting xterm"
-wait_for 5 is_active "$first" || fail "the first xterm is not active before the second click"
-if took=$(click_until_active "$second") && wait_for 5 shown "$second"; then
-  pass "a click on the pet brought the minimised xterm back and made it active $took"
-else
-  fail "the minimised xterm: active window $(active_window), minimised: $(minimised "$second" && echo yes || echo no)"
-fi
-if viewable "$first" && ! minimised "$first"; then pass "the working agent's xterm still stayed"; else fail "the working agent's xterm changed"; fi
+expect --seen windows_seen 10 "the window manager minimises the waiting xterm" minimised "$second"
+expect --seen windows_seen 10 "the first xterm active before the second click" is_active "$first"
+expect --seen windows_seen 0 "a click on the pet makes the minimised xterm active" click_until_active "$second"
+expect --seen windows_seen 10 "the minimised xterm shown again" shown "$second"
+expect --seen 'xwininfo -id "$first" | grep "Map State"; xprop -id "$first" _NET_WM_STATE' 0 "the working agent's xterm still as it was" unchanged
 
 # 3. A permission request of the waiting agent: the popover's "Open Terminal" brings its xterm forward.
 xdotool windowactivate --sync "$first" 2>/dev/null
-wait_for 5 is_active "$first" || fail "the first xterm is not active before the permission request"
+expect --seen windows_seen 10 "the first xterm active before the permission request" is_active "$first"
 touch "$work/ask"
-wait_for 10 has_request || fail "the permission request did not reach the mailbox"
-for attempt in 1 2 3 4 5; do
-  click_pet
-  wait_for 3 popover_shown && break
-done
-if popover_shown; then
+expect --seen 'ls -a "$PUPNIK_SUPPORT_DIR/approvals"' 20 "the permission request in the mailbox" has_requests 1
+expect --seen 'shown_windows | tr "\n" " "' 0 "a click on the pet opens the popover" open_popover
+if [[ -n $popover ]]; then
   # Deny has the keyboard focus; "Open Terminal" is the next button.
   clicking=$(milliseconds)
   xdotool key Tab space
   clicked=$(milliseconds)
-  if wait_for 5 is_active "$second"; then
-    pass "Open Terminal made the waiting agent's xterm active $(since_click "$second" || echo "(time not seen)")"
-  else
-    fail "after Open Terminal the active window is $(active_window), not the waiting xterm $second"
-  fi
-else
-  fail "no popover for the permission request"
+  opened_terminal() { is_active "$second" && { since_click "$second" || echo "(time not seen)"; }; }
+  expect --seen windows_seen 10 "Open Terminal makes the waiting agent's xterm active" opened_terminal
 fi
 
-grep 'focus: ' "$work/pupnik.log"
-((failures == 0)) || { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
+grep 'focus: ' "$log"
+finish

@@ -21,17 +21,15 @@ names_program() {
 }
 prefix=$work/prefix
 pupnik=$prefix/bin/Pupnik
-if ! "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
-  cat "$work/install.log" >&2
-  echo "FAILED: cmake --install" >&2
-  exit 1
-fi
-[[ -x $pupnik ]] || fail "no installed program at $pupnik"
-[[ -x $prefix/libexec/pupnik/pupnik-agent ]] || fail "no installed agent tool in $prefix/libexec/pupnik"
-[[ -f $prefix/share/pupnik/i18n/en.json ]] || fail "no installed resources in $prefix/share/pupnik"
-names_program "$prefix/share/applications/pupnik.desktop" || fail "the installed desktop entry does not name $pupnik"
-((failures == 0)) || exit 1
-pass "installed under $prefix"
+installs() { "$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; }
+expect --seen 'tail -n 5 "$work/install.log"' 0 "cmake --install installs under $prefix" installs || finish
+# What is installed is settled once cmake --install has ended: each is looked at once.
+expect --seen 'ls "$prefix/bin"' 0 "the installed program at $pupnik" test -x "$pupnik"
+expect --seen 'ls -R "$prefix/libexec"' 0 "the installed agent tool in $prefix/libexec/pupnik" test -x "$prefix/libexec/pupnik/pupnik-agent"
+expect --seen 'ls "$prefix/share/pupnik"' 0 "the installed resources in $prefix/share/pupnik" test -f "$prefix/share/pupnik/i18n/en.json"
+expect --seen 'grep "^Exec=" "$prefix/share/applications/pupnik.desktop"' 0 "the installed desktop entry names $pupnik" \
+  names_program "$prefix/share/applications/pupnik.desktop"
+((failures == 0)) || finish
 
 use_private_home
 export PUPNIK_SKIP_ONBOARDING=1 LANGUAGE=en LANG=C.UTF-8 LC_ALL=C.UTF-8 PUPNIK_DEBUG_FRAME_FILE=$work/frame
@@ -41,41 +39,37 @@ entry=$XDG_CONFIG_HOME/autostart/pupnik.desktop
 
 # From the bottom of the menu: quit, about, feedback, sync, agents, then Start at Login.
 choose_login_row() {
-  open_menu || { fail "the menu did not open"; return 1; }
+  expect --seen 'windows | tr "\n" " "' 0 "the menu opens from the tray" open_menu || return 1
   keys Up Up Up Up Up Up Return
-  wait_for 10 menu_closed || fail "the menu stayed open after choosing Start at Login"
+  expect --seen menu_window 10 "the menu closed after choosing Start at Login" menu_closed
 }
 
-"$pupnik" 2>"$work/pupnik.log" &
+"$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
 
-if wait_for 20 embedded; then pass "the installed program's tray icon is embedded"; else fail "no tray icon in the tray"; fi
-grep -q "offers no system tray" "$work/pupnik.log" && fail "Pupnik says there is no tray"
+expect --seen 'windows | tr "\n" " "' 30 "the installed program's tray icon embedded" tray_window
+expect --seen log_tail 30 "the installed program ends its launch" started
+expect_never 0 "Pupnik to find a tray" logged "offers no system tray"
 # The installed program draws from its own share folder: no placeholder frames.
-grep -qE "no sprite directory|using placeholders|missing frame" "$work/pupnik.log" && fail "the installed program did not find its sprites"
+expect_never 1 "the installed program to find its sprites" logged_like "no sprite directory|using placeholders|missing frame"
 
 # 2. Start at Login on: the entry appears and starts the installed program.
 choose_login_row
 written() { [[ -f $entry ]]; }
-if wait_for 15 written; then
-  exec_line=$(grep -m1 '^Exec=' "$entry")
-  if names_program "$entry"; then pass "the autostart entry starts the installed program ($exec_line)"; else fail "the autostart entry's Exec line is \"$exec_line\""; fi
-else
-  fail "no autostart entry at $entry"
-fi
-never_within 1 alert_shown || fail "Start at Login showed an alert"
+expect --seen 'ls "${entry%/*}"' 15 "the autostart entry at $entry" written &&
+  expect --seen 'grep "^Exec=" "$entry"' 0 "the autostart entry starts the installed program" names_program "$entry"
+expect_never --seen 'title_of "$(alert_window)"' 1 "Start at Login to show no alert" alert_window
 
 # 3. Start at Login off: the entry goes.
 choose_login_row
 removed() { [[ ! -e $entry ]]; }
-if wait_for 15 removed; then pass "choosing Start at Login again removed the entry"; else fail "the autostart entry is still there: $(cat "$entry")"; fi
-never_within 1 alert_shown || fail "Start at Login showed an alert"
+expect --seen 'cat "$entry"' 15 "choosing Start at Login again removes the entry" removed
+expect_never --seen 'title_of "$(alert_window)"' 1 "Start at Login off to show no alert" alert_window
 
 # 4. xdg-open on this desktop, which it does not recognise, opens a link through the installed entry
 # (found under the prefix, as the user's default for the scheme); the later start it runs hands the
 # link to the running pet.
-clip_is() { [[ $(sed -n 's/.* clip=\([a-z]*\).*/\1/p' "$work/frame" 2>/dev/null) == "$1" ]]; }
 open_link() { timeout 60 xdg-open pupnik://demo/sick >"$work/xdg-open.log" 2>&1 && cat "$work/xdg-open.log"; }
 if expect 0 "xdg-open and xdg-mime (xdg-utils)" command -v xdg-open xdg-mime; then
   export XDG_DATA_DIRS=$prefix/share:${XDG_DATA_DIRS:-/usr/local/share:/usr/share}
@@ -87,13 +81,13 @@ if expect 0 "xdg-open and xdg-mime (xdg-utils)" command -v xdg-open xdg-mime; th
 fi
 
 # 5. Connect from the agents list: the installed program finds its own agent tool and installs it.
-open_menu || fail "the menu did not open for connect"
+expect --seen 'windows | tr "\n" " "' 0 "the menu opens for connect" open_menu
 keys Up Up Up Up Up Right Return
 connected() { grep -qs 'pupnik-agent' "$HOME/.claude/settings.json"; }
-if wait_for 60 connected; then pass "connect installed the hooks"; else fail "no hooks after connect: $(cat "$HOME/.claude/settings.json" 2>&1)"; fi
+expect --seen 'cat "$HOME/.claude/settings.json"' 60 "connect installs the hooks" connected
 copied() { cmp -s "$prefix/libexec/pupnik/pupnik-agent" "$PUPNIK_SUPPORT_DIR/bin/pupnik-agent"; }
-if wait_for 20 copied; then pass "the hooks run the installed agent tool"; else fail "$PUPNIK_SUPPORT_DIR/bin/pupnik-agent is not the installed agent tool"; fi
-if wait_for 60 alert_shown; then pass "connect told its outcome"; else fail "connect showed no alert"; fi
+expect --seen 'ls -l "$PUPNIK_SUPPORT_DIR/bin"' 20 "the hooks run the installed agent tool" copied
+expect --seen log_tail 60 "connect tells its outcome in an alert" alert_window
 
 quit_cleanly "$pupnik_pid"
 finish

@@ -42,34 +42,29 @@ screenshot() {
   import -window root "$PUPNIK_SCREENSHOT_DIR/$1.png" && echo "screenshot: $PUPNIK_SCREENSHOT_DIR/$1.png"
 }
 
-"$pupnik" 2>"$work/pupnik.log" &
+"$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
 
 # 1. First run: the welcome window and the tray icon.
 welcome=$(text_of en onboarding.title)
-if wait_for 20 shown_named "$welcome"; then pass "the welcome window \"$welcome\" is shown"; else fail "no welcome window"; fi
-if wait_for 20 embedded; then
-  pass "the tray icon $(tray_window) is embedded in the tray"
-else
-  fail "no tray icon in the tray (windows: $(windows | tr '\n' ' '))"
-fi
-grep -q "offers no system tray" "$work/pupnik.log" && fail "Pupnik says there is no tray"
+titles() { for w in $(shown_windows); do echo "$w $(title_of "$w")"; done; }
+expect --seen titles 30 "the welcome window \"$welcome\" shown" window_named "$welcome"
+expect --seen 'windows | tr "\n" " "' 30 "the tray icon embedded in the tray" tray_window
+expect_never 0 "a tray found by Pupnik" logged "offers no system tray"
 
 # 2. A click on the icon opens the menu; a language chosen in its language list is saved and
 # reaches the open welcome window at once.
-if open_menu; then pass "the menu opens from the tray"; else fail "the menu did not open"; fi
+expect --seen 'windows | tr "\n" " "' 0 "the menu opens from the tray" open_menu
 keys Down Down Down Down Down Down Down Right Down Down Down Down Return
-wait_for 10 menu_closed || fail "the menu stayed open after choosing a language"
-chosen() { [[ -n $(saved pet.language) ]]; }
+expect --seen menu_window 10 "the menu closed after choosing a language" menu_closed
+chosen() { saved pet.language | grep .; }
 title=$welcome
 code=en
-if wait_for 10 chosen; then
+if expect --seen 'cat "$defaults"' 10 "a language saved" chosen; then
   code=$(saved pet.language | tr -d '"')
   title=$(text_of "$code" onboarding.title)
-  if wait_for 10 shown_named "$title"; then pass "language $code chosen: the welcome window reads \"$title\""; else fail "after choosing $code the welcome window is not \"$title\""; fi
-else
-  fail "no language was saved"
+  expect --seen titles 10 "language $code reaching the welcome window: \"$title\"" window_named "$title"
 fi
 
 # 3. Connect from the welcome window: the hooks go into the settings file and the self-test passes.
@@ -77,11 +72,11 @@ window=$(window_named "$title")
 timeout 10 xdotool windowactivate --sync "$window" 2>/dev/null
 xdotool key Return
 connected() { grep -q 'pupnik-agent' "$claude" && grep -q '"model"' "$claude"; }
-if wait_for 60 connected; then pass "connect installed the hooks"; else fail "the settings file after connect: $(cat "$claude")"; fi
+expect --seen 'cat "$claude"' 60 "connect installs the hooks beside the user's own settings" connected
 selftest_seen() { grep -qs '"ev":"selftest"' "$PUPNIK_SUPPORT_DIR"/events.jsonl*; }
-if wait_for 60 selftest_seen; then pass "the self-test line reached the event file"; else fail "no self-test line in $PUPNIK_SUPPORT_DIR"; fi
-if wait_for 20 alert_shown; then pass "connect told its outcome"; else fail "connect showed no alert"; fi
-dismiss_alert || fail "the connect alert did not go"
+expect --seen 'ls "$PUPNIK_SUPPORT_DIR"' 60 "the self-test line in the event file" selftest_seen
+expect --seen titles 30 "connect tells its outcome in an alert" alert_window
+expect --seen titles 0 "the connect alert goes when answered" dismiss_alert
 
 # 4. A working session with usage figures, through the hooks just installed; the menu then shows
 # its status line and bars (seen in the screenshots). The second choice pins the pet, and that is saved.
@@ -90,40 +85,38 @@ printf '%s' '{"session_id":"menu-1","cwd":"/tmp","hook_event_name":"UserPromptSu
 printf '%s' '{"session_id":"menu-1","cwd":"/tmp","rate_limits":{"five_hour":{"used_percentage":42},"seven_day":{"used_percentage":81}}}' \
   | "$agent" statusline >/dev/null
 sleep 1
-open_menu || fail "the menu did not open in $code"
+expect --seen 'windows | tr "\n" " "' 0 "the menu opens in $code" open_menu
 screenshot "menu-$code"
 before=$(saved pet.pinned)
 keys Down Down Return
-wait_for 10 menu_closed || fail "the menu stayed open after a choice"
-flipped() { [[ -n $(saved pet.pinned) && $(saved pet.pinned) != "${before:-false}" ]]; }
-if wait_for 10 flipped; then pass "pinning saved pet.pinned=$(saved pet.pinned) (was ${before:-unset})"; else fail "pet.pinned is $(saved pet.pinned), was ${before:-unset}"; fi
+expect --seen menu_window 10 "the menu closed after a choice" menu_closed
+flipped() { [[ -n $(saved pet.pinned) && $(saved pet.pinned) != "${before:-false}" ]] && echo "pet.pinned=$(saved pet.pinned) (was ${before:-unset})"; }
+expect --seen 'echo "pet.pinned=$(saved pet.pinned) (was ${before:-unset})"' 10 "pinning saved" flipped
 
 # 5. The first row of the language list follows the system again, which forgets the choice.
-open_menu || fail "the menu did not open for the language list"
+expect --seen 'windows | tr "\n" " "' 0 "the menu opens for the language list" open_menu
 keys Down Down Down Down Down Down Down Right Return
-wait_for 10 menu_closed || fail "the menu stayed open after following the system"
+expect --seen menu_window 10 "the menu closed after following the system" menu_closed
 forgotten() { [[ -z $(saved pet.language) ]]; }
-if wait_for 10 forgotten; then pass "following the system again forgot $code"; else fail "pet.language is still $(saved pet.language)"; fi
-open_menu || fail "the menu did not open in English"
+expect --seen 'echo "pet.language=$(saved pet.language)"' 10 "following the system again forgets $code" forgotten
+expect --seen 'windows | tr "\n" " "' 0 "the menu opens in English" open_menu
 screenshot menu-en
 keys Escape
-wait_for 10 menu_closed || fail "Escape left the menu open"
+expect --seen menu_window 10 "Escape closes the menu" menu_closed
 
 # 6. Disconnect from the menu's agents list; the first answer keeps the support folder.
-open_menu || fail "the menu did not open for disconnect"
+expect --seen 'windows | tr "\n" " "' 0 "the menu opens for disconnect" open_menu
 keys Up Up Up Up Up Right Return
 # While it asks, the hooks are still in place.
-if wait_for 20 alert_shown && connected; then pass "disconnect asks first"; else fail "disconnect asked nothing (settings file: $(cat "$claude"))"; fi
-dismiss_alert || fail "the disconnect question did not go"
+asks() { alert_window && connected; }
+expect --seen 'titles; cat "$claude"' 30 "disconnect asks first, the hooks still in place" asks
+expect --seen titles 0 "the disconnect question goes when answered" dismiss_alert
 wait_for 20 alert_shown && dismiss_alert
 restored() { [[ $(jq -S -c . "$claude" 2>/dev/null) == "$(jq -S -c . <<<"$original")" ]]; }
-if wait_for 20 restored; then pass "disconnect gave the settings file back: $(cat "$claude")"; else fail "after disconnect the settings file is $(cat "$claude")"; fi
+expect --seen 'cat "$claude"' 30 "disconnect gives the settings file back as it was" restored
 # The running application keeps the folder anyway: its data is what shows the choice.
-if [[ -x $PUPNIK_SUPPORT_DIR/bin/pupnik-agent && -f $PUPNIK_SUPPORT_DIR/events.jsonl ]]; then
-  pass "keeping the data kept the agent tool and the event file"
-else
-  fail "keeping the data removed it: $(ls -R "$PUPNIK_SUPPORT_DIR" 2>&1 | tr '\n' ' ')"
-fi
+kept() { [[ -x $PUPNIK_SUPPORT_DIR/bin/pupnik-agent && -f $PUPNIK_SUPPORT_DIR/events.jsonl ]]; }
+expect --seen 'ls -R "$PUPNIK_SUPPORT_DIR"' 10 "keeping the data keeps the agent tool and the event file" kept
 
 quit_cleanly "$pupnik_pid"
 finish

@@ -14,15 +14,9 @@ use_private_home
 export PUPNIK_SKIP_ONBOARDING=1 PUPNIK_DEBUG_FRAME_FILE=$work/frame
 approvals=$PUPNIK_SUPPORT_DIR/approvals
 
-clip() { sed -n 's/.* clip=\([a-z]*\).*/\1/p' "$work/frame" 2>/dev/null; }
-clip_is() { [[ $(clip) == "$1" ]]; }
 # The frame file's "x,y,w,h": left and top edges in X11 coordinates.
 frame_xy() { cut -d, -f1,2 "$work/frame" 2>/dev/null; }
 geometry_xy() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Position: \([0-9-]*\),\([0-9-]*\).*/\1,\2/p'; }
-active_window() { xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | sed -n 's/.*# \(0x[0-9a-f]*\).*/\1/p'; }
-hex() { printf '0x%x' "$1"; }
-request_files() { find "$approvals" -maxdepth 1 -name '*.json' ! -name '.*' 2>/dev/null; }
-has_request() { [[ -n $(request_files) ]]; }
 saved_number() { sed -n "s/.*\"$1\": *\([-0-9.e+]*\).*/\1/p" "$defaults" 2>/dev/null | head -n 1; }
 
 # Starts Pupnik as a Wayland session with XWayland would: Qt is left to choose unless told.
@@ -33,51 +27,41 @@ start_pupnik() {
   pupnik_pid=$!
   pids+=("$pupnik_pid")
 }
-started() { pet_window >/dev/null && grep -q 'codex: ' "$work/pupnik-$1.log"; }
-hook() {
-  local event=$1 body=$2
-  printf '%s' "$body" | "$agent" hook "$event"
-}
+launched() { started "$work/pupnik-$1.log"; }
+clip_seen() { echo "clip=$(clip)"; }
 
 # Without any display Pupnik says so and fails.
-if output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$pupnik" 2>&1); then
-  fail "Pupnik without a display exited 0"
-elif [[ $output != *"no display"* ]]; then
-  fail "Pupnik without a display said: $output"
-else
-  pass "without a display: $output"
-fi
+output=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$pupnik" 2>&1)
+status=$?
+said_no_display() { ((status != 0 && status != 124)) && [[ $output == *"no display"* ]] && echo "$output"; }
+expect --seen 'echo "status $status: $output"' 0 "Pupnik without a display says so and fails" said_no_display
 
 # 1. Start: the window is shown, idle, with the window manager's states.
 start_pupnik first
-wait_for 20 started first || fail "Pupnik did not show its window"
+expect --seen 'log_tail "$work/pupnik-first.log"' 30 "Pupnik shows its window" launched first
 window=$(pet_window)
-wait_for 10 clip_is idle || fail "the first clip is $(clip), not idle"
+expect --seen clip_seen 10 "the first clip idle" clip_is idle
 states() { xprop -id "$window" _NET_WM_STATE 2>/dev/null; }
-has_states() { [[ $(states) == *_NET_WM_STATE_ABOVE* && $(states) == *_NET_WM_STATE_STICKY* && $(states) == *_NET_WM_STATE_SKIP_TASKBAR* ]]; }
-if wait_for 10 has_states; then pass "window states: $(states)"; else fail "window states: $(states)"; fi
+has_states() { [[ $(states) == *_NET_WM_STATE_ABOVE* && $(states) == *_NET_WM_STATE_STICKY* && $(states) == *_NET_WM_STATE_SKIP_TASKBAR* ]] && states; }
+expect --seen states 10 "the window above, sticky and out of the taskbar" has_states
 
 # 2. A click on the pet leaves another application's window active.
 xmessage -geometry 240x80+900+80 "another application" 2>/dev/null &
 pids+=($!)
-other_active() { [[ -n $(active_window) && $(active_window) != 0x0 && $(active_window) != "$(hex "$window")" ]]; }
-wait_for 10 other_active || fail "the other window never became active"
+other_active() { [[ -n $(active_window) && $(active_window) != 0 && $(active_window) != "$window" ]]; }
+expect --seen 'echo "active $(active_window), pet $window"' 10 "the other window active" other_active
 before=$(active_window)
 read -r x y < <(frame_xy | tr , ' ')
 xdotool mousemove $((x + 65)) $((y + 60)) click 1
 # With nothing pending and no session to bring forward the click opens the menu: once it shows, the
 # click has been handled, by the window manager too.
-wait_for 10 menu_open || fail "a click on the pet opened no menu"
-after=$(active_window)
-focus=$(xdotool getwindowfocus 2>/dev/null)
-if [[ $after == "$(hex "$window")" || $focus == "$window" ]]; then
-  fail "the click activated the pet (active $after, focus $focus)"
-else
-  pass "after a click the active window is still $after (was $before)"
-fi
+expect --seen 'shown_windows | tr "\n" " "' 10 "a click on the pet opens a menu" menu_window
+pet_not_activated() { [[ $(active_window) != "$window" && $(xdotool getwindowfocus 2>/dev/null) != "$window" ]]; }
+expect --seen 'echo "active $(active_window), focus $(xdotool getwindowfocus 2>/dev/null), pet $window, before $before"' 0 \
+  "the other window still active after a click on the pet" pet_not_activated
 # The menu closes without a choice.
 xdotool key Escape
-wait_for 10 menu_closed || fail "Escape left the pet's menu open"
+expect --seen menu_window 10 "Escape closes the pet's menu" menu_closed
 
 # 3. A drag moves the window to where it is dropped.
 read -r x y < <(frame_xy | tr , ' ')
@@ -89,33 +73,23 @@ done
 xdotool mouseup 1
 dropped="$((x - 200)),$((y - 300))"
 moved() { [[ $(geometry_xy "$window") == "$dropped" && $(frame_xy) == "$dropped" ]]; }
-if wait_for 10 moved; then pass "dragged from $x,$y to $dropped"; else fail "drag: window at $(geometry_xy "$window"), pet at $(frame_xy), wanted $dropped"; fi
+expect --seen 'echo "window at $(geometry_xy "$window"), pet at $(frame_xy)"' 10 "the pet dragged from $x,$y to $dropped" moved
 
 # 4. A hook event written by the real agent tool changes the pet's clip. The pet strolls a
 # moment and stops between two of its periodic saves, so only the shutdown saves where it stands.
 hook UserPromptSubmit '{"session_id":"desk-1","cwd":"/tmp","hook_event_name":"UserPromptSubmit"}'
-sent=$(milliseconds)
-if wait_for 10 clip_is stroll; then
-  pass "a prompt made the pet stroll after $(($(milliseconds) - sent)) ms"
-else
-  fail "after a prompt the clip is $(clip)"
-fi
+expect --seen clip_seen 10 "a prompt makes the pet stroll" clip_is stroll
 sleep 1
 hook Stop '{"session_id":"desk-1","cwd":"/tmp","hook_event_name":"Stop"}'
-wait_for 10 clip_is idle || fail "after the turn ended the clip is $(clip)"
+expect --seen clip_seen 10 "the pet idle after the turn ended" clip_is idle
 
 # 5. With Pupnik running a permission request waits for its answer.
 hook PermissionRequest '{"session_id":"desk-2","cwd":"/tmp","tool_name":"Bash","tool_input":{"command":"ls"}}' \
   >"$work/answer" 2>"$work/agent.log" &
 waiting_agent=$!
 pids+=("$waiting_agent")
-sent=$(milliseconds)
-wait_for 10 has_request || fail "no request appeared in the mailbox"
-if wait_for 10 clip_is poop; then
-  pass "a permission request showed the waiting clip after $(($(milliseconds) - sent)) ms"
-else
-  fail "with a request pending the clip is $(clip)"
-fi
+expect --seen 'ls -a "$approvals"' 20 "the request in the mailbox" has_requests 1
+expect --seen clip_seen 10 "a permission request shows the waiting clip" clip_is poop
 request=$(request_files | head -n 1)
 id=$(basename "$request" .json)
 
@@ -125,36 +99,30 @@ before=$(saved_number pet.x)
 quit_cleanly "$pupnik_pid"
 saved_x=$(saved_number pet.x)
 saved_y=$(saved_number pet.groundY)
-if [[ -n $saved_x && -n $saved_y && $(printf '%.0f' "$saved_x") -eq ${place%,*} ]]; then
-  pass "SIGTERM saved the place x=$saved_x groundY=$saved_y (window at $place, saved x before: $before)"
-else
-  fail "after SIGTERM the defaults hold x=$saved_x groundY=$saved_y, the window was at $place"
-fi
+saved_place() { [[ -n $saved_x && -n $saved_y && $(printf '%.0f' "$saved_x") -eq ${place%,*} ]] && echo "x=$saved_x groundY=$saved_y"; }
+expect --seen 'echo "x=$saved_x groundY=$saved_y, the window was at $place, saved x before: $before"' 0 \
+  "SIGTERM saves the pet's place" saved_place
 
 # 7. The waiting agent tool outlives the restart, its request stays, and the answer reaches it.
-alive "$waiting_agent" || fail "the waiting agent tool ended with Pupnik: $(cat "$work/agent.log")"
+expect_never --seen 'cat "$work/agent.log"' 0 "the waiting agent tool outliving Pupnik" dead "$waiting_agent"
 start_pupnik second
-wait_for 20 started second || fail "Pupnik did not start again"
+expect --seen 'log_tail "$work/pupnik-second.log"' 30 "Pupnik starts again" launched second
 placed_again() { [[ $(frame_xy) == "$place" ]]; }
-wait_for 10 placed_again || fail "the restarted pet is at $(frame_xy), not at the saved $place"
-if [[ -f $request ]] && ! grep -q "swept orphan" "$work/pupnik-second.log"; then
-  pass "request $id kept across the restart"
-else
-  fail "request $id did not survive the restart"
-fi
-alive "$waiting_agent" || fail "the agent tool stopped waiting across the restart"
+expect --seen 'echo "pet at $(frame_xy)"' 10 "the restarted pet at the saved $place" placed_again
+kept() { [[ -f $request ]] && ! grep -q "swept orphan" "$work/pupnik-second.log"; }
+expect --seen 'ls -a "$approvals"; grep "swept" "$work/pupnik-second.log"' 0 "request $id kept across the restart" kept
+expect_never 0 "the agent tool waiting across the restart" dead "$waiting_agent"
 printf 'allow' >"$approvals/.$id.reply.tmp" && mv "$approvals/.$id.reply.tmp" "$approvals/$id.reply"
-wait_for 20 dead "$waiting_agent" || fail "the agent tool did not take the answer"
+expect --seen 'cat "$work/agent.log"' 20 "the agent tool takes the answer" dead "$waiting_agent"
 wait "$waiting_agent"
-if grep -q '"allow"' "$work/answer"; then pass "the agent tool answered: $(cat "$work/answer")"; else fail "the agent tool printed: $(cat "$work/answer")"; fi
+expect --seen 'cat "$work/answer"' 0 "the agent tool answers allow" grep -m1 '"allow"' "$work/answer"
 
 # 8. A second Pupnik of the same user says the first runs and leaves.
-if output=$(env -u QT_QPA_PLATFORM timeout 20 "$pupnik" 2>&1) && [[ $output == *"already runs"* ]]; then
-  pass "second instance: $output"
-else
-  fail "a second instance said: $output"
-fi
-alive "$pupnik_pid" || fail "the first instance ended when the second started"
+output=$(env -u QT_QPA_PLATFORM timeout 20 "$pupnik" 2>&1)
+status=$?
+said_runs() { ((status == 0)) && [[ $output == *"already runs"* ]] && echo "$output"; }
+expect --seen 'echo "status $status: $output"' 0 "a second instance says the first runs and leaves" said_runs
+expect_never 0 "the first instance still running after the second started" dead "$pupnik_pid"
 
 # 9. SIGUSR1 is Pupnik's own; SIGUSR2 is only caught with a snapshot folder, else it ends Pupnik.
 # A signal that ends a process ends it before the process runs on, so Pupnik answering a prompt
@@ -167,29 +135,24 @@ answers() {
   wait_for 10 clip_is idle && alive "$pupnik_pid"
 }
 kill -USR1 "$pupnik_pid"
-if answers usr1; then pass "SIGUSR1 caught"; else fail "after SIGUSR1 Pupnik did not answer (clip $(clip))"; fi
+expect --seen 'echo "clip=$(clip), running: $(alive "$pupnik_pid" && echo yes || echo no)"' 0 "SIGUSR1 caught: Pupnik answers a prompt after it" answers usr1
 kill -USR2 "$pupnik_pid"
-if wait_for 20 dead "$pupnik_pid"; then pass "SIGUSR2 without a snapshot folder ended Pupnik"; else fail "SIGUSR2 was caught without a snapshot folder"; fi
+expect 20 "SIGUSR2 without a snapshot folder ends Pupnik" dead "$pupnik_pid"
 { wait "$pupnik_pid"; } 2>/dev/null
 export PUPNIK_DEBUG_SNAPSHOT_DIR=$work/snapshots
 start_pupnik third
-wait_for 20 started third || fail "Pupnik with a snapshot folder did not start"
-wait_for 10 clip_is idle || fail "the third Pupnik's first clip is $(clip), not idle"
+expect --seen 'log_tail "$work/pupnik-third.log"' 30 "Pupnik with a snapshot folder starts" launched third
+expect --seen clip_seen 10 "the third Pupnik's first clip idle" clip_is idle
 kill -USR2 "$pupnik_pid"
-if answers usr2; then pass "SIGUSR2 caught with a snapshot folder"; else fail "after SIGUSR2 with a snapshot folder Pupnik did not answer (clip $(clip))"; fi
+expect --seen 'echo "clip=$(clip), running: $(alive "$pupnik_pid" && echo yes || echo no)"' 0 "SIGUSR2 caught with a snapshot folder" answers usr2
 unset PUPNIK_DEBUG_SNAPSHOT_DIR
 
 # 10. With Pupnik quit a permission request is not kept waiting.
-kill -TERM "$pupnik_pid"
-wait_for 20 dead "$pupnik_pid" || fail "Pupnik did not end on SIGTERM"
-sent=$(milliseconds)
+quit_cleanly "$pupnik_pid"
 hook PermissionRequest '{"session_id":"desk-3","cwd":"/tmp","tool_name":"Bash","tool_input":{"command":"ls"}}' >/dev/null &
 quick_agent=$!
 pids+=("$quick_agent")
-if wait_for 20 dead "$quick_agent" && ! has_request; then
-  pass "without Pupnik the request returned after $(($(milliseconds) - sent)) ms, nothing left behind"
-else
-  fail "without Pupnik the agent tool waited or left a request: $(request_files)"
-fi
+expect 20 "without Pupnik the request returns at once" dead "$quick_agent"
+expect --seen request_files 0 "without Pupnik nothing left behind in the mailbox" has_requests 0
 
 finish

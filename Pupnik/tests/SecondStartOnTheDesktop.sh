@@ -17,11 +17,11 @@ start_first() {
   "$pupnik" "$@" 2>"$log" &
   pupnik_pid=$!
   pids+=("$pupnik_pid")
-  wait_for 20 pet_window >/dev/null || fail "the first start showed no pet ($log)"
-  listening() { [[ -S $(socket_file) ]]; }
-  wait_for 10 listening || fail "the first start does not listen for later starts"
+  expect --seen "log_tail $log" 30 "the start with ${log##*/} ends its launch" started "$log"
+  expect --seen 'ls -l "$XDG_RUNTIME_DIR/pupnik"' 10 "the start with ${log##*/} listens for later starts" listening
 }
 socket_file() { compgen -G "$XDG_RUNTIME_DIR/pupnik/*.socket" | head -1; }
+listening() { [[ -S $(socket_file) ]] && socket_file; }
 # later NAME [ENV...] -- URL...: a later start, timed; its status in $status, its time in $took.
 later() {
   local name=$1
@@ -35,73 +35,75 @@ later() {
   status=$?
   took=$(($(milliseconds) - started))
 }
-# The clip the running pet shows, from the frame file it keeps for checks.
-clip() { sed -n 's/.* clip=\([a-z]*\).*/\1/p' "$work/frame" 2>/dev/null; }
-clip_is() { [[ $(clip) == "$1" ]]; }
 clip_is_not() { [[ -n $(clip) && $(clip) != "$1" ]]; }
 lines_in() { grep -c "$2" "$1" 2>/dev/null; }
 received() { (($(lines_in "$1" "url: 1 URL(s) from a later start") >= $2)); }
 
 # 1. The first start with a URL is not affected: it runs, and takes its URL at the end of launch.
 start_first "$work/first.log" pupnik://demo/run
-grep -q "url: draining 1 URL(s) queued during launch" "$work/first.log" \
-  && pass "the first start took its own URL at launch" || fail "the first start did not queue its URL"
-alive "$pupnik_pid" || fail "the first start ended"
+expect --seen 'log_tail "$work/first.log"' 20 "the first start takes its own URL at the end of launch" \
+  logged "url: draining 1 URL(s) queued during launch" "$work/first.log"
+expect_never 0 "the first start still running" dead "$pupnik_pid"
 folder=$XDG_RUNTIME_DIR/pupnik
-[[ $(stat -c %a "$folder") == 700 ]] && pass "the socket's folder is closed ($folder)" || fail "$folder has mode $(stat -c %a "$folder")"
+closed() { [[ $(stat -c %a "$folder") == 700 ]]; }
+expect --seen 'stat -c %a "$folder"' 0 "the socket's folder $folder closed to others" closed
 
 # 2. A later start with a URL hands it over and ends at once with 0.
+# ended_with STATUS: the later start just run ended with that status (a timeout is 124).
+ended_with() { ((status == $1)); }
+later_said() { echo "status $status after $took ms: $(cat "$work/$1.log")"; }
 later second -- pupnik://demo/happy
-if ((status == 0 && took < 15000)); then pass "a later start handed its URL over and ended with 0 in $took ms"; else fail "a later start ended with $status after $took ms"; fi
-grep -q "url: handed 1 URL(s) to the running Pupnik" "$work/second.log" || fail "the later start did not say it handed the URL over"
-wait_for 15 received "$work/first.log" 1 && pass "the running pet received it" || fail "the running pet logged no URL from a later start"
-wait_for 10 clip_is happy || fail "the running pet shows $(clip), not the happy demo handed over"
+expect --seen 'later_said second' 0 "a later start hands its URL over and ends with 0" ended_with 0
+expect --seen 'later_said second' 0 "the later start says it handed the URL over" logged "url: handed 1 URL(s) to the running Pupnik" "$work/second.log"
+expect --seen 'log_tail "$work/first.log"' 15 "the running pet receives it" received "$work/first.log" 1
+expect --seen 'echo "clip=$(clip)"' 10 "the running pet shows the happy demo handed over" clip_is happy
 
 # 3. Without a display too: the hand-over comes before the display is looked for.
 later headless -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -- pupnik://demo/off
-if ((status == 0)); then pass "a later start without a display handed its URL over"; else fail "a later start without a display ended with $status"; fi
-wait_for 15 received "$work/first.log" 2 || fail "the running pet did not receive the URL of the start without a display"
-wait_for 10 clip_is_not happy || fail "the running pet still shows the demo after pupnik://demo/off"
+expect --seen 'later_said headless' 0 "a later start without a display hands its URL over" ended_with 0
+expect --seen 'log_tail "$work/first.log"' 15 "the running pet receives the URL of the start without a display" received "$work/first.log" 2
+expect --seen 'echo "clip=$(clip)"' 10 "the demo ended by pupnik://demo/off" clip_is_not happy
 
 # 4. A later start without URLs only says so; one whose URLs cannot go over says why and ends with 1.
 later plain --
-((status == 0)) && grep -q "Pupnik already runs for this user" "$work/plain.log" \
-  && pass "a later start without URLs ended with 0" || fail "a later start without URLs ended with $status"
+expect --seen 'later_said plain' 0 "a later start without URLs ends with 0" ended_with 0
+expect --seen 'later_said plain' 0 "a later start without URLs says Pupnik runs" logged "Pupnik already runs for this user" "$work/plain.log"
 later unsound -- "pupnik://demo/ happy"
-((status == 1)) && grep -q "cannot hand the URLs to the running Pupnik" "$work/unsound.log" \
-  && pass "URLs that cannot go over end the later start with 1 and a reason" || fail "an unsound URL ended the later start with $status: $(cat "$work/unsound.log")"
+expect --seen 'later_said unsound' 0 "URLs that cannot go over end the later start with 1" ended_with 1
+expect --seen 'later_said unsound' 0 "URLs that cannot go over are said why" logged "cannot hand the URLs to the running Pupnik" "$work/unsound.log"
+expect_never 0 "the running pet still running" dead "$pupnik_pid"
 # A URL far past what the application reads is refused by name and limit; the one beside it goes.
 later huge -- "pupnik://demo/$(head -c 102400 /dev/zero | tr '\0' a)" pupnik://demo/sick
-expect 0 "the later start to end with 0 after handing over the valid URL" test "$status" = 0
+expect --seen 'later_said huge' 0 "the later start to end with 0 after handing over the valid URL" ended_with 0
 expect --seen 'cat "$work/huge.log"' 0 "the 100 KB URL refused with the limit it broke" grep -q "^\[Pupnik\] url: refused pupnik://demo/a*…: it is longer than 8192 bytes (102414)$" "$work/huge.log"
 expect --seen 'echo "$(clip)"' 15 "the running pet to play the URL handed with it" clip_is sick
-alive "$pupnik_pid" || fail "the running pet ended"
+expect_never 0 "the running pet still running" dead "$pupnik_pid"
 
 # 5. A start with a support folder of its own is another pet: it runs by itself.
 PUPNIK_SUPPORT_DIR=$work/other "$pupnik" pupnik://demo/run 2>"$work/other.log" &
 other=$!
 pids+=("$other")
-if never_within 2 dead "$other"; then pass "a start with its own support folder runs by itself"; else fail "a start with its own support folder ended: $(cat "$work/other.log")"; fi
-grep -q "handed" "$work/other.log" && fail "a start with its own support folder handed its URL over"
+expect_never --seen 'cat "$work/other.log"' 2 "a start with its own support folder runs by itself" dead "$other"
 two_sockets() { (($(compgen -G "$XDG_RUNTIME_DIR/pupnik/*.socket" | wc -l) == 2)); }
-wait_for 20 two_sockets || fail "the two pets do not have a socket each"
+expect --seen 'ls "$XDG_RUNTIME_DIR/pupnik"' 20 "the two pets have a socket each" two_sockets
+expect_never 0 "a start with its own support folder handing nothing over" logged "handed" "$work/other.log"
 kill "$other"
-wait_for 30 dead "$other" || fail "the second pet did not end"
+expect 30 "the second pet ends" dead "$other"
 
 # 6. After an orderly end the socket goes; after a crash the next start replaces the one left behind.
 socket=$(socket_file)
-kill -TERM "$pupnik_pid"
-wait_for 30 dead "$pupnik_pid" || fail "the first pet did not end on SIGTERM"
+quit_cleanly "$pupnik_pid" 30
 gone() { [[ ! -e $socket ]]; }
-wait_for 5 gone && pass "the socket went with the pet" || fail "the socket $socket stayed after the pet ended"
+expect --seen 'ls -l "$socket"' 10 "the socket $socket gone with the pet" gone
 
 start_first "$work/third.log"
 kill -KILL "$pupnik_pid"
-wait_for 30 dead "$pupnik_pid" || fail "the crashed pet did not end"
-[[ -S $socket ]] && pass "a crash left its socket behind" || fail "no socket left behind by the crash"
+expect 30 "the crashed pet ends" dead "$pupnik_pid"
+left() { [[ -S $socket ]]; }
+expect --seen 'ls -l "$XDG_RUNTIME_DIR/pupnik"' 0 "a crash leaves its socket behind" left
 start_first "$work/fourth.log"
-grep -q "later starts cannot reach" "$work/fourth.log" && fail "the start after a crash did not replace the socket: $(cat "$work/fourth.log")"
+expect_never --seen 'cat "$work/fourth.log"' 0 "the start after a crash to take the socket over" logged "later starts cannot reach" "$work/fourth.log"
 later fifth -- pupnik://demo/happy
-((status == 0)) && wait_for 15 received "$work/fourth.log" 1 \
-  && pass "the start after a crash listens again" || fail "the hand-over to the start after a crash failed: $(cat "$work/fifth.log")"
+expect --seen 'later_said fifth' 0 "the start after a crash takes a hand-over" ended_with 0
+expect --seen 'log_tail "$work/fourth.log"' 15 "the start after a crash receives the URL" received "$work/fourth.log" 1
 finish

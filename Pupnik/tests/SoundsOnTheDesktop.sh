@@ -24,8 +24,7 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
   -L "module-native-protocol-unix socket=$sound/native auth-anonymous=1" 2>"$work/pulseaudio.log" &
 pids+=($!)
 server_up() { pactl info >/dev/null 2>&1; }
-wait_for 20 server_up || { fail "the private sound server did not start"; finish; }
-pass "a private sound server at $PULSE_SERVER"
+expect --seen 'cat "$work/pulseaudio.log"' 20 "a private sound server at $PULSE_SERVER" server_up || finish
 pactl set-default-sink pupnik_test
 
 # Everything the sink plays, as 16-bit mono samples.
@@ -34,7 +33,7 @@ parec -d pupnik_test.monitor --raw --format=s16le --rate=44100 --channels=1 >"$r
 pids+=($!)
 recording_runs() { [[ -s $recording ]]; }
 # Silence still flows through the monitor; a recording that grows shows that parec is attached.
-wait_for 20 recording_runs || fail "parec recorded nothing"
+expect --seen 'cat "$work/parec.log"' 20 "parec records the sink" recording_runs
 # Samples louder than -24 dBFS in 16-bit samples on standard input.
 count_loud() { od -An -v -td2 -w2 | awk '$1 > 2000 || $1 < -2000 { n++ } END { print n + 0 }'; }
 loud_samples() { tail -c +$(($1 + 1)) "$recording" | count_loud; }
@@ -42,21 +41,21 @@ loud_samples() { tail -c +$(($1 + 1)) "$recording" | count_loud; }
 # nearly all of it, so a player that cuts the start or the end of a short sound is caught.
 woof=$(dirname "$pupnik")/../share/pupnik/sounds/woof.wav
 woof_loud=$(tail -c +45 "$woof" | count_loud)
-((woof_loud > 1000)) || fail "the woof in $woof has only $woof_loud loud samples"
+loud_woof() { ((woof_loud > 1000)); }
+expect --seen 'echo "$woof_loud loud samples"' 0 "the woof in $woof loud" loud_woof
 sounded_after() { (($(loud_samples "$1") * 10 >= woof_loud * 9)); }
 # Whole samples only, so that a count never starts in the middle of one.
 recorded() { echo $(($(stat -c %s "$recording") / 2 * 2)); }
 
-"$pupnik" 2>"$work/pupnik.log" &
+"$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
-started() { pet_window >/dev/null && grep -q 'codex: ' "$work/pupnik.log"; }
-wait_for 20 started || fail "Pupnik did not start"
-logged() { grep -qF "$1" "$work/pupnik.log"; }
+expect --seen log_tail 30 "Pupnik ends its launch" started
+heard_seen() { echo "$(loud_samples "$start") loud samples of the woof's $woof_loud"; }
 
 # 1. Until the mood changes, the pet is quiet.
 start=$(recorded)
-if never_within 2 sounded_after "$start"; then pass "no sound before the mood changes"; else fail "the pet sounded with nothing to say"; fi
+expect_never --seen heard_seen 2 "no sound before the mood changes" sounded_after "$start"
 
 # 2. A permission request makes the pet wait for the user: a woof, heard at the sink.
 start=$(recorded)
@@ -65,25 +64,20 @@ printf '%s' '{"session_id":"sound-1","cwd":"/tmp","tool_name":"Bash","tool_input
 pids+=($!)
 # A start that the server confirms late (a loaded machine, the sanitizers) is logged as failed even
 # though it plays: the cue is what is checked here, the sink below says whether it was heard.
-cued() { grep -qE "sound: normal → poop (played|failed)\(woof\)" "$work/pupnik.log"; }
-if wait_for 10 cued; then pass "the mood change cued the woof"; else fail "no woof for the mood change"; fi
+expect --seen 'grep "sound: " "$log"' 20 "the mood change cues the woof" logged_like "sound: normal → poop (played|failed)\(woof\)"
 # A busy machine can cut a sound short at the sink (seen: a quarter of the woof with four desktop
 # checks and a build beside it): here the woof must be heard; its whole length once, below.
 heard_some_after() { (($(loud_samples "$1") * 10 >= woof_loud)); }
 wait_for 10 sounded_after "$start"
 woof_heard=$(loud_samples "$start")
-if heard_some_after "$start"; then
-  pass "the sink heard $woof_heard loud samples of the woof's $woof_loud"
-else
-  fail "the sink heard only $woof_heard loud samples of the woof's $woof_loud"
-fi
+expect --seen heard_seen 0 "the sink hears the woof" heard_some_after "$start"
 
 # 3. The menu's sample: skipped while the output is muted, heard once it is not. The player keeps
 # the server's answer a few seconds, so each change is given time to be seen.
 preview() {
-  open_menu || { fail "the menu did not open"; return 1; }
+  expect --seen 'windows | tr "\n" " "' 0 "the menu opens for the sample" open_menu || return 1
   keys Down Down Down Down Down Right Down Return
-  wait_for 10 menu_closed || fail "the menu stayed open after the sample"
+  expect --seen menu_window 10 "the menu closed after the sample" menu_closed
 }
 # The answer is renewed in the background and a busy machine may not give the fresh one in time, so
 # the sample is asked for again (a few seconds apart) until it is.
@@ -102,38 +96,33 @@ preview_until() {
 }
 pactl set-sink-mute pupnik_test 1
 sleep 6
-if preview_until "sound: preview skipped(muted)"; then pass "muted: the sample was skipped"; else fail "muted: no skipped sample"; fi
+expect --seen 'grep "sound: preview" "$log"' 0 "muted: the sample skipped" preview_until "sound: preview skipped(muted)"
 pactl set-sink-mute pupnik_test 0
 sleep 6
-if preview_until "sound: preview played(woof)"; then pass "unmuted: the sample played"; else fail "unmuted: the sample did not play"; fi
+expect --seen 'grep "sound: preview" "$log"' 0 "unmuted: the sample played" preview_until "sound: preview played(woof)"
 # Here it is enough that the sample is heard at all, which a busy machine can cut short at the sink.
 heard_after() { (($(loud_samples "$1") * 2 >= woof_loud)); }
-if wait_for 10 heard_after "$start"; then pass "the sample reached the sink"; else fail "the sample was not heard ($(loud_samples "$start") loud samples)"; fi
+expect --seen heard_seen 10 "the sample reaches the sink" heard_after "$start"
 # The whole woof, from the mood change or from the menu: a player that cuts the start or the end of a
 # short sound is caught here.
 wait_for 10 sounded_after "$start"
 sample_heard=$(loud_samples "$start")
-if ((woof_heard * 10 >= woof_loud * 9 || sample_heard * 10 >= woof_loud * 9)); then
-  pass "the whole woof was heard ($woof_heard, then $sample_heard loud samples of $woof_loud)"
-else
-  fail "the woof was cut short both times ($woof_heard, then $sample_heard loud samples of $woof_loud)"
-fi
+whole_woof() { ((woof_heard * 10 >= woof_loud * 9 || sample_heard * 10 >= woof_loud * 9)); }
+expect --seen 'echo "$woof_heard, then $sample_heard loud samples of $woof_loud"' 0 "the whole woof heard once" whole_woof
 
 # 4. Without a sound server the sample fails, the reason is said once, and the pet carries on.
 quit_cleanly "$pupnik_pid"
-PULSE_SERVER=unix:$work/no-server "$pupnik" 2>"$work/pupnik.log" &
+PULSE_SERVER=unix:$work/no-server "$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
-wait_for 20 started || fail "Pupnik did not start without a sound server"
+expect --seen log_tail 30 "Pupnik starts without a sound server" started
 preview
-wait_for 10 logged "sound: preview failed(woof)" || fail "without a server: $(grep 'sound: preview' "$work/pupnik.log")"
+expect --seen 'grep "sound: " "$log"' 10 "without a server the sample fails" logged "sound: preview failed(woof)"
 sleep 0.5
 preview
-failures_said() { (($(grep -c 'sound: preview failed(woof)' "$work/pupnik.log") == 2)); }
-if wait_for 10 failures_said && (($(grep -c 'woof.wav could not be played' "$work/pupnik.log") == 1)); then
-  pass "without a server: $(grep 'could not be played' "$work/pupnik.log")"
-else
-  fail "without a server the failures were not said as they should be"
-fi
+failures_said() { (($(grep -c 'sound: preview failed(woof)' "$log") == 2)); }
+expect --seen 'grep "sound: " "$log"' 10 "without a server the second sample fails too" failures_said
+reason_once() { (($(grep -c 'woof.wav could not be played' "$log") == 1)) && grep 'could not be played' "$log"; }
+expect --seen 'grep "could not be played" "$log"' 0 "without a server the reason said once" reason_once
 
 finish

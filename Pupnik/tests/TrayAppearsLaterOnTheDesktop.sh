@@ -10,36 +10,24 @@ source "$(dirname "$0")/DesktopTestSupport.sh"
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 displayed() { [[ -s $work/display ]]; }
-wait_for 10 displayed || { fail "Xvfb did not start"; exit 1; }
+expect --seen 'cat "$work/xvfb.log"' 30 "Xvfb tells its display" displayed || finish
 export DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb
 # No session bus: the tray is the window manager's own.
 unset DBUS_SESSION_BUS_ADDRESS
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
-export PUPNIK_SUPPORT_DIR=$work/support PUPNIK_SKIP_ONBOARDING=1 PUPNIK_NO_CLOUD=1 PUPNIK_CODEX_SESSIONS_DIR=$work/codex
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_private_home
+export PUPNIK_SKIP_ONBOARDING=1
 
-"$pupnik" 2>"$work/pupnik.log" &
+"$pupnik" 2>"$log" &
 pupnik_pid=$!
 pids+=("$pupnik_pid")
 
-pet_shown() { [[ -n $(xdotool search --onlyvisible --pid "$pupnik_pid" --name '^Pupnik$' 2>/dev/null) ]]; }
-if wait_for 20 pet_shown; then pass "the pet is shown on a desktop without a tray"; else fail "no pet window"; fi
-said_no_tray() { grep -q "no system tray yet" "$work/pupnik.log"; }
-if wait_for 10 said_no_tray; then pass "Pupnik noted that there is no tray yet"; else fail "Pupnik did not notice the missing tray"; fi
-embedded && fail "an icon is embedded although there is no tray"
+expect --seen log_tail 30 "the pet shown on a desktop without a tray" pet_window
+expect --seen log_tail 20 "Pupnik notes that there is no tray yet" logged "no system tray yet"
+expect_never --seen 'windows | tr "\n" " "' 1 "no icon embedded while there is no tray" tray_window
 
 icewm >"$work/icewm.log" 2>&1 &
 pids+=($!)
-if wait_for 30 embedded; then
-  pass "the tray icon $(tray_window) is embedded in the tray that came later"
-else
-  fail "no tray icon after the tray appeared (windows: $(windows | tr '\n' ' '))"
-fi
+expect --seen 'windows | tr "\n" " "' 30 "the tray icon embedded in the tray that came later" tray_window
 
-kill -TERM "$pupnik_pid"
-ended() { ! kill -0 "$pupnik_pid" 2>/dev/null; }
-wait_for 20 ended || fail "Pupnik did not end on SIGTERM"
-
-((failures == 0)) || { echo "$failures check(s) failed" >&2; exit 1; }
-echo "all checks passed"
+quit_cleanly "$pupnik_pid"
+finish
