@@ -104,7 +104,7 @@ ApprovalPopoverController::ApprovalPopoverController(std::shared_ptr<PupnikCore:
 {
     setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
     setAutoFillBackground(true);
-    buildViews();
+    setFixedSize(popoverWidth, minimumHeight);
 
     std::weak_ptr<PupnikCore::ApprovalPopover> weak = popover;
     onSelect = [weak](std::string const& id) {
@@ -135,6 +135,10 @@ ApprovalPopoverController::~ApprovalPopoverController()
 
 void ApprovalPopoverController::buildViews()
 {
+    // Most runs never see a request: the views are built, in the language of the moment, when the
+    // first one is shown.
+    if (m_listBox)
+        return;
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(14, 12, 14, 12);
     main->setSpacing(6);
@@ -223,8 +227,9 @@ QColor ApprovalPopoverController::toneColour(SummaryLine::Tone tone, QPalette co
     return textColour;
 }
 
-std::unique_ptr<QTextDocument> ApprovalPopoverController::attributedSummary(std::string const& summary) const
+std::unique_ptr<QTextDocument> ApprovalPopoverController::attributedSummary(std::string const& summary)
 {
+    buildViews();
     auto document = std::make_unique<QTextDocument>();
     document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
     QFont const font = summaryFont();
@@ -248,7 +253,7 @@ std::unique_ptr<QTextDocument> ApprovalPopoverController::attributedSummary(std:
 QList<QWidget*> ApprovalPopoverController::listRows() const
 {
     QList<QWidget*> rows;
-    for (int i = 0; i < m_listStack->count(); ++i) {
+    for (int i = 0; m_listStack && i < m_listStack->count(); ++i) {
         if (auto* widget = m_listStack->itemAt(i)->widget())
             rows.append(widget);
     }
@@ -309,6 +314,7 @@ void ApprovalPopoverController::fitSummaryHeight()
 
 void ApprovalPopoverController::render(std::vector<ApprovalRequest> const& requests, std::optional<std::string> const& selectedID)
 {
+    buildViews();
     ApprovalRequest const* shown = PupnikCore::ApprovalPopover::pick(requests, selectedID);
     m_listBox->setVisible(requests.size() >= 2);
     rebuildList(requests, shown);
@@ -369,7 +375,7 @@ void ApprovalPopoverController::present()
 
 void ApprovalPopoverController::focusDeny()
 {
-    if (isVisible())
+    if (isVisible() && m_denyButton)
         m_denyButton->setFocus(Qt::PopupFocusReason);
 }
 
