@@ -104,7 +104,7 @@ ApprovalPopoverController::ApprovalPopoverController(std::shared_ptr<PupnikCore:
 {
     setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
     setAutoFillBackground(true);
-    buildViews();
+    setFixedSize(popoverWidth, minimumHeight);
 
     std::weak_ptr<PupnikCore::ApprovalPopover> weak = popover;
     onSelect = [weak](std::string const& id) {
@@ -135,6 +135,10 @@ ApprovalPopoverController::~ApprovalPopoverController()
 
 void ApprovalPopoverController::buildViews()
 {
+    // Most runs never see a request: the views are built, in the language of the moment, when the
+    // first one is shown.
+    if (m_listBox)
+        return;
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(14, 12, 14, 12);
     main->setSpacing(6);
@@ -209,6 +213,9 @@ void ApprovalPopoverController::buildViews()
 
 void ApprovalPopoverController::relocalize()
 {
+    // Views not built yet take the language of the moment when they are.
+    if (!m_denyButton)
+        return;
     m_denyButton->setText(localized("approval.deny"));
     m_terminalButton->setText(localized("approval.terminal"));
     m_allowButton->setText(localized("approval.allow"));
@@ -231,8 +238,9 @@ QColor ApprovalPopoverController::toneColour(SummaryLine::Tone tone, QPalette co
     return textColour;
 }
 
-std::unique_ptr<QTextDocument> ApprovalPopoverController::attributedSummary(std::string const& summary) const
+std::unique_ptr<QTextDocument> ApprovalPopoverController::attributedSummary(std::string const& summary)
 {
+    buildViews();
     auto document = std::make_unique<QTextDocument>();
     document->setDocumentLayout(new QPlainTextDocumentLayout(document.get()));
     QFont const font = summaryFont();
@@ -256,7 +264,7 @@ std::unique_ptr<QTextDocument> ApprovalPopoverController::attributedSummary(std:
 QList<QWidget*> ApprovalPopoverController::listRows() const
 {
     QList<QWidget*> rows;
-    for (int i = 0; i < m_listStack->count(); ++i) {
+    for (int i = 0; m_listStack && i < m_listStack->count(); ++i) {
         if (auto* widget = m_listStack->itemAt(i)->widget())
             rows.append(widget);
     }
@@ -317,7 +325,8 @@ void ApprovalPopoverController::fitSummaryHeight()
 
 void ApprovalPopoverController::render(std::vector<ApprovalRequest> const& requests, std::optional<std::string> const& selectedID)
 {
-    // The window outlives language changes, and is built before the stored language is read.
+    buildViews();
+    // The window outlives language changes, and is made before the stored language is read.
     relocalize();
     ApprovalRequest const* shown = PupnikCore::ApprovalPopover::pick(requests, selectedID);
     m_listBox->setVisible(requests.size() >= 2);
@@ -379,7 +388,7 @@ void ApprovalPopoverController::present()
 
 void ApprovalPopoverController::focusDeny()
 {
-    if (isVisible())
+    if (isVisible() && m_denyButton)
         m_denyButton->setFocus(Qt::PopupFocusReason);
 }
 

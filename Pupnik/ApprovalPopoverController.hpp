@@ -62,18 +62,19 @@ public:
 
     // The summary as the text view shows it: monospaced, one colour per line by its diff role. The
     // document lays out as plain text.
-    std::unique_ptr<QTextDocument> attributedSummary(std::string const& summary) const;
+    std::unique_ptr<QTextDocument> attributedSummary(std::string const& summary);
     // The colour of a summary line's role on this palette.
     static QColor toneColour(PupnikCore::SummaryLine::Tone tone, QPalette const& palette);
 
-    QWidget* listBox() const { return m_listBox; }
-    QLabel* toolLabel() const { return m_toolLabel; }
-    QLabel* targetLabel() const { return m_targetLabel; }
-    QPlainTextEdit* textView() const { return m_textView; }
-    QLabel* truncationLabel() const { return m_truncationLabel; }
-    QPushButton* allowButton() const { return m_allowButton; }
-    QPushButton* denyButton() const { return m_denyButton; }
-    QPushButton* terminalButton() const { return m_terminalButton; }
+    // The views are built when first rendered or asked for.
+    QWidget* listBox() { return built().m_listBox; }
+    QLabel* toolLabel() { return built().m_toolLabel; }
+    QLabel* targetLabel() { return built().m_targetLabel; }
+    QPlainTextEdit* textView() { return built().m_textView; }
+    QLabel* truncationLabel() { return built().m_truncationLabel; }
+    QPushButton* allowButton() { return built().m_allowButton; }
+    QPushButton* denyButton() { return built().m_denyButton; }
+    QPushButton* terminalButton() { return built().m_terminalButton; }
     // The list's heading label followed by one button per request.
     QList<QWidget*> listRows() const;
 
@@ -82,6 +83,11 @@ protected:
 
 private:
     void buildViews();
+    ApprovalPopoverController& built()
+    {
+        buildViews();
+        return *this;
+    }
     void rebuildList(std::vector<PawletKit::ApprovalRequest> const& requests, PawletKit::ApprovalRequest const* shown);
     void fitSummaryHeight();
     void place();

@@ -94,7 +94,7 @@ PetController::PetController(SpriteStore& sprites, PupnikCore::PetSettings setti
     };
 
     showFacing();
-    apply({ Clip::idle, 1.0 });
+    startReadingAhead();
     if (m_settings.visible)
         m_panel->orderFront();
     m_screens.setOnChange([this] { screenParametersChanged(); });
@@ -153,8 +153,31 @@ void PetController::startTimer()
     m_waitingForFrame = false;
 }
 
+// A start shows the first frame as soon as it is decoded, not once the whole clip is.
+void PetController::startReadingAhead()
+{
+    m_choice = { Clip::idle, 1.0 };
+    auto const frames = m_sprites.readAhead(m_settings.skin, m_choice.clip);
+    if (frames.empty() || m_sprites.isCached(m_settings.skin, m_choice.clip)) {
+        apply(m_choice);
+        return;
+    }
+    m_readingAhead = true;
+    m_panel->showImage(frames.front());
+    m_panel->flush();
+}
+
+void PetController::readAhead()
+{
+    m_sprites.readAhead(m_settings.skin, m_choice.clip);
+    if (m_sprites.isCached(m_settings.skin, m_choice.clip))
+        apply(m_choice);
+}
+
 void PetController::tick()
 {
+    if (m_readingAhead)
+        readAhead();
     advance();
     m_panel->flush();
     scheduleNextTick();
@@ -281,6 +304,7 @@ void PetController::apply(PupnikCore::ClipChoice choice)
     // walk that would make up for it with a jump.
     if (m_waitingForFrame)
         advance();
+    m_readingAhead = false;
     m_choice = choice;
     m_unwalkedTime = 0;
     std::vector<QImage> const previous = m_frames;
@@ -302,6 +326,11 @@ void PetController::apply(PupnikCore::ClipChoice choice)
 
 void PetController::applyIfChanged(PupnikCore::ClipChoice choice)
 {
+    // The clip being read comes at the new rate once it is whole.
+    if (m_readingAhead && choice.clip == m_choice.clip) {
+        m_choice = choice;
+        return;
+    }
     if (choice != m_choice || m_frames.empty())
         apply(choice);
 }

@@ -97,6 +97,8 @@ private:
     // How many frames on the one shown changes: 1 unless frames repeat.
     int64_t framesUntilChange() const;
     void showCurrentFrame();
+    void startReadingAhead();
+    void readAhead();
     void dragEnded(QRect const& frame);
     void reclamp();
     void writeFrameLine(bool force);
@@ -113,6 +115,8 @@ private:
     std::unique_ptr<PetSurface> m_panel;
     PupnikCore::ClipChoice m_choice { PupnikCore::Clip::idle, 1.0 };
     std::vector<QImage> m_frames;
+    // The start's clip is read a frame per tick, its first frame shown meanwhile.
+    bool m_readingAhead { false };
     // The clip shown left the store's cache; the window lets it go once another takes its place.
     bool m_framesEvicted { false };
     double m_fps { 24 };

@@ -151,6 +151,8 @@ std::vector<QImage> SpriteStore::loadClip(Skin skin, Clip effective, std::string
 
 std::vector<QImage> SpriteStore::frames(Skin skin, Clip clip)
 {
+    // Whoever asks for a whole clip has stopped reading ahead; the frames read so far are let go.
+    m_partial.reset();
     std::string const key = cacheKey(skin, clip);
     if (auto cached = m_cache.find(key); cached != m_cache.end()) {
         auto frames = cached->second;
@@ -177,6 +179,38 @@ std::vector<QImage> SpriteStore::frames(Skin skin, Clip clip)
     m_cache[key] = frames;
     touch(key);
     return frames;
+}
+
+std::vector<QImage> SpriteStore::readAhead(Skin skin, Clip clip)
+{
+    std::string const key = cacheKey(skin, clip);
+    Clip const effective = effectiveClip(clip);
+    // Only a clip shown as its files stand goes frame by frame; a faded or missing one is read whole.
+    if (m_cache.contains(key) || !m_baseURL || clip != effective || clip == Clip::sick)
+        return frames(skin, clip);
+    if (!m_partial || m_partial->key != key)
+        m_partial = PartialClip { key, {}, 0 };
+    auto frame = loadPNG(framePath(skin, effective, int64_t(m_partial->frames.size())));
+    if (!frame || m_partial->bytes + bytesOf(*frame) > clipByteBudget) {
+        // Read again whole, which tells of the missing frame and stands placeholders in.
+        m_partial.reset();
+        return frames(skin, clip);
+    }
+    m_partial->bytes += bytesOf(*frame);
+    m_partial->frames.push_back(std::move(*frame));
+    if (int64_t(m_partial->frames.size()) < frameCount(effective))
+        return m_partial->frames;
+    std::vector<QImage> whole = std::move(m_partial->frames);
+    m_partial.reset();
+    shareAlikeFrames(whole);
+    m_cache[key] = whole;
+    touch(key);
+    return whole;
+}
+
+bool SpriteStore::isCached(Skin skin, Clip clip) const
+{
+    return m_cache.contains(cacheKey(skin, clip));
 }
 
 double SpriteStore::fps(Clip clip) const

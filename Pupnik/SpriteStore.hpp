@@ -34,6 +34,11 @@ public:
 
     // Never empty.
     std::vector<QImage> frames(PupnikCore::Skin skin, PupnikCore::Clip clip);
+    // A clip read a frame per call, so that a start can show its first frame before the rest is
+    // decoded: the frames read so far; once the clip is whole, or cannot be read and placeholders
+    // stand in, it is cached as frames() would have it.
+    std::vector<QImage> readAhead(PupnikCore::Skin skin, PupnikCore::Clip clip);
+    bool isCached(PupnikCore::Skin skin, PupnikCore::Clip clip) const;
     double fps(PupnikCore::Clip clip) const;
     // The index is clamped for a cached clip; else the file of that index is read, nothing cached.
     std::optional<QImage> frame(PupnikCore::Skin skin, PupnikCore::Clip clip, int64_t index) const;
@@ -67,7 +72,14 @@ private:
     std::optional<std::filesystem::path> m_baseURL;
     PupnikCore::SpriteManifest m_manifest;
     bool m_usingPlaceholders { false };
+    struct PartialClip {
+        std::string key;
+        std::vector<QImage> frames;
+        int64_t bytes { 0 };
+    };
+
     std::map<std::string, std::vector<QImage>> m_cache;
+    std::optional<PartialClip> m_partial;
     std::vector<std::string> m_lru;
 };
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # CPU and memory of Pupnik on a desktop of its own (Xvfb with icewm), beside the X server's: once
-# while the pet walks (the walking demo clip), once live with nothing happening (the idle pet).
+# while the pet walks (the walking demo clip), once live with nothing happening (the idle pet, the
+# process source on as a user runs it), once with a permission request waiting in the open popover.
 # CPU time comes from /proc/<pid>/stat (utime + stime) over the measured window, memory from VmRSS.
 # Run by hand: bench/pupnik_cpu_bench.sh [seconds, default 30] [folder for a screenshot]
+# Environment: PUPNIK (the program, default build/bin/Pupnik; another beside it finds the same files).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-30}
 shots=${2:-}
-pupnik=$root/build/bin/Pupnik
+pupnik=${PUPNIK:-$root/build/bin/Pupnik}
+agent=$root/build/libexec/pupnik/pupnik-agent
 [[ -x $pupnik ]] || { echo "build Pupnik first (cmake --build build)" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -44,6 +47,14 @@ measure() {
   local pid=$!
   children+=("$pid")
   sleep 3
+  if [[ -n ${ASK:-} ]]; then
+    # An Edit the agent tool waits on; the popover opens for it on its own.
+    printf '%s' '{"session_id":"s1","cwd":"/tmp/project","hook_event_name":"PermissionRequest","tool_name":"Edit",
+"tool_input":{"file_path":"/tmp/project/notes.txt","old_string":"walk at noon\nfeed at six","new_string":"walk at noon\nfeed at five"}}' |
+      env HOME="$home/home" XDG_RUNTIME_DIR="$home/runtime" PUPNIK_SUPPORT_DIR="$home/support" "$agent" hook PermissionRequest >/dev/null 2>&1 &
+    children+=($!)
+    sleep 3
+  fi
   local app_start server_start app_end server_end
   app_start=$(cpu_ticks "$pid")
   server_start=$(cpu_ticks "$server")
@@ -60,8 +71,9 @@ measure() {
   wait "$pid" || true
 }
 
-echo "over ${seconds} s on $DISPLAY (goals: walking <= 1 %, idle <= 0.5 %, <= 60 MB resident)"
+echo "over ${seconds} s on $DISPLAY (goals: walking <= 1 %, idle <= 0.2 %, <= 60 MB resident, with a request waiting too)"
 measure walking PUPNIK_DEMO_STATE=walk
 # Without a driver: what the animation alone costs.
 [[ -n ${PUPNIK_BENCH_ANIMATION_ONLY:-} ]] && measure idle-demo PUPNIK_DEMO_STATE=idle
 measure idle
+ASK=1 measure waiting PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH=1

@@ -206,6 +206,78 @@ TEST(ProcFileSystemSampler, RatesFromGrowthOfCPUTime)
     EXPECT_FALSE(sampler.usedFallback());
 }
 
+// A sampler that has seen the processes before names them as one that reads everything afresh,
+// whatever became of them between two passes; only the CPU rates tell the two apart.
+TEST(ProcFileSystemSampler, KnownProcessesNamedAsOnAFirstSight)
+{
+    TestSupport::TemporaryDirectory proc;
+    long const ticksPerSecond = sysconf(_SC_CLK_TCK);
+    struct Process {
+        std::vector<std::string> arguments;
+        std::string comm;
+        long ticks { 0 };
+        long startTime { 100 };
+        long argStart { 0x7ffd0000 };
+        long argEnd { 0x7ffd0020 };
+        long flags { 0x400000 };
+    };
+    auto write = [&](int pid, Process const& p) {
+        fs::path const folder = proc.path() / std::to_string(pid);
+        writeFile(folder / "cmdline", commandLine(p.arguments));
+        std::string stat = std::to_string(pid) + " (" + p.comm + ") S 1 1 1 0 -1 " + std::to_string(p.flags) + " 0 0 0 0 "
+            + std::to_string(p.ticks) + " 0 0 0 20 0 1 0 " + std::to_string(p.startTime) + " 1000 100 18446744073709551615";
+        // startcode to start_brk, then the argument area, then the environment and exit code.
+        for (int field = 26; field <= 47; ++field)
+            stat += " 0";
+        stat += " " + std::to_string(p.argStart) + " " + std::to_string(p.argEnd) + " 0 0 0\n";
+        writeFile(folder / "stat", stat);
+    };
+    struct Case {
+        char const* what;
+        Process before;
+        Process after;
+        double cpuPercent; // of the known sampler's second pass, when the process is found
+    };
+    Process const aider { { "/usr/bin/aider" }, "aider" };
+    Process const shell { { "/bin/sh", "-c", "aider" }, "sh" };
+    Process const node { { "node" }, "node" };
+    Case const cases[] = {
+        { "unchanged, busy", aider, { { "/usr/bin/aider" }, "aider", ticksPerSecond }, 50 },
+        { "exec with a new comm", shell, { { "/usr/bin/aider" }, "aider", 0, 100, 0x7ffe0000, 0x7ffe0010 }, 0 },
+        { "exec of the same program", node, { { "node", "/x/gemini" }, "node", 0, 100, 0x7ffe0000, 0x7ffe0020 }, 0 },
+        { "a new title with its comm", node, { { "gemini" }, "gemini" }, 0 },
+        { "the pid taken by a successor", shell, { { "/usr/bin/aider" }, "aider", ticksPerSecond, 300 }, 0 },
+        { "a successor with the same comm", aider, { { "/bin/aider-helper" }, "aider", ticksPerSecond, 300 }, 0 },
+        { "a zombie", { { "node", "/x/gemini" }, "node" }, { {}, "node", 0, 100, 0, 0 }, 0 },
+        { "arguments hidden from this user", { { "/bin/sh", "-c", "aider" }, "sh", 0, 100, 0, 0 }, { { "/usr/bin/aider" }, "sh", 0, 100, 0, 0 }, 0 },
+        { "no longer a kernel thread", { {}, "aider", 0, 100, 0, 0, 0x200000 }, { { "/usr/bin/gemini" }, "aider" }, 0 },
+    };
+    ProcessNames const wanted { "aider", "gemini", "sh", "node", "aider-helper" };
+    double clock = 10;
+    ProcFileSystemSampler::Options options;
+    options.procRoot = proc.path();
+    options.monotonicClock = [&clock] { return clock; };
+    options.ps.program = "/nonexistent/ps";
+    ProcFileSystemSampler known(options);
+    for (size_t i = 0; i < std::size(cases); ++i)
+        write(int(600 + i), cases[i].before);
+    known.sample(wanted);
+    clock += 2;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        write(int(600 + i), cases[i].after);
+    auto const second = known.sample(wanted);
+    auto const fresh = ProcFileSystemSampler(options).sample(wanted);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        auto const seen = find(second, pid_t(600 + i));
+        auto const expected = find(fresh, pid_t(600 + i));
+        ASSERT_EQ(seen.has_value(), expected.has_value()) << cases[i].what;
+        if (!seen)
+            continue;
+        EXPECT_EQ(seen->name, expected->name) << cases[i].what;
+        EXPECT_DOUBLE_EQ(seen->cpuPercent, cases[i].cpuPercent) << cases[i].what;
+    }
+}
+
 TEST(ProcFileSystemSampler, FallsBackToPSForGoodWhenProcCannotBeListed)
 {
     TestSupport::TemporaryDirectory temporary;

@@ -245,6 +245,12 @@ TEST(AppDelegateStates, EachStateSetsTheClipOnlyWhenClipOrRateChanges)
 {
     Launch launch;
     auto& delegate = *launch.delegate;
+    // The start's clip is read a frame per tick; the states come once it is whole.
+    for (int tick = 0; tick < 600 && delegate.pet()->frames().empty(); ++tick) {
+        launch.clock->advance(PetController::tickInterval);
+        launch.scheduler->advance(PetController::tickInterval);
+    }
+    ASSERT_FALSE(delegate.pet()->frames().empty());
     struct Step {
         PawletState state;
         Clip clip;

@@ -162,6 +162,8 @@ TEST(ApprovalPopoverController, ButtonsFollowTheLanguageChosenAfterTheWindowWasB
     Harness h;
     // As at start with a stored language: the window exists before the language is read.
     localizer.setChoice(PupnikCore::Language::de, english);
+    // A change heard before any request was shown, while the views are not built yet.
+    h.controller->relocalize();
     h.open({ bashRequest("a") });
     std::vector<QString> const german { h.controller->denyButton()->text(), h.controller->terminalButton()->text(), h.controller->allowButton()->text() };
     localizer.setChoice(PupnikCore::Language::fr, english);
