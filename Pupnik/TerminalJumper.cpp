@@ -1,7 +1,7 @@
 #include "Pupnik/TerminalJumper.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
-#include "PawletKit/ProcessAncestry.hpp"
+#include "PawletKit/ProcInfo.hpp"
 #include "Pupnik/Workspace.hpp"
 #include "app-core/Focus/EditorCLI.hpp"
 #include "app-core/Focus/GhosttyPlan.hpp"
@@ -152,7 +152,7 @@ std::string TerminalJumper::probeTitle(std::string const& tty, std::vector<int64
 
 bool TerminalJumper::writeToTTY(std::string_view text, std::string_view tty)
 {
-    if (!PawletKit::ProcessAncestry::isValidTTYName(tty))
+    if (!PawletKit::ProcInfo::isValidTTYName(tty))
         return false;
     std::string const device = "/dev/" + std::string(tty);
     PawletKit::FileDescriptor fd(::open(device.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
