@@ -2,10 +2,10 @@
 
 #include "PawletKit/CommandLineProgram.hpp"
 #include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/MonotonicClock.hpp"
 
 #include <cerrno>
 #include <charconv>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -18,13 +18,6 @@ namespace {
 
 constexpr size_t maxCommandLineBytes = 8192;
 constexpr size_t maxStatBytes = 4096;
-
-double monotonicSeconds()
-{
-    timespec spec {};
-    clock_gettime(CLOCK_MONOTONIC, &spec);
-    return static_cast<double>(spec.tv_sec) + static_cast<double>(spec.tv_nsec) / 1e9;
-}
 
 // Up to `limit` bytes of a small file below the directory; nothing when it cannot be opened or read.
 std::optional<std::string> readSmallFile(int directory, std::string const& relativePath, size_t limit)
@@ -112,7 +105,7 @@ ProcFileSystemSampler::ProcFileSystemSampler(Options options)
     : m_options(std::move(options))
 {
     if (!m_options.monotonicClock)
-        m_options.monotonicClock = monotonicSeconds;
+        m_options.monotonicClock = MonotonicClock::seconds;
     long ticks = sysconf(_SC_CLK_TCK);
     m_nanosPerTick = 1e9 / static_cast<double>(ticks > 0 ? ticks : 100);
 }

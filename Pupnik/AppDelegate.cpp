@@ -2,7 +2,7 @@
 
 #include "PawletKit/Mood.hpp"
 
-#include "platform/ChildProcessRunner.hpp"
+#include "PawletKit/ChildProcessRunner.hpp"
 #include "Pupnik/LanguageChange.hpp"
 #include "Pupnik/MenuModelBuilder.hpp"
 #include "Pupnik/MessageBoxAlertPresenter.hpp"
@@ -68,7 +68,7 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     desktop.windows = std::make_unique<Platform::X11WindowSystem>([inputTime] { return inputTime->lastInputTime(); });
     desktop.makeWait = [] { return std::make_unique<Platform::QtMainLoopWait>(); };
     desktop.audio = std::make_unique<Platform::QtAudioOutput>();
-    desktop.outputMute = std::make_shared<Platform::SoundServerMuteQuery>(std::make_shared<Platform::ChildProcessRunner>(), PawletKit::currentEnvironment());
+    desktop.outputMute = std::make_shared<Platform::SoundServerMuteQuery>(std::make_shared<PawletKit::ChildProcessRunner>(), PawletKit::currentEnvironment());
     return desktop;
 }
 
@@ -96,7 +96,7 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     m_focusWait = makeWait();
     m_connectionWait = makeWait();
     m_focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services { *m_desktop.windows, *m_desktop.scheduler, *m_focusWait,
-        *m_desktop.clock, *m_alerts, std::make_shared<Platform::ChildProcessRunner>(), m_environment,
+        *m_desktop.clock, *m_alerts, std::make_shared<PawletKit::ChildProcessRunner>(), m_environment,
         [random = std::make_shared<std::mt19937>(std::random_device {}())] { return static_cast<uint32_t>((*random)()); } });
     m_sounds = std::make_unique<SoundPlayer>(
         m_desktop.audio ? std::move(m_desktop.audio) : std::make_unique<Platform::FakeAudioOutput>(), m_desktop.outputMute, *m_desktop.clock);

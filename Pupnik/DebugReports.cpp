@@ -1,6 +1,6 @@
 #include "Pupnik/DebugReports.hpp"
 
-#include "platform/AtomicFile.hpp"
+#include "PawletKit/AtomicFile.hpp"
 #include "Pupnik/CloudKitPublisher.hpp"
 #include "Pupnik/EngineDriver.hpp"
 #include "Pupnik/MenuBarController.hpp"
@@ -32,7 +32,7 @@ namespace {
 void writeDebugFile(std::filesystem::path const& path, std::string const& text)
 {
     try {
-        Platform::AtomicFile::write(path, text, 0600);
+        PawletKit::AtomicFile::write(path, text, 0600);
     } catch (std::exception const&) {
     }
 }

@@ -1,6 +1,6 @@
 #include "Pupnik/PetController.hpp"
 
-#include "platform/AtomicFile.hpp"
+#include "PawletKit/AtomicFile.hpp"
 #include "app-core/Localized.hpp"
 #include "platform/Log.hpp"
 
@@ -401,7 +401,7 @@ void PetController::writeFrameLine(bool force)
     std::string line = formatted("%.0f,%.0f,%.0f,%.0f facing=%d clip=%s\n", rect.minX(), screens.front().frame.maxY() - rect.maxY(),
         rect.width, rect.height, int(m_roamer.facing), std::string(rawValue(m_choice.clip)).c_str());
     try {
-        Platform::AtomicFile::write(*m_debugFrameFile, line, 0644);
+        PawletKit::AtomicFile::write(*m_debugFrameFile, line, 0644);
     } catch (std::exception const&) {
         // A debug aid; the pet goes on without it.
     }

@@ -189,20 +189,20 @@ std::optional<std::filesystem::path> TerminalJumper::firstExecutable(std::vector
 
 std::optional<std::string> TerminalJumper::runCLI(std::filesystem::path const& path, std::vector<std::string> const& arguments)
 {
-    Platform::ProcessRunner::Request request;
+    PawletKit::ProcessRunner::Request request;
     request.executable = path;
     request.arguments = arguments;
     request.environment = m_services.environment;
     request.timeout = toolTimeout;
     request.maxOutputBytes = PupnikCore::ToolListing::maxBytes;
-    Platform::ProcessRunner::Result result;
+    PawletKit::ProcessRunner::Result result;
     auto const& runner = m_services.runner;
     std::string const command = path.filename().string() + " " + joined(arguments);
     if (!m_services.wait.runOffMainThread([&] { result = runner->run(request); })) {
         Platform::Log::line("focus: " + command + " not run: another tool is still running");
         return std::nullopt;
     }
-    using Ending = Platform::ProcessRunner::Result::Ending;
+    using Ending = PawletKit::ProcessRunner::Result::Ending;
     switch (result.ending) {
     case Ending::failedToStart:
         Platform::Log::line("focus: " + path.string() + " could not be launched: " + std::strerror(result.startError));
