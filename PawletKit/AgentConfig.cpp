@@ -1,15 +1,12 @@
 #include "PawletKit/AgentConfig.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "PawletKit/CharacterSets.hpp"
-#include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/Paths.hpp"
 #include "PawletKit/RegularFile.hpp"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace PawletKit {
 
@@ -77,34 +74,7 @@ void AgentConfig::save(std::filesystem::path const& url) const
     if (!bytes)
         throwErrno(EILSEQ, "config.json: not representable as JSON");
 
-    auto temporary = folder / (".config.json." + std::to_string(getpid()) + ".tmp");
-    // A leftover of an earlier crash is ours to replace; O_EXCL then makes sure we write a fresh file
-    // and never follow a link someone left at that name.
-    if (::unlink(temporary.c_str()) != 0 && errno != ENOENT)
-        throwErrno(errno, "unlink " + temporary.string());
-    FileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    if (!file.isValid())
-        throwErrno(errno, "open " + temporary.string());
-
-    auto discardTemporary = [&](int error, std::string const& what) {
-        file.reset();
-        ::unlink(temporary.c_str());
-        throwErrno(error, what);
-    };
-    if (!file.writeAll(*bytes))
-        discardTemporary(errno, "write " + temporary.string());
-    // The creation mode passes through the umask; the file must end up exactly 0600.
-    if (::fchmod(file.get(), 0600) != 0)
-        discardTemporary(errno, "chmod " + temporary.string());
-    if (::fsync(file.get()) != 0)
-        discardTemporary(errno, "fsync " + temporary.string());
-    if (!file.reset())
-        discardTemporary(errno, "close " + temporary.string());
-    if (::rename(temporary.c_str(), url.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        throwErrno(error, "rename " + temporary.string() + " to " + url.string());
-    }
+    AtomicFile::write(url, *bytes, 0600);
 }
 
 }

@@ -1,7 +1,5 @@
 #include "PawletKit/ApprovalRequest.hpp"
 
-#include "PawletKit/ApprovalStore.hpp"
-
 #include <cmath>
 
 namespace PawletKit {
@@ -85,7 +83,7 @@ std::optional<ApprovalRequest> ApprovalRequest::fromJSON(JSON::Value const& json
     request.truncatedLines = JSON::toInt(JSON::member(&json, "truncatedLines")).value_or(0);
     request.hookPid = JSON::toInt(JSON::member(&json, "hookPid")).value_or(0);
     request.expiresAt = JSON::toDouble(JSON::member(&json, "expiresAt"))
-                            .value_or(request.createdAt + ApprovalStore::defaultWaitSeconds);
+                            .value_or(request.createdAt + defaultWaitSeconds);
     return request;
 }
 

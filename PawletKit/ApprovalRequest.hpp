@@ -14,6 +14,8 @@ namespace PawletKit {
 struct ApprovalRequest {
     static constexpr int64_t schemaVersion = 1;
     static constexpr size_t maxIdLength = 64;
+    // How long a request that names no expiry of its own stays open.
+    static constexpr double defaultWaitSeconds = 115.0;
 
     std::string id;
     std::string tool;

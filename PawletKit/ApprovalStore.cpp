@@ -1,7 +1,7 @@
 #include "PawletKit/ApprovalStore.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "PawletKit/CharacterSets.hpp"
-#include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/RegularFile.hpp"
 #include "PawletKit/Text.hpp"
 #include "PawletKit/UUID.hpp"
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,30 +81,16 @@ bool ApprovalStore::ensureDirectory() const
     return true;
 }
 
-bool ApprovalStore::writeAtomically(std::string_view bytes, fs::path const& target, std::string const& tempName) const
+bool ApprovalStore::writeAtomically(std::string_view bytes, fs::path const& target) const
 {
     if (!ensureDirectory())
         return false;
-    fs::path const temp = m_dir / tempName;
-    unlinkIgnoringFailure(temp);
-    {
-        // O_EXCL with O_NOFOLLOW: a name planted since the unlink is never written through.
-        FileDescriptor fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!fd.isValid())
-            return false;
-        // The umask could have narrowed the mode, never widened it; set it exactly.
-        bool written = ::fchmod(fd.get(), 0600) == 0 && fd.writeAll(bytes);
-        written = fd.reset() && written;
-        if (!written) {
-            unlinkIgnoringFailure(temp);
-            return false;
-        }
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        unlinkIgnoringFailure(temp);
+    try {
+        AtomicFile::write(target, bytes, 0600);
+        return true;
+    } catch (std::exception const&) {
         return false;
     }
-    return true;
 }
 
 bool ApprovalStore::write(ApprovalRequest const& request) const
@@ -116,7 +101,7 @@ bool ApprovalStore::write(ApprovalRequest const& request) const
     auto bytes = JSON::serialize(request.jsonObject());
     if (!bytes)
         return false;
-    return writeAtomically(*bytes, *target, "." + request.id + "." + std::to_string(::getpid()) + ".tmp");
+    return writeAtomically(*bytes, *target);
 }
 
 std::optional<ApprovalRequest> ApprovalStore::request(std::string_view id) const
@@ -183,7 +168,7 @@ bool ApprovalStore::writeReply(std::string_view id, ApprovalDecision decision) c
     auto target = replyURL(id);
     if (!target)
         return false;
-    return writeAtomically(decision.rawValue(), *target, "." + std::string(id) + ".reply." + std::to_string(::getpid()) + ".tmp");
+    return writeAtomically(decision.rawValue(), *target);
 }
 
 std::optional<ApprovalDecision> ApprovalStore::readReply(std::string_view id) const

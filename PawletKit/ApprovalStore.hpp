@@ -23,7 +23,6 @@ class ApprovalStore final {
 public:
     static constexpr std::string_view requestExtension = "json";
     static constexpr std::string_view replyExtension = "reply";
-    static constexpr double defaultWaitSeconds = 115.0;
     static constexpr double staleAfterSeconds = 130.0;
     // Bounds on what is read back. The agent tool takes at most 4 MiB of hook input, so no request it
     // writes comes near; a reply is one word.
@@ -66,7 +65,7 @@ public:
     void removeAll() const;
 
 private:
-    bool writeAtomically(std::string_view bytes, std::filesystem::path const& target, std::string const& tempName) const;
+    bool writeAtomically(std::string_view bytes, std::filesystem::path const& target) const;
     std::vector<std::string> entryNames() const;
 
     std::filesystem::path m_dir;

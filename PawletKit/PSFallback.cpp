@@ -1,25 +1,14 @@
 #include "PawletKit/PSFallback.hpp"
 
-#include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/ChildProcessRunner.hpp"
+#include "PawletKit/Environment.hpp"
 #include "PawletKit/Text.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cmath>
-#include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace PawletKit::PSFallback {
 
@@ -80,42 +69,6 @@ std::optional<ProcessSample> parseLine(std::string_view line, ProcessNames const
     return std::nullopt;
 }
 
-// The environment of the child: ours, with the C locale so figures always use a decimal point.
-std::vector<std::string> childEnvironment()
-{
-    std::vector<std::string> variables { "LC_ALL=C" };
-    for (char** entry = environ; entry && *entry; ++entry)
-        if (std::strncmp(*entry, "LC_ALL=", 7) != 0)
-            variables.emplace_back(*entry);
-    return variables;
-}
-
-struct SpawnActions {
-    posix_spawn_file_actions_t actions;
-    bool valid;
-    SpawnActions() { valid = posix_spawn_file_actions_init(&actions) == 0; }
-    ~SpawnActions()
-    {
-        if (valid)
-            posix_spawn_file_actions_destroy(&actions);
-    }
-    SpawnActions(SpawnActions const&) = delete;
-    SpawnActions& operator=(SpawnActions const&) = delete;
-};
-
-bool reap(pid_t child, std::chrono::steady_clock::time_point deadline)
-{
-    for (;;) {
-        int status = 0;
-        pid_t result = waitpid(child, &status, WNOHANG);
-        if (result == child || (result < 0 && errno != EINTR))
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
 struct Output {
     std::string bytes;
     bool complete { false };
@@ -123,72 +76,20 @@ struct Output {
 
 std::optional<Output> run(Limits const& limits)
 {
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+    ProcessRunner::Request request;
+    request.executable = limits.program;
+    request.arguments = { "-eo", "pid=,pcpu=,comm=" };
+    // Ours, with the C locale so figures always use a decimal point.
+    request.environment = currentEnvironment();
+    request.environment["LC_ALL"] = "C";
+    request.timeout = std::max(limits.timeoutSeconds, 0.0);
+    request.maxOutputBytes = limits.maxOutputBytes;
+    auto result = ChildProcessRunner().run(request);
+    if (result.ending == ProcessRunner::Result::Ending::failedToStart)
         return std::nullopt;
-    FileDescriptor readEnd(pipeEnds[0]);
-    FileDescriptor writeEnd(pipeEnds[1]);
-
-    SpawnActions spawnActions;
-    if (!spawnActions.valid)
-        return std::nullopt;
-    auto* actions = &spawnActions.actions;
-    if (posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0) != 0
-        || posix_spawn_file_actions_adddup2(actions, writeEnd.get(), 1) != 0
-        || posix_spawn_file_actions_addopen(actions, 2, "/dev/null", O_WRONLY, 0) != 0)
-        return std::nullopt;
-
-    std::string const program = limits.program.string();
-    char eo[] = "-eo";
-    char format[] = "pid=,pcpu=,comm=";
-    std::string programArgument = program;
-    char* arguments[] = { programArgument.data(), eo, format, nullptr };
-    std::vector<std::string> variables = childEnvironment();
-    std::vector<char*> environment;
-    for (auto& variable : variables)
-        environment.push_back(variable.data());
-    environment.push_back(nullptr);
-
-    pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), actions, nullptr, arguments, environment.data()) != 0)
-        return std::nullopt;
-    writeEnd.reset();
-
-    using Clock = std::chrono::steady_clock;
-    auto const deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::max(limits.timeoutSeconds, 0.0)));
-    Output output;
-    char chunk[65536];
-    for (;;) {
-        if (output.bytes.size() >= limits.maxOutputBytes)
-            break;
-        auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (remaining <= 0)
-            break;
-        pollfd entry { readEnd.get(), POLLIN, 0 };
-        int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(remaining, 60000)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            break;
-        size_t room = std::min(sizeof chunk, limits.maxOutputBytes - output.bytes.size());
-        ssize_t n = ::read(readEnd.get(), chunk, room);
-        if (n > 0) {
-            output.bytes.append(chunk, static_cast<size_t>(n));
-        } else if (n == 0) {
-            output.complete = true;
-            break;
-        } else if (errno != EINTR && errno != EAGAIN) {
-            break;
-        }
-    }
-    readEnd.reset();
-    // A ps that printed everything is left a moment to exit; one that overran its time or its output
-    // limit is killed. If even a killed child cannot be collected soon, it is left rather than waited for.
-    if (!output.complete || !reap(child, std::max(deadline, Clock::now() + std::chrono::milliseconds(100)))) {
-        kill(child, SIGKILL);
-        reap(child, Clock::now() + std::chrono::milliseconds(200));
-    }
-    return output;
+    // A ps that overran its time or its output limit was cut off.
+    bool const complete = result.ending != ProcessRunner::Result::Ending::timedOut && !result.outputTruncated;
+    return Output { std::move(result.standardOutput), complete };
 }
 
 }

@@ -2,12 +2,12 @@
 
 #include "PawletKit/CommandLineProgram.hpp"
 #include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/MonotonicClock.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -20,13 +20,6 @@ namespace {
 
 constexpr size_t maxCommandLineBytes = 8192;
 constexpr size_t maxStatBytes = 4096;
-
-double monotonicSeconds()
-{
-    timespec spec {};
-    clock_gettime(CLOCK_MONOTONIC, &spec);
-    return static_cast<double>(spec.tv_sec) + static_cast<double>(spec.tv_nsec) / 1e9;
-}
 
 // Up to `limit` bytes of a small file below the directory, read into `buffer`; nothing when it cannot
 // be opened or read. With `lineEnds`, a read that ends a line ends the file: /proc/<pid>/stat is one
@@ -165,7 +158,7 @@ ProcFileSystemSampler::ProcFileSystemSampler(Options options)
     : m_options(std::move(options))
 {
     if (!m_options.monotonicClock)
-        m_options.monotonicClock = monotonicSeconds;
+        m_options.monotonicClock = MonotonicClock::seconds;
     long ticks = sysconf(_SC_CLK_TCK);
     m_nanosPerTick = 1e9 / static_cast<double>(ticks > 0 ? ticks : 100);
 }

@@ -1,11 +1,24 @@
 #include "PawletKit/ProcInfo.hpp"
 
-#include "PawletKit/ProcessAncestry.hpp"
 #include "PawletKit/Text.hpp"
 
 #include <cmath>
 
 namespace PawletKit {
+
+namespace {
+
+bool isASCIIAlphanumeric(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+}
 
 ProcInfo::ProcInfo(std::vector<int32_t> pids, std::vector<std::string> names, std::optional<std::string> tty)
     : pids(std::move(pids))
@@ -17,7 +30,7 @@ ProcInfo::ProcInfo(std::vector<int32_t> pids, std::vector<std::string> names, st
         this->names.resize(maxEntries);
     for (auto& name : this->names)
         name = Text::prefix(name, maxNameLength);
-    if (tty && ProcessAncestry::isValidTTYName(*tty))
+    if (tty && isValidTTYName(*tty))
         this->tty = std::move(tty);
 }
 
@@ -63,6 +76,26 @@ JSON::Value ProcInfo::jsonObject() const
     object["names"] = names;
     object["tty"] = tty ? JSON::Value(*tty) : JSON::Value(nullptr);
     return object;
+}
+
+bool ProcInfo::isValidTTYName(std::string_view name)
+{
+    if (name.size() > maxTTYLength)
+        return false;
+    if (name.size() >= 4 && name.substr(0, 3) == "tty") {
+        for (char c : name.substr(3))
+            if (!isASCIIAlphanumeric(c))
+                return false;
+        return true;
+    }
+    // Linux pseudo-terminals: "pts/" and a number.
+    if (name.size() >= 5 && name.substr(0, 4) == "pts/") {
+        for (char c : name.substr(4))
+            if (!isDigit(c))
+                return false;
+        return true;
+    }
+    return false;
 }
 
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace PawletKit {
@@ -27,6 +28,10 @@ struct ProcInfo {
     // Nothing unless the value is an object with at least one pid in 1...2147483647.
     static std::optional<ProcInfo> fromJSON(JSON::Value const* value);
     JSON::Value jsonObject() const;
+
+    // "tty" followed by ASCII letters and digits, 4 to 32 characters; on Linux also "pts/N" and
+    // "ttyN"-style device names with one slash. Checked before a name is ever used to find a terminal.
+    static bool isValidTTYName(std::string_view name);
 
     bool operator==(ProcInfo const&) const = default;
 };

@@ -11,11 +11,6 @@ namespace PawletKit::ProcessAncestry {
 
 namespace {
 
-bool isASCIIAlphanumeric(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -154,26 +149,6 @@ std::optional<std::string> terminalName(int64_t device)
     return std::nullopt;
 }
 
-bool isValidTTYName(std::string_view name)
-{
-    if (name.size() > ProcInfo::maxTTYLength)
-        return false;
-    if (name.size() >= 4 && name.substr(0, 3) == "tty") {
-        for (char c : name.substr(3))
-            if (!isASCIIAlphanumeric(c))
-                return false;
-        return true;
-    }
-    // Linux pseudo-terminals: "pts/" and a number.
-    if (name.size() >= 5 && name.substr(0, 4) == "pts/") {
-        for (char c : name.substr(4))
-            if (!isDigit(c))
-                return false;
-        return true;
-    }
-    return false;
-}
-
 ProcInfo collect(int32_t pid, int maxDepth, ProcessTable const& table)
 {
     if (pid < 2 || maxDepth < 1)
@@ -194,7 +169,7 @@ ProcInfo collect(int32_t pid, int maxDepth, ProcessTable const& table)
             names.push_back(processName(current, *found, table));
         }
         if (!tty) {
-            if (auto name = terminalName(found->terminalDevice); name && isValidTTYName(*name))
+            if (auto name = terminalName(found->terminalDevice); name && ProcInfo::isValidTTYName(*name))
                 tty = std::move(name);
         }
         int32_t parent = found->parentPid;

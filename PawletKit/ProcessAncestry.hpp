@@ -36,10 +36,6 @@ std::string processName(int32_t pid, Record const& record, ProcessTable const& t
 // The name under /dev of a terminal device number: "pts/N", "ttyN" or "ttySN"; nothing for other devices.
 std::optional<std::string> terminalName(int64_t device);
 
-// "tty" followed by ASCII letters and digits, 4 to 32 characters; on Linux also "pts/N" and "ttyN"-style
-// device names with one slash. Checked before a name is ever used to find a terminal.
-bool isValidTTYName(std::string_view name);
-
 // The start pid and its ancestors, nearest first, at most maxDepth of them and never pid 0 or 1; the
 // first valid terminal name met on the way. A pid met twice ends the walk.
 ProcInfo collect(int32_t pid, int maxDepth = defaultMaxDepth, ProcessTable const& table = ProcessTable::system());

@@ -2,16 +2,14 @@
 
 #include "PawletKit/Mood.hpp"
 
+#include "PawletKit/ChildProcessRunner.hpp"
 #include "Pupnik/LanguageChange.hpp"
 #include "Pupnik/MenuModelBuilder.hpp"
 #include "Pupnik/MessageBoxAlertPresenter.hpp"
 #include "Pupnik/PetWindow/PetPanel.hpp"
 #include "Pupnik/PetWindow/PetView.hpp"
-#include "Pupnik/WindowCapture.hpp"
 #include "app-core/ClipSelector.hpp"
-#include "app-core/DebugText.hpp"
 #include "app-core/Entitlements.hpp"
-#include "app-core/Focus/LinuxAppIdentity.hpp"
 #include "app-core/Language.hpp"
 #include "app-core/Localized.hpp"
 #include "app-core/Localizer.hpp"
@@ -20,10 +18,7 @@
 #include "app-core/ResourceLocations.hpp"
 #include "app-core/SettingsToggle.hpp"
 #include "app-core/SoundCue.hpp"
-#include "app-core/StatusReport.hpp"
 #include "app-core/StatusText.hpp"
-#include "platform/AtomicFile.hpp"
-#include "platform/ChildProcessRunner.hpp"
 #include "platform/Desktop/QtAudioOutput.hpp"
 #include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
@@ -43,13 +38,8 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QSystemTrayIcon>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
 #include <random>
-#include <unistd.h>
 
 namespace Pupnik {
 
@@ -78,7 +68,7 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     desktop.windows = std::make_unique<Platform::X11WindowSystem>([inputTime] { return inputTime->lastInputTime(); });
     desktop.makeWait = [] { return std::make_unique<Platform::QtMainLoopWait>(); };
     desktop.audio = std::make_unique<Platform::QtAudioOutput>();
-    desktop.outputMute = std::make_shared<Platform::SoundServerMuteQuery>(std::make_shared<Platform::ChildProcessRunner>(), PawletKit::currentEnvironment());
+    desktop.outputMute = std::make_shared<Platform::SoundServerMuteQuery>(std::make_shared<PawletKit::ChildProcessRunner>(), PawletKit::currentEnvironment());
     return desktop;
 }
 
@@ -106,18 +96,16 @@ AppDelegate::AppDelegate(LaunchOptions options, PawletKit::Environment environme
     m_focusWait = makeWait();
     m_connectionWait = makeWait();
     m_focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services { *m_desktop.windows, *m_desktop.scheduler, *m_focusWait,
-        *m_desktop.clock, *m_alerts, std::make_shared<Platform::ChildProcessRunner>(), m_environment,
+        *m_desktop.clock, *m_alerts, std::make_shared<PawletKit::ChildProcessRunner>(), m_environment,
         [random = std::make_shared<std::mt19937>(std::random_device {}())] { return static_cast<uint32_t>((*random)()); } });
     m_sounds = std::make_unique<SoundPlayer>(
         m_desktop.audio ? std::move(m_desktop.audio) : std::make_unique<Platform::FakeAudioOutput>(), m_desktop.outputMute, *m_desktop.clock);
     m_demo = std::make_unique<DemoPlayer>(*m_desktop.scheduler, m_options.demoClip,
         DemoPlayer::Hooks { m_lifeGuard.whileAlive([this](PupnikCore::Clip clip) { applyDemo(clip); }),
             m_lifeGuard.whileAlive([this] { showLiveState(); }) });
-    m_urlCommands.playDemo = m_lifeGuard.whileAlive([this](PupnikCore::Clip clip) { playDemo(clip, std::nullopt); });
-    m_urlCommands.stopDemo = m_lifeGuard.whileAlive([this] { stopDemo(); });
-    m_urlCommands.debugStatus = m_lifeGuard.whileAlive([this] { debugStatus(); });
-    m_urlCommands.reportCloudStatus = m_lifeGuard.whileAlive([this] { reportCloudStatus(); });
-    m_urlCommands.focusWaiting = m_lifeGuard.whileAlive([this] { focusWaitingForDebug(); });
+    m_debugReports = std::make_unique<DebugReports>(DebugReports::Services { *this, m_options, *m_desktop.scheduler, *m_desktop.clock,
+        *m_desktop.zone, *m_desktop.windows, *m_focuser, *m_approvalPopover, *m_approvalPopoverWindow });
+    m_urlCommands = std::make_unique<URLCommandHandler>(*m_demo, *m_debugReports);
 }
 
 std::unique_ptr<Platform::MainLoopWait> AppDelegate::makeWait() const
@@ -132,7 +120,8 @@ AppDelegate::~AppDelegate()
     // Nothing calls back from here on; the driver, the menu and the pet would otherwise reach
     // members that go before them.
     m_lifeGuard.end();
-    m_menuSnapshots.clear();
+    m_urlCommands.reset();
+    m_debugReports.reset();
     m_demo.reset();
     m_menuBar.reset();
     m_onboarding.close();
@@ -180,8 +169,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     m_pet = std::make_unique<PetController>(*m_sprites, std::move(settings), *m_defaults, m_options.debugFrameFile, m_desktop.makePanel(),
         PetController::Environment { *m_desktop.screens, *m_desktop.scheduler, *m_desktop.clock });
-    m_pet->onRightClick = m_lifeGuard.whileAlive([this](QMouseEvent const& event) { showPetContextMenu(event); });
-    m_pet->onClick = m_lifeGuard.whileAlive([this](QMouseEvent const& event) { handlePetClick(event); });
+    m_pet->setClickReceiver(this);
     m_approvalPopoverWindow->setAnchor(m_pet->view());
     m_approvalPopoverWindow->beforePlacing = m_lifeGuard.whileAlive([this] {
         if (m_pet)
@@ -207,7 +195,7 @@ void AppDelegate::applicationDidFinishLaunching()
         Platform::Log::line("cloud: PUPNIK_NO_CLOUD set — publisher disabled");
     else
         startPublisher();
-    startDebugTimers();
+    m_debugReports->startTimers();
 
     if (m_options.demoClip) {
         m_demo->play(*m_options.demoClip);
@@ -216,7 +204,7 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     if (m_options.debugOpenApprovalOnLaunch)
-        startApprovalDebugTimer();
+        m_debugReports->startApprovalDebugTimer();
     offerOnboarding();
 
     auto const queued = m_urlQueue.markReady();
@@ -272,9 +260,7 @@ void AppDelegate::installSignalSources()
         return;
     // Termination goes through the application's quit, so the orderly shutdown always runs.
     watcher->watch(SIGTERM, [] { QCoreApplication::quit(); });
-    watcher->watch(SIGUSR1, m_lifeGuard.whileAlive([this] { dumpStatus(); }));
-    if (m_options.snapshotDir)
-        watcher->watch(SIGUSR2, m_lifeGuard.whileAlive([this, directory = *m_options.snapshotDir] { snapshotMenu(directory); }));
+    m_debugReports->watchSignals(*watcher);
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -327,15 +313,26 @@ void AppDelegate::handleState(PawletKit::PawletState const& state)
                 + " " + outcome);
         }
     }
+    // A demo keeps its own clip on the pet while the live state still reaches the publisher and badge.
+    if (demoClip()) {
+        present(state, std::nullopt);
+        return;
+    }
+    present(state, PupnikCore::ClipSelector::choice(state));
+    // The pet stands still under an open approval popover.
+    m_pet->movementPaused = m_approvalPopover->isShown();
+}
+
+void AppDelegate::present(PawletKit::PawletState const& state, std::optional<PupnikCore::ClipChoice> choice)
+{
+    if (!m_pet)
+        return;
+    if (choice) {
+        m_pet->applyIfChanged(*choice);
+        refreshPetTooltip();
+    }
     if (m_publisher)
         m_publisher->update(state, m_pet->settings().skin);
-
-    if (!demoClip()) {
-        m_pet->applyIfChanged(PupnikCore::ClipSelector::choice(state));
-        refreshPetTooltip();
-        // The pet stands still under an open approval popover.
-        m_pet->movementPaused = m_approvalPopover->isShown();
-    }
     if (m_menuBar)
         m_menuBar->setBadge(PupnikCore::StatusText::showsBadge(state.mood, m_pet->settings().discreet));
 }
@@ -361,6 +358,10 @@ void AppDelegate::showPetContextMenu(QMouseEvent const& event)
     // Also the only road to the menu where the desktop has no tray.
     popUpMenu(event);
 }
+
+void AppDelegate::petClicked(QMouseEvent const& event) { handlePetClick(event); }
+
+void AppDelegate::petRightClicked(QMouseEvent const& event) { showPetContextMenu(event); }
 
 void AppDelegate::popUpMenu(QMouseEvent const& event)
 {
@@ -412,16 +413,9 @@ void AppDelegate::openTerminal(PawletKit::ApprovalRequest const& request)
 
 void AppDelegate::applyDemo(PupnikCore::Clip clip)
 {
-    if (!m_pet)
-        return;
     auto const state = PupnikCore::ClipSelector::demoState(clip);
-    m_pet->applyIfChanged(
+    present(state,
         clip == PupnikCore::Clip::sick ? PupnikCore::ClipChoice { PupnikCore::Clip::sick, 1.0 } : PupnikCore::ClipSelector::choice(state));
-    refreshPetTooltip();
-    if (m_publisher)
-        m_publisher->update(state, m_pet->settings().skin);
-    if (m_menuBar)
-        m_menuBar->setBadge(PupnikCore::StatusText::showsBadge(state.mood, m_pet->settings().discreet));
 }
 
 void AppDelegate::playDemo(PupnikCore::Clip clip, std::optional<double> seconds) { m_demo->play(clip, seconds); }
@@ -438,7 +432,7 @@ void AppDelegate::showLiveState()
 
 void AppDelegate::openURLs(std::vector<std::string> const& texts) { handle(m_urlQueue.acceptTexts(texts)); }
 
-void AppDelegate::handle(std::vector<PupnikCore::URL> const& urls) { m_urlCommands.handle(urls); }
+void AppDelegate::handle(std::vector<PupnikCore::URL> const& urls) { m_urlCommands->handle(urls); }
 
 void AppDelegate::refreshPetTooltip()
 {
@@ -590,261 +584,12 @@ void AppDelegate::toggleSync() { m_settingsActions.toggle(PupnikCore::SettingsTo
 
 void AppDelegate::quit() { QCoreApplication::quit(); }
 
-namespace {
-
-// Debug files are written whole or not at all; a failure leaves the file missing.
-void writeDebugFile(std::filesystem::path const& path, std::string const& text)
-{
-    try {
-        Platform::AtomicFile::write(path, text, 0600);
-    } catch (std::exception const&) {
-    }
-}
-
-std::string numbered(char const* format, int64_t count)
-{
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, static_cast<long long>(count));
-    return buffer;
-}
-
-}
-
-std::optional<PupnikCore::SyncStatus> AppDelegate::publisherStatus() const
-{
-    if (!m_publisher)
-        return std::nullopt;
-    return m_publisher->state();
-}
+bool AppDelegate::hooksUpgradeNeeded() const { return m_connector && m_connector->needsHookUpgrade(); }
 
 bool AppDelegate::systemOutputSilent() const
 {
     // TODO: the sound player's answer about the system output once it exists; until then not muted.
     return false;
-}
-
-void AppDelegate::startDebugTimers()
-{
-    if (m_options.debugCloudStatusAfter)
-        m_cloudStatusTimer = m_desktop.scheduler->after(*m_options.debugCloudStatusAfter, m_lifeGuard.whileAlive([this] { reportCloudStatus(); }));
-    if (m_options.debugFocusOnLaunch) {
-        Platform::Log::line("debug: focus-on-launch in " + PupnikCore::DebugText::number(*m_options.debugFocusOnLaunch)
-            + " s (PUPNIK_DEBUG_FOCUS_ON_LAUNCH) — this steals focus once");
-        m_focusCheckTimer = m_desktop.scheduler->after(*m_options.debugFocusOnLaunch, m_lifeGuard.whileAlive([this] { focusWaitingForDebug(); }));
-    }
-}
-
-void AppDelegate::reportCloudStatus()
-{
-    auto const status = publisherStatus();
-    if (!status) {
-        Platform::Log::line("debug: cloud publisher absent (PUPNIK_NO_CLOUD)");
-        return;
-    }
-    bool const sync = m_pet ? m_pet->settings().syncToDevices : PupnikCore::PetSettings {}.syncToDevices;
-    Platform::Log::line(std::string("debug: cloud sync setting=") + (sync ? "true" : "false") + " status line = "
-        + PupnikCore::SyncStatus::menuText(status, sync, PawletKit::Date::fromSeconds(m_desktop.clock->now()),
-            PupnikCore::Localizer::shared(), *m_desktop.zone));
-    if (m_publisher)
-        m_publisher->debugCloudStatus();
-}
-
-void AppDelegate::debugStatus()
-{
-    auto const model = makeMenuModel();
-    std::optional<std::string_view> waitingApp;
-    if (model.waitingAppName)
-        waitingApp = *model.waitingAppName;
-    Platform::Log::line("debug: status line = "
-        + PupnikCore::DebugText::escaped(PupnikCore::StatusText::headline(model.state, model.connection,
-            PawletKit::Date::fromSeconds(m_desktop.clock->now()), PupnikCore::Localizer::shared(), *m_desktop.zone, waitingApp)));
-    for (auto const& target : waitingTargets())
-        Platform::Log::line("debug: waiting " + PupnikCore::DebugText::waitingFields(target, true));
-}
-
-void AppDelegate::focusWaitingForDebug()
-{
-    debugStatus();
-    bool const placed = m_focuser->focus(waitingTargets(), m_lifeGuard.whileAlive([this](SessionFocuser::Outcome const& outcome) {
-        reportFocusOutcome(outcome);
-    }));
-    if (!placed)
-        Platform::Log::line("debug: nothing waiting / no locatable target");
-}
-
-std::string AppDelegate::frontmostDescription()
-{
-    auto& windows = *m_desktop.windows;
-    std::optional<Platform::ManagedWindow> front;
-    if (auto const active = windows.activeWindow())
-        for (auto const& window : windows.windows())
-            if (window.id == *active)
-                front = window;
-    if (!front)
-        return "? [-] pid 0";
-    PupnikCore::LinuxAppIdentity identity { front->wmInstance, front->wmClass, std::nullopt };
-    if (front->pid > 0) {
-        std::ifstream comm("/proc/" + std::to_string(front->pid) + "/comm");
-        std::string name;
-        if (std::getline(comm, name) && !name.empty())
-            identity.executableName = name;
-    }
-    using PupnikCore::DebugText::escaped;
-    return escaped(identity.displayName().value_or("?")) + " [" + escaped(identity.bundleIdentifier().value_or("-")) + "] pid "
-        + std::to_string(front->pid);
-}
-
-void AppDelegate::reportFocusOutcome(SessionFocuser::Outcome const& outcome)
-{
-    auto const frontmost = frontmostDescription();
-    auto const description = PupnikCore::DebugText::escaped(outcome.description());
-    Platform::Log::line("debug: frontmost now " + frontmost);
-    Platform::Log::line("debug: focus outcome " + description);
-    if (!m_options.snapshotDir)
-        return;
-    auto const& directory = *m_options.snapshotDir;
-    auto const label = numbered("focus-%02lld", ++m_snapshotCount);
-    std::error_code ignored;
-    std::filesystem::create_directories(directory, ignored);
-    writeDebugFile(directory / (label + "-focus.txt"), "frontmost=" + frontmost + "\n" + "outcome=" + description + "\n" + windowListText());
-    if (m_pet)
-        m_pet->writeSnapshot(directory, label);
-}
-
-std::string AppDelegate::windowListText()
-{
-    auto& windows = *m_desktop.windows;
-    if (!windows.isSupported())
-        return PupnikCore::DebugText::windowList(std::nullopt);
-    return PupnikCore::DebugText::windowList(windows.windows());
-}
-
-void AppDelegate::startApprovalDebugTimer()
-{
-    Platform::Log::line("debug: waiting for a click-to-approve request (PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH)");
-    // Replacing the handle stops a timer started before, so only one ever waits.
-    m_approvalDebugTimer = m_desktop.scheduler->repeating(0.25, m_lifeGuard.whileAlive([this] {
-        auto const requests = pendingApprovals();
-        if (requests.empty() || m_approvalPopover->isShown())
-            return;
-        openApprovalForDebug(requests);
-    }));
-}
-
-void AppDelegate::openApprovalForDebug(std::vector<PawletKit::ApprovalRequest> const& requests)
-{
-    m_approvalDebugTimer.reset();
-    std::string ids;
-    for (auto const& request : requests)
-        ids += (ids.empty() ? "" : ",") + request.id;
-    Platform::Log::line("debug: opening the approval popover for " + std::to_string(requests.size()) + " request(s): " + ids);
-    m_approvalPopover->show(requests);
-    if (m_pet)
-        m_pet->movementPaused = true;
-    m_approvalPressTimer = m_desktop.scheduler->after(0.9, m_lifeGuard.whileAlive([this] {
-        if (m_options.snapshotDir) {
-            writeMenuSnapshot(*m_options.snapshotDir, "approve-popover");
-            Platform::Log::line("debug: wrote approve-popover-menu.png to " + m_options.snapshotDir->string());
-        }
-        auto& window = *m_approvalPopoverWindow;
-        Platform::Log::line("debug: approval buttons: " + window.denyButton()->text().toStdString() + " | " + window.terminalButton()->text().toStdString()
-            + " | " + window.allowButton()->text().toStdString());
-        if (!m_options.debugApprove)
-            return;
-        bool const allow = *m_options.debugApprove == PawletKit::ApprovalDecision::allow;
-        Platform::Log::line(std::string("debug: clicking ") + (allow ? "allow" : "deny"));
-        // Through the button, so the popover's own path (its settle window included) decides.
-        if (auto* button = allow ? m_approvalPopoverWindow->allowButton() : m_approvalPopoverWindow->denyButton())
-            button->click();
-    }));
-}
-
-void AppDelegate::writeMenuSnapshot(std::filesystem::path const& directory, std::string const& label) { WindowCapture::write(directory, label); }
-
-std::string AppDelegate::statusReport()
-{
-    auto const now = PawletKit::Date::fromSeconds(m_desktop.clock->now());
-    auto& localizer = PupnikCore::Localizer::shared();
-    PupnikCore::StatusReport report;
-    report.now = now;
-    report.pid = ::getpid();
-    report.launched = m_pet != nullptr;
-    report.language = std::string(localizer.language().rawValue());
-    if (auto const choice = localizer.choice())
-        report.languageChoice = std::string(choice->rawValue());
-    if (auto const override_ = localizer.launchOverride())
-        report.languageOverride = std::string(override_->rawValue());
-    report.model = makeMenuModel();
-    report.systemOutputSilent = systemOutputSilent();
-    report.cloud = publisherStatus();
-    if (m_driver) {
-        auto const& codex = m_driver->codex();
-        report.driver = PupnikCore::StatusReport::Driver { m_driver->eventsSeen(), m_driver->codexEventsSeen(), m_driver->processEventsSeen(),
-            codex.isAvailable(), m_driver->codexEnabled, codex.baseDir().string(), codex.statusText(), codex.trackedPaths() };
-    }
-    report.waiting = waitingTargets();
-    report.approvals = pendingApprovals();
-    report.popoverShown = m_approvalPopover->isShown();
-    report.hooksUpgradeNeeded = m_connector && m_connector->needsHookUpgrade();
-    return report.text(localizer, *m_desktop.zone);
-}
-
-void AppDelegate::dumpStatus()
-{
-    auto const report = statusReport();
-    std::string_view rest = report;
-    while (!rest.empty()) {
-        auto const end = rest.find('\n');
-        auto const line = rest.substr(0, end);
-        if (!line.empty())
-            Platform::Log::line("debug: " + std::string(line));
-        if (end == std::string_view::npos)
-            break;
-        rest.remove_prefix(end + 1);
-    }
-    if (!m_options.snapshotDir)
-        return;
-    auto const& directory = *m_options.snapshotDir;
-    auto const clip = m_pet ? std::string(PupnikCore::rawValue(m_pet->choice().clip)) : std::string("none");
-    auto const name = numbered("snap-%02lld-", ++m_snapshotCount) + clip;
-    std::error_code ignored;
-    std::filesystem::create_directories(directory, ignored);
-    writeDebugFile(directory / (name + "-status.txt"), report);
-    if (m_pet)
-        m_pet->writeSnapshot(directory, name);
-    if (m_menuBar && m_menuBar->statusItem() && !m_menuBar->statusItem()->icon().isNull())
-        SpriteStore::writeIconPNG(SpriteStore::menuBarIcon(m_menuBar->iconSprite(), m_menuBar->badgeShown().value_or(false)),
-            directory / (name + "-icon.png"));
-}
-
-void AppDelegate::snapshotMenu(std::filesystem::path const& directory)
-{
-    std::erase_if(m_menuSnapshots, [](auto const& snapshot) { return snapshot->isFinished(); });
-    auto const label = numbered("menu-%02lld", ++m_snapshotCount);
-    QMenu* menu = nullptr;
-    std::optional<QRect> anchor;
-    if (m_menuBar) {
-        m_menuBar->update(makeMenuModel());
-        menu = m_menuBar->menu();
-        if (auto* item = m_menuBar->statusItem(); item && item->isVisible() && item->geometry().isValid() && !item->geometry().isEmpty())
-            anchor = item->geometry();
-    }
-    // Without a tray the menu opens where the pet is, as a right click on it would.
-    QPoint fallback;
-    if (m_pet && m_pet->view()) {
-        m_pet->panel().syncPlace();
-        fallback = m_pet->view()->mapToGlobal(m_pet->view()->rect().center());
-    }
-    MenuSnapshot::Hooks hooks;
-    hooks.capture = m_lifeGuard.whileAlive([this, directory](std::string const& name) { writeMenuSnapshot(directory, name); });
-    hooks.petSnapshot = m_lifeGuard.whileAlive([this, directory](std::string const& name) {
-        if (m_pet)
-            m_pet->writeSnapshot(directory, name);
-    });
-    auto snapshot = std::make_unique<MenuSnapshot>(*m_desktop.scheduler, *m_desktop.clock, menu, anchor, fallback, m_options.debugMenuKeys, label,
-        std::move(hooks));
-    snapshot->start();
-    m_menuSnapshots.push_back(std::move(snapshot));
 }
 
 }

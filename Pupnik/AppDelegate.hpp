@@ -10,15 +10,17 @@
 #include "Pupnik/ApprovalPopoverController.hpp"
 #include "Pupnik/CloudKitPublisher.hpp"
 #include "Pupnik/ConnectionActions.hpp"
+#include "Pupnik/DebugReportSource.hpp"
+#include "Pupnik/DebugReports.hpp"
 #include "Pupnik/DemoPlayer.hpp"
 #include "Pupnik/EngineDriver.hpp"
 #include "Pupnik/LaunchOptions.hpp"
 #include "Pupnik/LifeGuard.hpp"
 #include "Pupnik/MenuBarActions.hpp"
 #include "Pupnik/MenuBarController.hpp"
-#include "Pupnik/MenuSnapshot.hpp"
 #include "Pupnik/OnboardingWindowController.hpp"
 #include "Pupnik/PetController.hpp"
+#include "Pupnik/PetWindow/PetClickReceiver.hpp"
 #include "Pupnik/SessionFocuser.hpp"
 #include "Pupnik/SettingsActions.hpp"
 #include "Pupnik/SoundPlayer.hpp"
@@ -27,6 +29,7 @@
 #include "app-core/ApprovalPopover.hpp"
 #include "app-core/ClaudeConnector.hpp"
 #include "app-core/Clip.hpp"
+#include "app-core/ClipChoice.hpp"
 #include "app-core/LaunchURLQueue.hpp"
 #include "app-core/SyncStatus.hpp"
 #include "platform/AudioOutput.hpp"
@@ -57,7 +60,7 @@ namespace Pupnik {
 // The application's hub: builds and owns every long-lived object in a fixed order at launch, hands
 // each engine state to what shows it, decides what a click on the pet does, answers the tray menu
 // and shuts down in order. Every callback it hands out stops calling back once it ends. Main thread only.
-class AppDelegate final : public QObject, public MenuBarActions {
+class AppDelegate final : public QObject, public MenuBarActions, private DebugReportSource, private PetClickReceiver {
 public:
     // The suite the user's settings live in unless a launch option names another.
     static constexpr std::string_view standardSuite = "com.ardlow.pupnik";
@@ -121,8 +124,8 @@ public:
     void handleState(PawletKit::PawletState const& state);
     ClickRoad handlePetClick(QMouseEvent const& event);
     void showPetContextMenu(QMouseEvent const& event);
-    std::vector<PawletKit::SessionTarget> waitingTargets() const;
-    std::vector<PawletKit::ApprovalRequest> pendingApprovals() const;
+    std::vector<PawletKit::SessionTarget> waitingTargets() const override;
+    std::vector<PawletKit::ApprovalRequest> pendingApprovals() const override;
     void answerApproval(std::string const& id, PawletKit::ApprovalDecision decision);
     void openTerminal(PawletKit::ApprovalRequest const& request);
     // The waiting sessions of the request's session, else all of them.
@@ -137,21 +140,8 @@ public:
     void openURLs(std::vector<std::string> const& texts);
     void handle(std::vector<PupnikCore::URL> const& urls);
 
-    // Reports and captures for developers and automated checks; none runs unless asked for.
-    void debugStatus();
-    void reportCloudStatus();
-    void reportFocusOutcome(SessionFocuser::Outcome const& outcome);
-    // Waits for a permission request, opens the popover for it and, when asked, presses a button.
-    void startApprovalDebugTimer();
-    bool approvalDebugTimerRunning() const { return m_approvalDebugTimer != nullptr; }
-    void writeMenuSnapshot(std::filesystem::path const& directory, std::string const& label);
-    std::string windowListText();
-    std::string statusReport();
-    // The status report on standard error and, with a snapshot folder, into it with the pet's images.
-    void dumpStatus();
-    // Opens the status menu, drives it with the debug menu keys and captures it into the folder.
-    void snapshotMenu(std::filesystem::path const& directory);
-    int64_t snapshotCount() const { return m_snapshotCount; }
+    // Reports and captures for developers and automated checks.
+    DebugReports& debugReports() { return *m_debugReports; }
 
     // The tray menu's model and its choices, called by the menu directly.
     PupnikCore::MenuModel makeMenuModel() override;
@@ -179,8 +169,8 @@ public:
     LaunchOptions const& options() const { return m_options; }
     Platform::DefaultsStore& defaults() { return *m_defaults; }
     SpriteStore* sprites() { return m_sprites.get(); }
-    PetController* pet() { return m_pet.get(); }
-    EngineDriver* driver() { return m_driver.get(); }
+    PetController* pet() override { return m_pet.get(); }
+    EngineDriver* driver() override { return m_driver.get(); }
     PupnikCore::ClaudeConnector* connector() { return m_connector.get(); }
     PupnikCore::ApprovalPopover& approvalPopover() { return *m_approvalPopover; }
     ApprovalPopoverController& approvalPopoverWindow() { return *m_approvalPopoverWindow; }
@@ -189,11 +179,11 @@ public:
     std::optional<PupnikCore::Clip> demoClip() const { return m_demo->clip(); }
     DemoPlayer const& demoPlayer() const { return *m_demo; }
     PupnikCore::LaunchURLQueue const& urlQueue() const { return m_urlQueue; }
-    MenuBarController* menuBar() { return m_menuBar.get(); }
+    MenuBarController* menuBar() override { return m_menuBar.get(); }
     OnboardingWindowController& onboarding() { return m_onboarding; }
     SessionFocuser& focuser() { return *m_focuser; }
     // Absent when cloud publishing is switched off. The demo hands it its states through update().
-    CloudKitPublisher* publisher() { return m_publisher.get(); }
+    CloudKitPublisher* publisher() override { return m_publisher.get(); }
     SoundPlayer& sounds() { return *m_sounds; }
 
 private:
@@ -201,6 +191,8 @@ private:
     void buildMenuBar();
     void startPublisher();
     void offerOnboarding();
+    void petClicked(QMouseEvent const& event) override;
+    void petRightClicked(QMouseEvent const& event) override;
     // The menu, refreshed, at the pointer over the pet.
     void popUpMenu(QMouseEvent const& event);
     // The pet's tooltip from the last state and the pending requests; a demo's says nothing.
@@ -208,14 +200,11 @@ private:
     SettingsActions::Hooks settingsHooks();
     std::unique_ptr<Platform::MainLoopWait> makeWait() const;
     void showLiveState();
-    void startDebugTimers();
-    // The debug focus request: the first placeable waiting session to the front, reported.
-    void focusWaitingForDebug();
-    void openApprovalForDebug(std::vector<PawletKit::ApprovalRequest> const& requests);
-    // Absent without a cloud publisher.
-    std::optional<PupnikCore::SyncStatus> publisherStatus() const;
-    bool systemOutputSilent() const;
-    std::string frontmostDescription();
+    // What shows a state: the choice to the pet and its tooltip (none leaves the pet as it is), the
+    // publisher's record and the tray badge.
+    void present(PawletKit::PawletState const& state, std::optional<PupnikCore::ClipChoice> choice);
+    bool hooksUpgradeNeeded() const override;
+    bool systemOutputSilent() const override;
 
     LaunchOptions m_options;
     PawletKit::Environment m_environment;
@@ -232,20 +221,14 @@ private:
     bool m_sawFirstState { false };
     PawletKit::PawletState m_lastState;
     std::unique_ptr<DemoPlayer> m_demo;
-    URLCommandHandler m_urlCommands;
-    // Shared by every numbered debug snapshot; the first is 1.
-    int64_t m_snapshotCount { 0 };
-    std::unique_ptr<Platform::ScheduledWork> m_cloudStatusTimer;
-    std::unique_ptr<Platform::ScheduledWork> m_focusCheckTimer;
-    std::unique_ptr<Platform::ScheduledWork> m_approvalDebugTimer;
-    std::unique_ptr<Platform::ScheduledWork> m_approvalPressTimer;
-    std::vector<std::unique_ptr<MenuSnapshot>> m_menuSnapshots;
     PupnikCore::LaunchURLQueue m_urlQueue;
     std::unique_ptr<AlertPresenter> m_alerts;
     OnboardingWindowController m_onboarding;
     std::unique_ptr<Platform::MainLoopWait> m_focusWait;
     std::unique_ptr<SessionFocuser> m_focuser;
     std::unique_ptr<SoundPlayer> m_sounds;
+    std::unique_ptr<DebugReports> m_debugReports;
+    std::unique_ptr<URLCommandHandler> m_urlCommands;
     // Connection changes wait on their own, so a focus request never holds one up.
     std::unique_ptr<Platform::MainLoopWait> m_connectionWait;
     // The menu's actions, built once; each looks up the part it drives when it runs.

@@ -35,7 +35,7 @@ std::set<std::string> sessionIds(std::vector<PawletKit::ApprovalRequest> const& 
 EngineDriver::EngineDriver(PawletKit::Paths const& paths, Sources sources, Platform::Scheduler& scheduler, Platform::Clock const& clock)
     : m_scheduler(scheduler)
     , m_clock(clock)
-    , m_reader(paths, spoolRotateAt)
+    , m_reader(paths)
     , m_codex(sources.codexSessionsDir.value_or(PawletKit::CodexRolloutTailer::defaultBaseDir()), PawletKit::CodexRolloutTailer::Config {},
           PawletKit::CodexRolloutTailer::localCalendar(), [&clock] { return Date::fromSeconds(clock.now()); })
     , m_processes(sources.sampler ? sources.sampler : std::make_shared<PawletKit::ProcFileSystemSampler>(),

@@ -36,7 +36,6 @@ public:
     static constexpr double codexSummaryInterval = 60;
     // Seconds after the start at which the codex source reports once how it is doing.
     static constexpr double codexFirstReportDelay = 5;
-    static constexpr int64_t spoolRotateAt = 2097152;
 
     struct Sources {
         // Where the codex transcripts live; the tailer's default when absent.
@@ -66,17 +65,16 @@ public:
     PawletKit::PawletEngine& engine() { return m_engine; }
     PawletKit::CodexRolloutTailer const& codex() const { return m_codex; }
     PawletKit::ProcessActivitySource const& processes() const { return m_processes; }
-    PawletKit::SpoolReader const& reader() const { return m_reader; }
     int64_t eventsSeen() const { return m_eventsSeen; }
     int64_t codexEventsSeen() const { return m_codexEventsSeen; }
     int64_t processEventsSeen() const { return m_processEventsSeen; }
     bool isRunning() const { return m_timer != nullptr; }
 
+private:
     void updateExclusions(bool force);
     void refreshApprovals(PawletKit::Date now);
     void logCodexSummary();
 
-private:
     Platform::Scheduler& m_scheduler;
     Platform::Clock const& m_clock;
     PawletKit::SpoolReader m_reader;

@@ -53,11 +53,4 @@ PupnikCore::MenuModel makeMenuModel(MenuModelInputs const& inputs)
     return model;
 }
 
-std::vector<PawletKit::ApprovalRequest> pendingApprovals(std::optional<PupnikCore::Clip> demoClip, EngineDriver const* driver)
-{
-    if (demoClip || !driver)
-        return {};
-    return driver->pendingApprovals();
-}
-
 }

@@ -16,7 +16,4 @@ PupnikCore::MenuModel makeMenuModel(MenuModelInputs const& inputs);
 
 PupnikCore::ConnectionState connection(bool demo, bool hooksConnected, EngineDriver const* driver);
 
-// The requests the application offers for answering: none while a demo plays or without a driver.
-std::vector<PawletKit::ApprovalRequest> pendingApprovals(std::optional<PupnikCore::Clip> demoClip, EngineDriver const* driver);
-
 }

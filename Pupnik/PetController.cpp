@@ -1,7 +1,7 @@
 #include "Pupnik/PetController.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "app-core/Localized.hpp"
-#include "platform/AtomicFile.hpp"
 #include "platform/Log.hpp"
 
 #include "Pupnik/PetWindow/PetView.hpp"
@@ -76,14 +76,6 @@ PetController::PetController(SpriteStore& sprites, PupnikCore::PetSettings setti
 
     m_panel->onDragBegan = [this] { m_dragging = true; };
     m_panel->onDragEnded = [this](QRect const& frame) { dragEnded(frame); };
-    m_panel->onRightClick = [this](QMouseEvent const& event) {
-        if (onRightClick)
-            onRightClick(event);
-    };
-    m_panel->onClick = [this](QMouseEvent const& event) {
-        if (onClick)
-            onClick(event);
-    };
 
     // A clip that leaves the store's cache is let go by the window too, unless the pet still shows it.
     m_sprites.onEvicted = [this](std::vector<QImage> const& frames) {
@@ -109,8 +101,7 @@ PetController::~PetController()
     m_screens.setOnChange(nullptr);
     m_panel->onDragBegan = nullptr;
     m_panel->onDragEnded = nullptr;
-    m_panel->onClick = nullptr;
-    m_panel->onRightClick = nullptr;
+    m_panel->setClickReceiver(nullptr);
 }
 
 double PetController::aspect() const
@@ -439,7 +430,7 @@ void PetController::writeFrameLine(bool force)
     std::string line = formatted("%.0f,%.0f,%.0f,%.0f facing=%d clip=%s\n", rect.minX(), screens.front().frame.maxY() - rect.maxY(),
         rect.width, rect.height, int(m_roamer.facing), std::string(rawValue(m_choice.clip)).c_str());
     try {
-        Platform::AtomicFile::write(*m_debugFrameFile, line, 0644);
+        PawletKit::AtomicFile::write(*m_debugFrameFile, line, 0644);
     } catch (std::exception const&) {
         // A debug aid; the pet goes on without it.
     }

@@ -82,8 +82,8 @@ public:
     // Width over height of the sprites' box.
     double aspect() const;
 
-    std::function<void(QMouseEvent const&)> onClick;
-    std::function<void(QMouseEvent const&)> onRightClick;
+    // Where clicks on the pet go, straight from its view; none drops them. Cleared when the pet ends.
+    void setClickReceiver(PetClickReceiver* receiver) { m_panel->setClickReceiver(receiver); }
     // Set while the approval popover is shown: the pet stands still.
     bool movementPaused { false };
 

@@ -45,7 +45,7 @@ public:
         Platform::MainLoopWait& wait;
         Platform::Clock const& clock;
         AlertPresenter& alerts;
-        std::shared_ptr<Platform::ProcessRunner const> runner;
+        std::shared_ptr<PawletKit::ProcessRunner const> runner;
         PawletKit::Environment environment;
         std::function<uint32_t()> random;
         PawletKit::ProcessTable const* processes { &PawletKit::ProcessTable::system() };

@@ -1,7 +1,7 @@
 #include "Pupnik/TerminalJumper.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
-#include "PawletKit/ProcessAncestry.hpp"
+#include "PawletKit/ProcInfo.hpp"
 #include "Pupnik/Workspace.hpp"
 #include "app-core/Focus/EditorCLI.hpp"
 #include "app-core/Focus/GhosttyPlan.hpp"
@@ -152,7 +152,7 @@ std::string TerminalJumper::probeTitle(std::string const& tty, std::vector<int64
 
 bool TerminalJumper::writeToTTY(std::string_view text, std::string_view tty)
 {
-    if (!PawletKit::ProcessAncestry::isValidTTYName(tty))
+    if (!PawletKit::ProcInfo::isValidTTYName(tty))
         return false;
     std::string const device = "/dev/" + std::string(tty);
     PawletKit::FileDescriptor fd(::open(device.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -189,20 +189,20 @@ std::optional<std::filesystem::path> TerminalJumper::firstExecutable(std::vector
 
 std::optional<std::string> TerminalJumper::runCLI(std::filesystem::path const& path, std::vector<std::string> const& arguments)
 {
-    Platform::ProcessRunner::Request request;
+    PawletKit::ProcessRunner::Request request;
     request.executable = path;
     request.arguments = arguments;
     request.environment = m_services.environment;
     request.timeout = toolTimeout;
     request.maxOutputBytes = PupnikCore::ToolListing::maxBytes;
-    Platform::ProcessRunner::Result result;
+    PawletKit::ProcessRunner::Result result;
     auto const& runner = m_services.runner;
     std::string const command = path.filename().string() + " " + joined(arguments);
     if (!m_services.wait.runOffMainThread([&] { result = runner->run(request); })) {
         Platform::Log::line("focus: " + command + " not run: another tool is still running");
         return std::nullopt;
     }
-    using Ending = Platform::ProcessRunner::Result::Ending;
+    using Ending = PawletKit::ProcessRunner::Result::Ending;
     switch (result.ending) {
     case Ending::failedToStart:
         Platform::Log::line("focus: " + path.string() + " could not be launched: " + std::strerror(result.startError));

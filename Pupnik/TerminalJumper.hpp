@@ -1,13 +1,13 @@
 #pragma once
 
 #include "PawletKit/Environment.hpp"
+#include "PawletKit/ProcessRunner.hpp"
 #include "Pupnik/AlertPresenter.hpp"
 #include "app-core/Focus/GhosttyWindow.hpp"
 #include "app-core/Focus/TerminalApp.hpp"
 #include "app-core/Focus/TerminalJump.hpp"
 #include "platform/Clock.hpp"
 #include "platform/MainLoopWait.hpp"
-#include "platform/ProcessRunner.hpp"
 #include "platform/WindowSystem.hpp"
 
 #include <cstdint>
@@ -35,7 +35,7 @@ public:
         Platform::Clock const& clock;
         AlertPresenter& alerts;
         // Runs the command-line tools.
-        std::shared_ptr<Platform::ProcessRunner const> runner;
+        std::shared_ptr<PawletKit::ProcessRunner const> runner;
         // The application's environment: where the tools are looked for, and theirs.
         PawletKit::Environment environment;
         // Random numbers for the probe's marker.

@@ -1,18 +1,16 @@
 #include "Pupnik/URLCommandHandler.hpp"
 
+#include "Pupnik/DebugReports.hpp"
+#include "Pupnik/DemoPlayer.hpp"
 #include "app-core/URLCommand.hpp"
 #include "platform/Log.hpp"
 
 namespace Pupnik {
 
-namespace {
-
-void run(std::function<void()> const& operation)
+URLCommandHandler::URLCommandHandler(DemoPlayer& demo, DebugReports& debugReports)
+    : m_demo(demo)
+    , m_debugReports(debugReports)
 {
-    if (operation)
-        operation();
-}
-
 }
 
 void URLCommandHandler::handle(std::vector<PupnikCore::URL> const& urls) const
@@ -26,20 +24,19 @@ void URLCommandHandler::handle(std::vector<PupnikCore::URL> const& urls) const
         }
         switch (command->kind) {
         case Kind::demo:
-            if (playDemo)
-                playDemo(*command->clip);
+            m_demo.play(*command->clip, std::nullopt);
             break;
         case Kind::demoOff:
-            run(stopDemo);
+            m_demo.stop();
             break;
         case Kind::debugStatus:
-            run(debugStatus);
+            m_debugReports.debugStatus();
             break;
         case Kind::debugCloudStatus:
-            run(reportCloudStatus);
+            m_debugReports.reportCloudStatus();
             break;
         case Kind::debugFocusWaiting:
-            run(focusWaiting);
+            m_debugReports.focusWaiting();
             break;
         case Kind::unknownDemoState:
             // The parser admits printable ASCII only, so the URL is safe to log as it came.

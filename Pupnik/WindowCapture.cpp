@@ -1,7 +1,7 @@
 #include "Pupnik/WindowCapture.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "app-core/DebugText.hpp"
-#include "platform/AtomicFile.hpp"
 #include "platform/Desktop/X11Stacking.hpp"
 #include "platform/Log.hpp"
 
@@ -113,7 +113,7 @@ void write(std::filesystem::path const& directory, std::string const& label)
     if (!captured->save(&buffer, "PNG"))
         return;
     try {
-        Platform::AtomicFile::write(directory / (label + "-menu.png"), std::string_view(bytes.constData(), size_t(bytes.size())), 0644);
+        PawletKit::AtomicFile::write(directory / (label + "-menu.png"), std::string_view(bytes.constData(), size_t(bytes.size())), 0644);
     } catch (std::exception const&) {
         // A debug capture that cannot be written is simply missing.
     }

@@ -1,6 +1,6 @@
 #include "agent-tool/ApprovalHook.hpp"
 
-#include "agent-tool/MonotonicClock.hpp"
+#include "PawletKit/MonotonicClock.hpp"
 #include "agent-tool/OutputWriter.hpp"
 #include "agent-tool/TerminationSignals.hpp"
 
@@ -145,9 +145,9 @@ int ApprovalHook::run(JSON::Value input, std::optional<std::string> const& match
     m_context.appendEvent(event, matcher, &input);
     m_context.log().append("REQ " + request.id + " tool=" + request.tool + " wait=" + std::to_string(static_cast<int64_t>(wait)) + "s");
 
-    int64_t const deadline = MonotonicClock::milliseconds() + static_cast<int64_t>(std::ceil(wait * 1000));
+    int64_t const deadline = PawletKit::MonotonicClock::milliseconds() + static_cast<int64_t>(std::ceil(wait * 1000));
     auto outcome = awaitReply(deadline,
-        { MonotonicClock::milliseconds, [&] { return store.readReply(request.id); }, [&](int64_t milliseconds) { return signals.wait(milliseconds); } });
+        { PawletKit::MonotonicClock::milliseconds, [&] { return store.readReply(request.id); }, [&](int64_t milliseconds) { return signals.wait(milliseconds); } });
     store.remove(request.id);
     if (outcome.interrupted)
         return 0;

@@ -1,6 +1,6 @@
 #include "agent-tool/InputReader.hpp"
 
-#include "agent-tool/MonotonicClock.hpp"
+#include "PawletKit/MonotonicClock.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +20,9 @@ std::string read(int fd, Limits limits)
     if (::fstat(fd, &info) != 0)
         return collected;
 
-    int64_t const start = MonotonicClock::milliseconds();
+    int64_t const start = PawletKit::MonotonicClock::milliseconds();
     int64_t limit = std::min(limits.firstByteMs, limits.totalMs);
-    auto remaining = [&] { return limit - (MonotonicClock::milliseconds() - start); };
+    auto remaining = [&] { return limit - (PawletKit::MonotonicClock::milliseconds() - start); };
     bool capReached = false;
     // Not zero-filled: only the pages a read actually fills are ever touched.
     auto buffer = std::make_unique_for_overwrite<char[]>(chunkBytes);

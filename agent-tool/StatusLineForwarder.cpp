@@ -1,7 +1,8 @@
 #include "agent-tool/StatusLineForwarder.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
-#include "agent-tool/MonotonicClock.hpp"
+#include "PawletKit/MonotonicClock.hpp"
+#include "PawletKit/ProcessGroupSpawn.hpp"
 #include "agent-tool/TerminationSignals.hpp"
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <system_error>
@@ -95,7 +95,7 @@ public:
     bool waitForExit(int64_t deadline)
     {
         while (!checkExited()) {
-            int64_t left = deadline - MonotonicClock::milliseconds();
+            int64_t left = deadline - PawletKit::MonotonicClock::milliseconds();
             if (left <= 0)
                 return false;
             if (m_exitFd.isValid()) {
@@ -203,37 +203,6 @@ private:
     std::string m_collected;
 };
 
-class SpawnSetup final {
-public:
-    SpawnSetup(int input, int output)
-    {
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, input, 0);
-        ::posix_spawn_file_actions_adddup2(&actions, output, 1);
-        ::posix_spawnattr_init(&attributes);
-        // Its own process group, so a time-out reaches whatever the command started as well; signal
-        // mask and dispositions as a freshly started shell expects them (this process ignores SIGPIPE).
-        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        ::posix_spawnattr_setpgroup(&attributes, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        ::posix_spawnattr_setsigmask(&attributes, &none);
-        sigset_t all;
-        sigfillset(&all);
-        ::posix_spawnattr_setsigdefault(&attributes, &all);
-    }
-    ~SpawnSetup()
-    {
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(SpawnSetup const&) = delete;
-    SpawnSetup& operator=(SpawnSetup const&) = delete;
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-};
-
 std::string errorText(int error)
 {
     return std::generic_category().message(error);
@@ -264,34 +233,30 @@ StatusLineForwarder::Outcome StatusLineForwarder::run(std::string const& command
     DefaultChildSignal defaultChildSignal;
     // Held back from before the start, so that one arriving at any moment reaches the command's group.
     TerminationSignals signals;
-    pid_t pid = 0;
-    {
-        SpawnSetup setup(inputRead.get(), outputWrite.get());
-        char const* arguments[] = { "/bin/sh", "-c", command.c_str(), nullptr };
-        std::string const mark = std::string(forwardedMark) + "=1";
-        std::vector<char*> environment;
-        for (char** entry = environ; entry && *entry; ++entry) {
-            if (!std::string_view(*entry).starts_with(std::string(forwardedMark) + "="))
-                environment.push_back(*entry);
-        }
-        environment.push_back(const_cast<char*>(mark.c_str()));
-        environment.push_back(nullptr);
-        int error = ::posix_spawn(&pid, "/bin/sh", &setup.actions, &setup.attributes, const_cast<char* const*>(arguments), environment.data());
-        if (error != 0) {
-            outcome.result = Result::spawnFailed;
-            outcome.error = errorText(error);
-            return outcome;
-        }
+    std::vector<std::string> environment;
+    std::string const markPrefix = std::string(forwardedMark) + "=";
+    for (char** entry = environ; entry && *entry; ++entry) {
+        if (!std::string_view(*entry).starts_with(markPrefix))
+            environment.emplace_back(*entry);
     }
+    environment.push_back(markPrefix + "1");
+    auto const started = PawletKit::ProcessGroupSpawn::start("/bin/sh", { "/bin/sh", "-c", command }, std::move(environment),
+        PawletKit::ProcessGroupSpawn::Streams { inputRead.get(), outputWrite.get(), std::nullopt });
+    if (started.error != 0) {
+        outcome.result = Result::spawnFailed;
+        outcome.error = errorText(started.error);
+        return outcome;
+    }
+    pid_t const pid = started.pid;
     inputRead.reset();
     outputWrite.reset();
 
     Child child(pid);
     Exchange exchange(std::move(inputWrite), input, std::move(outputRead));
-    int64_t const start = MonotonicClock::milliseconds();
+    int64_t const start = PawletKit::MonotonicClock::milliseconds();
     int64_t const deadline = start + timeoutMs;
     auto stepTimeout = [&](int64_t until) {
-        int64_t left = until - MonotonicClock::milliseconds();
+        int64_t left = until - PawletKit::MonotonicClock::milliseconds();
         bool const woken = (child.exitFd() >= 0 || child.exited()) && signals.descriptor() >= 0;
         return woken ? left : std::min(left, exitCheckMs);
     };
@@ -299,18 +264,18 @@ StatusLineForwarder::Outcome StatusLineForwarder::run(std::string const& command
     auto stopGroup = [&] {
         exchange.close();
         child.signalGroup(SIGTERM);
-        child.waitForExit(MonotonicClock::milliseconds() + terminateGraceMs);
+        child.waitForExit(PawletKit::MonotonicClock::milliseconds() + terminateGraceMs);
         child.signalGroup(SIGKILL);
-        if (child.waitForExit(MonotonicClock::milliseconds() + killGraceMs))
+        if (child.waitForExit(PawletKit::MonotonicClock::milliseconds() + killGraceMs))
             child.reap();
     };
 
-    while (!child.checkExited() && MonotonicClock::milliseconds() < deadline && !signals.arrived())
+    while (!child.checkExited() && PawletKit::MonotonicClock::milliseconds() < deadline && !signals.arrived())
         exchange.step(stepTimeout(deadline), child.exitFd(), signals.descriptor());
 
     if (child.exited() && !signals.arrived()) {
-        int64_t const outputDeadline = MonotonicClock::milliseconds() + outputGraceMs;
-        while (exchange.outputOpen() && MonotonicClock::milliseconds() < outputDeadline && !signals.arrived())
+        int64_t const outputDeadline = PawletKit::MonotonicClock::milliseconds() + outputGraceMs;
+        while (exchange.outputOpen() && PawletKit::MonotonicClock::milliseconds() < outputDeadline && !signals.arrived())
             exchange.step(stepTimeout(outputDeadline), -1, signals.descriptor());
     }
     if (signals.arrived()) {

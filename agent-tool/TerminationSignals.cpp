@@ -1,6 +1,6 @@
 #include "agent-tool/TerminationSignals.hpp"
 
-#include "agent-tool/MonotonicClock.hpp"
+#include "PawletKit/MonotonicClock.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -43,9 +43,9 @@ bool TerminationSignals::wait(int64_t milliseconds)
 {
     if (m_arrived)
         return true;
-    int64_t const deadline = MonotonicClock::milliseconds() + std::max<int64_t>(milliseconds, 0);
+    int64_t const deadline = PawletKit::MonotonicClock::milliseconds() + std::max<int64_t>(milliseconds, 0);
     for (;;) {
-        int64_t left = std::max<int64_t>(deadline - MonotonicClock::milliseconds(), 0);
+        int64_t left = std::max<int64_t>(deadline - PawletKit::MonotonicClock::milliseconds(), 0);
         int timeout = static_cast<int>(std::min<int64_t>(left, 1 << 30));
         if (!m_signals.isValid()) {
             // Without a signal descriptor the signals stay blocked and are still found pending.
@@ -63,7 +63,7 @@ bool TerminationSignals::wait(int64_t milliseconds)
         int ready = ::poll(&entry, 1, timeout);
         if (ready > 0)
             return m_arrived = true;
-        if (ready == 0 || errno != EINTR || MonotonicClock::milliseconds() >= deadline)
+        if (ready == 0 || errno != EINTR || PawletKit::MonotonicClock::milliseconds() >= deadline)
             return false;
     }
 }

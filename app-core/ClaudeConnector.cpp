@@ -3,14 +3,14 @@
 #include "app-core/SupportData.hpp"
 
 #include "PawletKit/AgentConfig.hpp"
+#include "PawletKit/AtomicFile.hpp"
 #include "PawletKit/CharacterSets.hpp"
+#include "PawletKit/ChildProcessRunner.hpp"
 #include "PawletKit/Date.hpp"
 #include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/SettingsInstaller.hpp"
-#include "platform/AtomicFile.hpp"
-#include "platform/ChildProcessRunner.hpp"
+#include "PawletKit/UserFile.hpp"
 #include "platform/InstallLayout.hpp"
-#include "platform/UserFile.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -186,13 +186,13 @@ std::string ClaudeConnector::Failure::localizedDescription(Localizer const& loca
 
 ClaudeConnector::ClaudeConnector(fs::path settingsFile, PawletKit::Paths paths, std::vector<fs::path> helperCandidates,
     PawletKit::Environment environment, Platform::Clock const& clock,
-    std::shared_ptr<Platform::ProcessRunner const> runner, double selftestTimeout)
+    std::shared_ptr<PawletKit::ProcessRunner const> runner, double selftestTimeout)
     : m_settingsFile(std::move(settingsFile))
     , m_paths(std::move(paths))
     , m_helperCandidates(std::move(helperCandidates))
     , m_environment(std::move(environment))
     , m_clock(clock)
-    , m_runner(runner ? std::move(runner) : std::make_shared<Platform::ChildProcessRunner>())
+    , m_runner(runner ? std::move(runner) : std::make_shared<PawletKit::ChildProcessRunner>())
     , m_selftestTimeout(selftestTimeout)
 {
 }
@@ -213,8 +213,8 @@ std::vector<fs::path> ClaudeConnector::defaultHelperCandidates()
 
 std::optional<Value> ClaudeConnector::readForQuery() const
 {
-    auto reading = Platform::UserFile::read(m_settingsFile, maxSettingsBytes);
-    if (reading.outcome != Platform::UserFile::Reading::Outcome::read)
+    auto reading = PawletKit::UserFile::read(m_settingsFile, maxSettingsBytes);
+    if (reading.outcome != PawletKit::UserFile::Reading::Outcome::read)
         return std::nullopt;
     try {
         auto value = PawletKit::JSON::parse(reading.bytes);
@@ -245,9 +245,9 @@ bool ClaudeConnector::needsHookUpgrade() const
 
 ClaudeConnector::Settings ClaudeConnector::readSettings() const
 {
-    using Outcome = Platform::UserFile::Reading::Outcome;
+    using Outcome = PawletKit::UserFile::Reading::Outcome;
     auto path = m_settingsFile.string();
-    auto reading = Platform::UserFile::read(m_settingsFile, maxSettingsBytes);
+    auto reading = PawletKit::UserFile::read(m_settingsFile, maxSettingsBytes);
     switch (reading.outcome) {
     case Outcome::missing:
         return { Value::object(), std::nullopt };
@@ -285,7 +285,7 @@ std::string ClaudeConnector::backUpSettings(std::optional<std::string> const& by
     auto beside = m_settingsFile;
     beside += ".pupnik.bak";
     try {
-        Platform::AtomicFile::write(beside, *bytes, 0600);
+        PawletKit::AtomicFile::write(beside, *bytes, 0600);
     } catch (std::system_error const& error) {
         throw Failure::writeFailed(beside.string(), error.code().message());
     }
@@ -312,7 +312,7 @@ void ClaudeConnector::writeTimestampedBackup(std::string const& bytes) const
         if (::lstat(file.c_str(), &info) == 0 || errno != ENOENT)
             continue;
         try {
-            Platform::AtomicFile::write(file, bytes, 0600);
+            PawletKit::AtomicFile::write(file, bytes, 0600);
         } catch (std::system_error const&) {
         }
         return;
@@ -330,7 +330,7 @@ void ClaudeConnector::writeSettings(Value const& settings) const
         auto folder = m_settingsFile.parent_path();
         if (!folder.empty())
             PawletKit::Paths::ensureDirectory(folder);
-        Platform::UserFile::write(m_settingsFile, *encoded, 0600);
+        PawletKit::UserFile::write(m_settingsFile, *encoded, 0600);
     } catch (std::system_error const& error) {
         throw Failure::writeFailed(path, error.code().message());
     }
@@ -352,7 +352,7 @@ void ClaudeConnector::selftest(fs::path const& tool) const
     auto const spoolBefore = FileMark::of(spool);
     auto const rotatedBefore = FileMark::of(rotated);
 
-    Platform::ProcessRunner::Request request;
+    PawletKit::ProcessRunner::Request request;
     request.executable = tool;
     request.arguments = { "selftest" };
     request.environment = m_environment;
@@ -361,7 +361,7 @@ void ClaudeConnector::selftest(fs::path const& tool) const
     request.maxOutputBytes = maxSelftestOutputBytes;
     auto result = m_runner->run(request);
 
-    using Ending = Platform::ProcessRunner::Result::Ending;
+    using Ending = PawletKit::ProcessRunner::Result::Ending;
     switch (result.ending) {
     case Ending::failedToStart:
         throw Failure::selftestFailed(describe(result.startError), base);
@@ -388,7 +388,7 @@ ClaudeConnector::InstallReport ClaudeConnector::install() const
 {
     auto helper = findHelper();
     m_paths.ensureDirectories();
-    Platform::AtomicFile::copy(helper, m_paths.agentTool(), 0755);
+    PawletKit::AtomicFile::copy(helper, m_paths.agentTool(), 0755);
 
     auto settings = readSettings();
     auto backupPath = backUpSettings(settings.bytes);

@@ -3,9 +3,9 @@
 #include "PawletKit/Environment.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/Paths.hpp"
+#include "PawletKit/ProcessRunner.hpp"
 #include "app-core/Localizer.hpp"
 #include "platform/Clock.hpp"
-#include "platform/ProcessRunner.hpp"
 
 #include <exception>
 #include <filesystem>
@@ -75,7 +75,7 @@ public:
 
     ClaudeConnector(std::filesystem::path settingsFile, PawletKit::Paths paths, std::vector<std::filesystem::path> helperCandidates,
         PawletKit::Environment environment, Platform::Clock const& clock,
-        std::shared_ptr<Platform::ProcessRunner const> runner = nullptr, double selftestTimeout = defaultSelftestTimeout);
+        std::shared_ptr<PawletKit::ProcessRunner const> runner = nullptr, double selftestTimeout = defaultSelftestTimeout);
 
     // The coding agent's own settings file, ~/.claude/settings.json.
     static std::filesystem::path defaultSettingsFile(PawletKit::Environment const& environment);
@@ -118,7 +118,7 @@ private:
     std::vector<std::filesystem::path> m_helperCandidates;
     PawletKit::Environment m_environment;
     Platform::Clock const& m_clock;
-    std::shared_ptr<Platform::ProcessRunner const> m_runner;
+    std::shared_ptr<PawletKit::ProcessRunner const> m_runner;
     double m_selftestTimeout;
 };
 

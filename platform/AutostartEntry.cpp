@@ -1,9 +1,9 @@
 #include "platform/AutostartEntry.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "PawletKit/Paths.hpp"
-#include "platform/AtomicFile.hpp"
+#include "PawletKit/UserFile.hpp"
 #include "platform/ConfigHome.hpp"
-#include "platform/UserFile.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,8 +62,8 @@ std::filesystem::path AutostartEntry::defaultFile(PawletKit::Environment const& 
 
 AutostartEntry::Status AutostartEntry::status() const
 {
-    auto reading = UserFile::read(m_file, maxFileBytes);
-    if (reading.outcome != UserFile::Reading::Outcome::read)
+    auto reading = PawletKit::UserFile::read(m_file, maxFileBytes);
+    if (reading.outcome != PawletKit::UserFile::Reading::Outcome::read)
         return Status::absent;
     return switchesItselfOff(reading.bytes) ? Status::disabled : Status::enabled;
 }
@@ -74,7 +74,7 @@ void AutostartEntry::enable(std::filesystem::path const& program) const
     if (!text)
         throw std::system_error(EINVAL, std::generic_category(), "autostart: " + program.string() + " cannot be started from a desktop entry");
     PawletKit::Paths::ensureDirectory(m_file.parent_path());
-    AtomicFile::write(m_file, *text, 0644);
+    PawletKit::AtomicFile::write(m_file, *text, 0644);
 }
 
 void AutostartEntry::disable() const

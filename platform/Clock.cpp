@@ -1,21 +1,18 @@
 #include "platform/Clock.hpp"
 
+#include "PawletKit/MonotonicClock.hpp"
+
 #include <time.h>
 
 namespace Platform {
 
-namespace {
-
-double read(clockid_t clock)
+double SystemClock::now() const
 {
     timespec time {};
-    ::clock_gettime(clock, &time);
+    ::clock_gettime(CLOCK_REALTIME, &time);
     return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
 }
 
-}
-
-double SystemClock::now() const { return read(CLOCK_REALTIME); }
-double SystemClock::monotonic() const { return read(CLOCK_MONOTONIC); }
+double SystemClock::monotonic() const { return PawletKit::MonotonicClock::seconds(); }
 
 }

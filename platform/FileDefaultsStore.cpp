@@ -1,13 +1,13 @@
 #include "platform/FileDefaultsStore.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "PawletKit/Date.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/Paths.hpp"
 #include "PawletKit/RegularFile.hpp"
-#include "platform/AtomicFile.hpp"
+#include "PawletKit/UserFile.hpp"
 #include "platform/ConfigHome.hpp"
 #include "platform/Log.hpp"
-#include "platform/UserFile.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -125,10 +125,10 @@ void FileDefaultsStore::refresh() const
 
 void FileDefaultsStore::load() const
 {
-    using Outcome = UserFile::Reading::Outcome;
+    using Outcome = PawletKit::UserFile::Reading::Outcome;
     m_values.clear();
     m_keepAside = false;
-    auto reading = UserFile::read(m_file, maxFileBytes);
+    auto reading = PawletKit::UserFile::read(m_file, maxFileBytes);
     if (reading.outcome == Outcome::missing)
         return;
     if (reading.outcome == Outcome::read) {
@@ -154,7 +154,7 @@ void FileDefaultsStore::load() const
 
 void FileDefaultsStore::keepAside() const
 {
-    auto target = UserFile::resolve(m_file);
+    auto target = PawletKit::UserFile::resolve(m_file);
     struct stat info { };
     if (::lstat(target.c_str(), &info) != 0) {
         // Gone since it was read: nothing is left to keep.
@@ -169,7 +169,7 @@ void FileDefaultsStore::keepAside() const
         struct stat taken { };
         if (::lstat(copy.c_str(), &taken) == 0 || errno != ENOENT)
             continue;
-        AtomicFile::copy(target, copy, info.st_mode & 07777);
+        PawletKit::AtomicFile::copy(target, copy, info.st_mode & 07777);
         Log::line("defaults: kept the unreadable " + m_file.string() + " as " + copy.string());
         return;
     }
@@ -258,7 +258,7 @@ void FileDefaultsStore::persist()
             keepAside();
             m_keepAside = false;
         }
-        UserFile::write(m_file, *bytes + "\n", 0600);
+        PawletKit::UserFile::write(m_file, *bytes + "\n", 0600);
         // Still under the lock: the file is the one just written, and need not be read back.
         m_signature = currentSignature();
     } catch (std::system_error const& error) {

@@ -1,10 +1,10 @@
 #include "platform/LocalCloudDatabase.hpp"
 
+#include "PawletKit/AtomicFile.hpp"
 #include "PawletKit/FileDescriptor.hpp"
 #include "PawletKit/JSON.hpp"
 #include "PawletKit/RegularFile.hpp"
 #include "PawletKit/UUID.hpp"
-#include "platform/AtomicFile.hpp"
 #include "platform/Base64.hpp"
 
 #include <cerrno>
@@ -247,7 +247,7 @@ CloudSaveOutcome LocalCloudDatabase::store(CloudRecord record, CloudSavePolicy p
         auto bytes = encodeRecordFile(record);
         if (!bytes)
             return failed(CloudError::cloud(CloudErrorCode::invalidArguments, "record \"" + record.recordName + "\" holds a value that cannot be stored"));
-        AtomicFile::write(*file, *bytes, 0600);
+        PawletKit::AtomicFile::write(*file, *bytes, 0600);
         return CloudSaveOutcome { std::nullopt, record.changeTag, std::nullopt };
     } catch (std::system_error const& error) {
         return failed(CloudError::system(error.code().value(), error.what()));

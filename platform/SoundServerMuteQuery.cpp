@@ -16,7 +16,7 @@ namespace Platform {
 struct SoundServerMuteQuery::State {
     using Clock = std::chrono::steady_clock;
 
-    std::shared_ptr<ProcessRunner const> runner;
+    std::shared_ptr<PawletKit::ProcessRunner const> runner;
     PawletKit::Environment environment;
     Timing timing;
 
@@ -75,12 +75,12 @@ std::optional<std::filesystem::path> onPath(std::string_view tool, PawletKit::En
 
 }
 
-SoundServerMuteQuery::SoundServerMuteQuery(std::shared_ptr<ProcessRunner const> runner, PawletKit::Environment environment)
+SoundServerMuteQuery::SoundServerMuteQuery(std::shared_ptr<PawletKit::ProcessRunner const> runner, PawletKit::Environment environment)
     : SoundServerMuteQuery(std::move(runner), std::move(environment), Timing {})
 {
 }
 
-SoundServerMuteQuery::SoundServerMuteQuery(std::shared_ptr<ProcessRunner const> runner, PawletKit::Environment environment, Timing timing)
+SoundServerMuteQuery::SoundServerMuteQuery(std::shared_ptr<PawletKit::ProcessRunner const> runner, PawletKit::Environment environment, Timing timing)
     : m_state(std::make_shared<State>())
 {
     m_state->runner = std::move(runner);
@@ -158,14 +158,14 @@ bool SoundServerMuteQuery::isMuted()
 bool SoundServerMuteQuery::ask(State& state)
 {
     auto run = [&](std::filesystem::path const& tool, std::vector<std::string> arguments) -> std::optional<std::string> {
-        ProcessRunner::Request request;
+        PawletKit::ProcessRunner::Request request;
         request.executable = tool;
         request.arguments = std::move(arguments);
         request.environment = state.environment;
         request.timeout = state.timing.toolTimeout;
         request.maxOutputBytes = 4096;
         auto const result = state.runner->run(request);
-        if (result.ending != ProcessRunner::Result::Ending::exited || result.status != 0)
+        if (result.ending != PawletKit::ProcessRunner::Result::Ending::exited || result.status != 0)
             return std::nullopt;
         return result.standardOutput;
     };

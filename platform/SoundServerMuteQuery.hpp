@@ -1,8 +1,8 @@
 #pragma once
 
 #include "PawletKit/Environment.hpp"
+#include "PawletKit/ProcessRunner.hpp"
 #include "platform/OutputMuteQuery.hpp"
-#include "platform/ProcessRunner.hpp"
 
 #include <memory>
 #include <optional>
@@ -31,8 +31,8 @@ public:
     };
 
     // The tools get the environment given, in the C locale, and are looked for on its PATH.
-    SoundServerMuteQuery(std::shared_ptr<ProcessRunner const> runner, PawletKit::Environment environment);
-    SoundServerMuteQuery(std::shared_ptr<ProcessRunner const> runner, PawletKit::Environment environment, Timing timing);
+    SoundServerMuteQuery(std::shared_ptr<PawletKit::ProcessRunner const> runner, PawletKit::Environment environment);
+    SoundServerMuteQuery(std::shared_ptr<PawletKit::ProcessRunner const> runner, PawletKit::Environment environment, Timing timing);
     // Never waits for a tool still running: its thread finishes on its own.
     ~SoundServerMuteQuery() override;
 

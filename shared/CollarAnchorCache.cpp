@@ -28,4 +28,13 @@ std::optional<CollarAnchors> CollarAnchorCache::load(std::filesystem::path const
     return std::nullopt;
 }
 
+std::optional<CollarAnchors> CollarAnchorCache::fromBundle(std::filesystem::path const& resources, std::string_view subdirectory)
+{
+    auto url = resources / subdirectory / "collar.json";
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(url, ignored))
+        return std::nullopt;
+    return load(url);
+}
+
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace PawletShared {
 
@@ -16,8 +17,12 @@ class CollarAnchorCache final {
 public:
     static CollarAnchorCache& shared();
 
-    // The lock is held across reading and decoding, so concurrent first loads of a path read it once.
+    // A file read once is served from memory for the life of the process; a failure leaves no
+    // entry, so the next call reads the file again. The lock is held across reading and decoding,
+    // so concurrent first loads of a path read it once.
     std::optional<CollarAnchors> load(std::filesystem::path const& url);
+    // "collar.json" in a subdirectory of a resource folder.
+    std::optional<CollarAnchors> fromBundle(std::filesystem::path const& resources, std::string_view subdirectory);
 
 private:
     CollarAnchorCache() = default;

@@ -1,6 +1,5 @@
 #include "shared/CollarAnchors.hpp"
 
-#include "shared/CollarAnchorCache.hpp"
 #include "shared/DecodingError.hpp"
 #include "shared/ResourceFile.hpp"
 #include "shared/StrictJSON.hpp"
@@ -95,20 +94,6 @@ Value CollarAnchors::jsonObject() const
         { "skins", skins },
         { "anchors", std::move(anchorsValue) },
     };
-}
-
-std::optional<CollarAnchors> CollarAnchors::cached(std::filesystem::path const& url)
-{
-    return CollarAnchorCache::shared().load(url);
-}
-
-std::optional<CollarAnchors> CollarAnchors::fromBundle(std::filesystem::path const& resources, std::string_view subdirectory)
-{
-    auto url = resources / subdirectory / "collar.json";
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(url, ignored))
-        return std::nullopt;
-    return cached(url);
 }
 
 }

@@ -55,17 +55,11 @@ struct CollarAnchors {
     std::optional<CollarAnchor> anchor(std::string_view skin, std::string_view clip, int64_t frame) const;
 
     // Throws std::system_error when the file cannot be read and DecodingError when one key anywhere
-    // is missing or of the wrong type. Not cached.
+    // is missing or of the wrong type. Not cached: CollarAnchorCache keeps what it loads.
     static CollarAnchors load(std::filesystem::path const& url);
     // Throws DecodingError.
     static CollarAnchors decode(std::string_view bytes);
     PawletKit::JSON::Value jsonObject() const;
-
-    // Through the process-wide cache: a file read once is served from memory for the life of the
-    // process; a failure leaves no entry, so the next call reads the file again.
-    static std::optional<CollarAnchors> cached(std::filesystem::path const& url);
-    // "collar.json" in a subdirectory of a resource folder, through the cache.
-    static std::optional<CollarAnchors> fromBundle(std::filesystem::path const& resources, std::string_view subdirectory);
 
     bool operator==(CollarAnchors const&) const = default;
 };

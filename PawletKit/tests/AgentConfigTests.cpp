@@ -105,12 +105,13 @@ TEST(AgentConfig, SaveWritesThePrivateFileInPlace)
     withEntry.save(file);
     EXPECT_EQ(AgentConfig::load(file), withEntry);
 
-    // A leftover temporary file of an earlier crash of this process is replaced, not written through.
+    // A link planted at a temporary name of this process is never written through.
     fs::path leftover = file.parent_path() / (".config.json." + std::to_string(getpid()) + ".tmp");
     fs::create_symlink(folder.path() / "elsewhere", leftover);
     second.save(file);
     EXPECT_FALSE(fs::exists(folder.path() / "elsewhere"));
-    EXPECT_EQ(namesIn(file.parent_path()), std::vector<std::string> { "config.json" });
+    EXPECT_EQ(AgentConfig::load(file), second);
+    EXPECT_EQ(namesIn(file.parent_path()), (std::vector<std::string> { ".config.json." + std::to_string(getpid()) + ".tmp", "config.json" }));
 }
 
 TEST(AgentConfig, SaveReportsEveryFailure)

@@ -282,19 +282,21 @@ TEST_F(ApprovalStoreTest, HookIsGone)
         EXPECT_EQ(ApprovalStore::hookIsGone(c.pid), c.gone) << c.pid;
 }
 
-TEST_F(ApprovalStoreTest, WritingReplacesStaleTemporaryFileAndFailsCleanly)
+TEST_F(ApprovalStoreTest, WritingPassesTemporaryLeftoversByAndFailsCleanly)
 {
     ApprovalStore const store(root / "approvals");
     ASSERT_TRUE(store.ensureDirectory());
     std::string const pid = std::to_string(getpid());
-    // A temporary file left by a crashed writer with our pid, and one planted as a link elsewhere.
-    writeFile(store.dir() / (".r." + pid + ".tmp"), "leftover");
+    // A temporary file left by a crashed writer, and one planted as a link elsewhere.
+    writeFile(store.dir() / (".r.json." + pid + ".tmp"), "leftover");
     writeFile(root / "elsewhere", "untouched");
     fs::create_symlink(root / "elsewhere", store.dir() / (".q.reply." + pid + ".tmp"));
     ASSERT_TRUE(store.write(makeRequest("r", 1, 2)));
     ASSERT_TRUE(store.writeReply("q", ApprovalDecision::allow));
     EXPECT_EQ(readFile(root / "elsewhere"), "untouched");
-    EXPECT_EQ(names(store.dir()), (std::vector<std::string> { "q.reply", "r.json" }));
+    EXPECT_EQ(names(store.dir()), (std::vector<std::string> { ".q.reply." + pid + ".tmp", ".r.json." + pid + ".tmp", "q.reply", "r.json" }));
+    fs::remove(store.dir() / (".q.reply." + pid + ".tmp"));
+    fs::remove(store.dir() / (".r.json." + pid + ".tmp"));
 
     // A time that is not a number cannot be encoded; the rename cannot replace a folder.
     EXPECT_FALSE(store.write(makeRequest("nan", std::numeric_limits<double>::quiet_NaN(), 2)));

@@ -1,5 +1,4 @@
 #include "PawletKit/ProcInfo.hpp"
-#include "PawletKit/ProcessAncestry.hpp"
 
 #include <gtest/gtest.h>
 
@@ -82,5 +81,5 @@ TEST(ProcInfo, TerminalNames)
         { "", false },
     };
     for (auto const& c : cases)
-        EXPECT_EQ(ProcessAncestry::isValidTTYName(c.name), c.valid) << c.name;
+        EXPECT_EQ(ProcInfo::isValidTTYName(c.name), c.valid) << c.name;
 }

@@ -1,3 +1,4 @@
+#include "PawletKit/ProcInfo.hpp"
 #include "PawletKit/ProcessAncestry.hpp"
 
 #include <algorithm>
@@ -134,7 +135,7 @@ TEST(ProcessAncestry, NamesTerminalDevices)
     for (auto const& c : cases) {
         EXPECT_EQ(PA::terminalName(c.device), c.name) << c.device;
         if (c.name) {
-            EXPECT_TRUE(PA::isValidTTYName(*c.name)) << *c.name;
+            EXPECT_TRUE(PawletKit::ProcInfo::isValidTTYName(*c.name)) << *c.name;
         }
     }
 }

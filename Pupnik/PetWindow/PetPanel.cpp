@@ -58,14 +58,6 @@ PetPanel::PetPanel(Drawing drawing)
         if (onDragEnded)
             onDragEnded(frame);
     };
-    m_view->onClick = [this](QMouseEvent const& event) {
-        if (onClick)
-            onClick(event);
-    };
-    m_view->onRightClick = [this](QMouseEvent const& event) {
-        if (onRightClick)
-            onRightClick(event);
-    };
 }
 
 void PetPanel::setFrame(QRect const& frame, bool redisplay)

@@ -40,6 +40,11 @@ public:
     std::optional<QImage> grabWindow() override;
     PetView* view() override { return m_view; }
     void syncPlace() override { catchUpWithServer(); }
+    void setClickReceiver(PetClickReceiver* receiver) override
+    {
+        PetSurface::setClickReceiver(receiver);
+        m_view->setClickReceiver(receiver);
+    }
 
     bool isKeptAbove() const { return m_keptAbove; }
 

@@ -12,6 +12,7 @@ class QMouseEvent;
 
 namespace Pupnik {
 
+class PetClickReceiver;
 class PetView;
 
 // What the pet controller needs of the pet's window: the real panel on the desktop, a fake in tests.
@@ -51,8 +52,12 @@ public:
 
     std::function<void()> onDragBegan;
     std::function<void(QRect const&)> onDragEnded;
-    std::function<void(QMouseEvent const&)> onClick;
-    std::function<void(QMouseEvent const&)> onRightClick;
+    // Where clicks on the pet go; none drops them.
+    virtual void setClickReceiver(PetClickReceiver* receiver) { m_clickReceiver = receiver; }
+    PetClickReceiver* clickReceiver() const { return m_clickReceiver; }
+
+private:
+    PetClickReceiver* m_clickReceiver { nullptr };
 };
 
 }

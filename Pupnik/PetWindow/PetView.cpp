@@ -248,8 +248,8 @@ bool PetView::pressIsClick(QMouseEvent const& event) const
 void PetView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
-        if (onRightClick)
-            onRightClick(*event);
+        if (m_clickReceiver)
+            m_clickReceiver->petRightClicked(*event);
         event->accept();
         return;
     }
@@ -292,8 +292,8 @@ void PetView::mouseReleaseEvent(QMouseEvent* event)
         if (onDragEnded)
             onDragEnded(window()->geometry());
     } else if (pressIsClick(*event)) {
-        if (onClick)
-            onClick(*event);
+        if (m_clickReceiver)
+            m_clickReceiver->petClicked(*event);
     }
     m_dragOffset.reset();
     m_downScreenPoint.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Pupnik/PetWindow/DrawnFrames.hpp"
+#include "Pupnik/PetWindow/PetClickReceiver.hpp"
 #include "Pupnik/PetWindow/ServerFrames.hpp"
 
 #include <QImage>
@@ -60,8 +61,8 @@ public:
 
     std::function<void()> onDragBegan;
     std::function<void(QRect const&)> onDragEnded;
-    std::function<void(QMouseEvent const&)> onRightClick;
-    std::function<void(QMouseEvent const&)> onClick;
+    // Where clicks go; none drops them.
+    void setClickReceiver(PetClickReceiver* receiver) { m_clickReceiver = receiver; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -73,6 +74,8 @@ protected:
 
 private:
     bool pressIsClick(QMouseEvent const& event) const;
+
+    PetClickReceiver* m_clickReceiver { nullptr };
     void repaint();
     void present();
     void keepClipOnServer();

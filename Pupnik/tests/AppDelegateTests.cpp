@@ -831,9 +831,9 @@ TEST(AppDelegateDebug, StatusDumpWritesTheReportWithLiveCountsAndSharesTheCounte
     auto const clip = std::string(PupnikCore::rawValue(delegate.pet()->choice().clip));
 
     testing::internal::CaptureStderr();
-    delegate.dumpStatus();
+    delegate.debugReports().dumpStatus();
     auto const log = testing::internal::GetCapturedStderr();
-    auto const report = delegate.statusReport();
+    auto const report = delegate.debugReports().statusReport();
     EXPECT_NE(log.find("[Pupnik] debug: events: claude=2 codex=0 process=0\n"), std::string::npos) << log;
     EXPECT_NE(log.find("[Pupnik] debug: Hummo Pawlet "), std::string::npos) << log;
     EXPECT_NE(report.find("\nstate: gait=" + std::string(PawletKit::rawValue(delegate.lastState().gait)) + " mood=normal busy=2 known=2 "),
@@ -843,8 +843,8 @@ TEST(AppDelegateDebug, StatusDumpWritesTheReportWithLiveCountsAndSharesTheCounte
     ASSERT_TRUE(std::filesystem::exists(status));
     EXPECT_NE(TestSupport::readFile(status).find("events: claude=2 codex=0 process=0\n"), std::string::npos);
 
-    delegate.snapshotMenu(snapshots.path());
-    EXPECT_EQ(delegate.snapshotCount(), 2);
+    delegate.debugReports().snapshotMenu(snapshots.path());
+    EXPECT_EQ(delegate.debugReports().snapshotCount(), 2);
     launch.scheduler->advance(MenuSnapshot::finishDelay);
     EXPECT_FALSE(delegate.menuBar()->menu()->isVisible()) << "the snapshot closes the menu it opened";
     EXPECT_TRUE(std::filesystem::exists(snapshots.path() / "menu-02-t025-menu.png"));
@@ -855,8 +855,8 @@ TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPress
 {
     Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_OPEN_APPROVAL_ON_LAUNCH", "1" }, { "PUPNIK_DEBUG_APPROVE", "deny" } });
     auto& delegate = *launch.delegate;
-    ASSERT_TRUE(delegate.approvalDebugTimerRunning());
-    delegate.startApprovalDebugTimer();
+    ASSERT_TRUE(delegate.debugReports().approvalDebugTimerRunning());
+    delegate.debugReports().startApprovalDebugTimer();
     launch.tick();
     EXPECT_FALSE(delegate.approvalPopover().isShown()) << "nothing to open yet";
 
@@ -864,7 +864,7 @@ TEST(AppDelegateDebug, ApprovalDebugTimerStartedTwiceOpensThePopoverOnceAndPress
     launch.tick();
     launch.tick();
     ASSERT_TRUE(delegate.approvalPopover().isShown());
-    EXPECT_FALSE(delegate.approvalDebugTimerRunning());
+    EXPECT_FALSE(delegate.debugReports().approvalDebugTimerRunning());
     PawletKit::ApprovalStore store(launch.support() / "approvals");
     EXPECT_FALSE(store.readReply(id));
     for (int i = 0; i < 4; ++i)
@@ -928,13 +928,13 @@ TEST(AppDelegateDebug, FocusOutcomeNamesTheFrontmostWindowAndWritesItsReport)
     terminal.stackingOrder = 2;
     launch.windows->managed = { terminal };
     launch.windows->active = terminal.id;
-    delegate.dumpStatus();
+    delegate.debugReports().dumpStatus();
 
     SessionFocuser::Outcome outcome;
     outcome.success = true;
     outcome.method = "activate(options:)";
     testing::internal::CaptureStderr();
-    delegate.reportFocusOutcome(outcome);
+    delegate.debugReports().reportFocusOutcome(outcome);
     auto const log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("[Pupnik] debug: frontmost now XTerm [XTerm] pid 0\n"), std::string::npos) << log;
     EXPECT_NE(log.find("[Pupnik] debug: focus outcome " + outcome.description() + "\n"), std::string::npos) << log;
@@ -1185,7 +1185,7 @@ TEST(AppDelegateDebug, TheDebugMenuKeysMoveThroughTheSnapshotsMenu)
         TestSupport::TemporaryDirectory snapshots;
         Launch launch(PawletKit::Environment { { "PUPNIK_DEBUG_MENU_KEYS", c.keys } });
         auto& delegate = *launch.delegate;
-        delegate.snapshotMenu(snapshots.path());
+        delegate.debugReports().snapshotMenu(snapshots.path());
         QMenu* menu = delegate.menuBar()->menu();
         ASSERT_TRUE(menu->isVisible());
         std::vector<QAction*> selectable;

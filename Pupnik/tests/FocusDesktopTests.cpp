@@ -1,9 +1,9 @@
+#include "PawletKit/ChildProcessRunner.hpp"
 #include "PawletKit/Environment.hpp"
 #include "PawletKit/ProcessAncestry.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/ScriptedAlertPresenter.hpp"
 #include "Pupnik/SessionFocuser.hpp"
-#include "platform/ChildProcessRunner.hpp"
 #include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
 #include "platform/Desktop/X11WindowSystem.hpp"
@@ -121,7 +121,7 @@ TEST(FocusOnTheDesktop, TheWaitingXtermBecomesTheActiveWindowAlsoWhenMinimised)
     Platform::QtMainLoopWait wait;
     Platform::SystemClock clock;
     ScriptedAlertPresenter alerts;
-    SessionFocuser focuser({ windows, scheduler, wait, clock, alerts, std::make_shared<Platform::ChildProcessRunner>(),
+    SessionFocuser focuser({ windows, scheduler, wait, clock, alerts, std::make_shared<PawletKit::ChildProcessRunner>(),
         PawletKit::currentEnvironment(), [] { return 7u; } });
     auto const session = waiting.session("waiting-session");
     ASSERT_FALSE(session.pids.empty());
@@ -210,7 +210,7 @@ TEST(FocusOnTheDesktop, AWindowOnAnotherDesktopComesToTheCurrentOne)
     Platform::QtMainLoopWait wait;
     Platform::SystemClock clock;
     ScriptedAlertPresenter alerts;
-    SessionFocuser focuser({ windows, scheduler, wait, clock, alerts, std::make_shared<Platform::ChildProcessRunner>(),
+    SessionFocuser focuser({ windows, scheduler, wait, clock, alerts, std::make_shared<PawletKit::ChildProcessRunner>(),
         PawletKit::currentEnvironment(), [] { return 7u; } });
     EXPECT_TRUE(focuser.focus({ waiting.session("elsewhere-session") }));
     EXPECT_TRUE(waitUntil([&] { return windows.activeWindow() == window; })) << "active: " << windows.activeWindow().value_or(0);

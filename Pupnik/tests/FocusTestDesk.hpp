@@ -1,11 +1,11 @@
 #pragma once
 
+#include "PawletKit/ChildProcessRunner.hpp"
 #include "PawletKit/ProcessTable.hpp"
 #include "PawletKit/SessionTarget.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/ScriptedAlertPresenter.hpp"
 #include "Pupnik/SessionFocuser.hpp"
-#include "platform/ChildProcessRunner.hpp"
 #include "platform/Clock.hpp"
 #include "platform/FakeWindowSystem.hpp"
 #include "platform/ManualScheduler.hpp"
@@ -113,7 +113,7 @@ struct Desk {
         std::filesystem::create_directories(tools);
         std::filesystem::create_directories(folder.path() / "home");
         focuser = std::make_unique<SessionFocuser>(SessionFocuser::Services {
-            windows, scheduler, wait, clock, alerts, std::make_shared<Platform::ChildProcessRunner>(), environment(), [] { return 42u; },
+            windows, scheduler, wait, clock, alerts, std::make_shared<PawletKit::ChildProcessRunner>(), environment(), [] { return 42u; },
             &processes });
     }
 

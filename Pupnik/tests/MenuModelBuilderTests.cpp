@@ -253,23 +253,3 @@ TEST(MenuModelBuilder, SettingsAreThePetsLiveCopyElseTheSavedOnes)
     inputs.petSettings = &live;
     EXPECT_EQ(MenuModelBuilder::makeMenuModel(inputs).settings, live);
 }
-
-TEST(MenuModelBuilder, PendingApprovalsAreNoneInDemoModeOrWithoutADriver)
-{
-    World world(Hooks::none);
-    EXPECT_TRUE(MenuModelBuilder::pendingApprovals(std::nullopt, nullptr).empty());
-    auto& driver = world.startDriver();
-    PawletKit::ApprovalRequest request;
-    request.id = "req-1";
-    request.tool = "Bash";
-    request.sessionId = "s1";
-    request.hookPid = getpid();
-    request.createdAt = world.clock.now();
-    request.expiresAt = world.clock.now() + 115;
-    PawletKit::ApprovalStore store(world.paths.approvalsDirectory());
-    ASSERT_TRUE(store.write(request));
-    driver.tick();
-    ASSERT_EQ(MenuModelBuilder::pendingApprovals(std::nullopt, &driver).size(), 1u);
-    EXPECT_EQ(MenuModelBuilder::pendingApprovals(std::nullopt, &driver)[0].id, "req-1");
-    EXPECT_TRUE(MenuModelBuilder::pendingApprovals(Clip::poop, &driver).empty());
-}

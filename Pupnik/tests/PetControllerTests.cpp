@@ -1,5 +1,6 @@
 #include "PawletKit/tests/TestSupport.hpp"
 #include "Pupnik/PetController.hpp"
+#include "Pupnik/PetWindow/PetClickReceiver.hpp"
 #include "Pupnik/tests/SpriteFolder.hpp"
 #include "app-core/Localized.hpp"
 #include "platform/Desktop/FakeScreens.hpp"
@@ -128,6 +129,15 @@ private:
 };
 
 // One 1280 × 800 screen with a 30-point panel at the bottom; placeholders, whose aspect is 1.35.
+// Counts the clicks the pet's view hands on.
+struct ClickCounter final : PetClickReceiver {
+    int clicks = 0;
+    int rightClicks = 0;
+
+    void petClicked(QMouseEvent const&) override { ++clicks; }
+    void petRightClicked(QMouseEvent const&) override { ++rightClicks; }
+};
+
 struct PetFixture {
     Platform::FakeScreens screens { { { { 0, 0, 1280, 800 }, { 0, 30, 1280, 770 } } } };
     CountingScheduler scheduler;
@@ -644,15 +654,14 @@ TEST(PetController, ASnapshotWritesPicturesAndAReport)
 TEST(PetController, ClicksReachTheOwnerAndDroppingThePetStopsItsTimer)
 {
     PetFixture f;
-    int clicks = 0;
-    int rightClicks = 0;
-    f.pet->onClick = [&](QMouseEvent const&) { ++clicks; };
-    f.pet->onRightClick = [&](QMouseEvent const&) { ++rightClicks; };
+    ClickCounter counter;
+    f.pet->setClickReceiver(&counter);
     QMouseEvent event(QEvent::MouseButtonRelease, QPointF(1, 1), QPointF(1, 1), QPointF(1, 1), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    f.panel->onClick(event);
-    f.panel->onRightClick(event);
-    EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(rightClicks, 1);
+    ASSERT_EQ(f.panel->clickReceiver(), &counter);
+    f.panel->clickReceiver()->petClicked(event);
+    f.panel->clickReceiver()->petRightClicked(event);
+    EXPECT_EQ(counter.clicks, 1);
+    EXPECT_EQ(counter.rightClicks, 1);
     f.pet.reset();
     EXPECT_EQ(f.scheduler.activeTimers(), 0u);
     f.screens.change({});

@@ -310,7 +310,7 @@ TEST(TerminalJumper, AnEditorLauncherThatKeepsThePipeOpenIsCutOffWithNothingLeft
         ScriptedAlertPresenter alerts;
         Desk desk;
         desk.tool("code", row.launcher);
-        TerminalJumper jumper({ windows, wait, clock, alerts, std::make_shared<Platform::ChildProcessRunner>(), desk.environment(), {} });
+        TerminalJumper jumper({ windows, wait, clock, alerts, std::make_shared<PawletKit::ChildProcessRunner>(), desk.environment(), {} });
 
         int ticks = 0;
         QTimer heartbeat;

@@ -2,7 +2,7 @@
 
 #include "app-core/Focus/TerminalPaths.hpp"
 
-#include "PawletKit/ProcessAncestry.hpp"
+#include "PawletKit/ProcInfo.hpp"
 #include "PawletKit/Text.hpp"
 
 #include <algorithm>
@@ -78,7 +78,7 @@ GhosttyDecision decide(std::span<GhosttyWindow const> windows, std::optional<std
         return GhosttyDecision::Raise { candidates[only]->index, "cwd" };
     }
 
-    bool const ttyValid = tty && PawletKit::ProcessAncestry::isValidTTYName(*tty);
+    bool const ttyValid = tty && PawletKit::ProcInfo::isValidTTYName(*tty);
     if (ttyValid) {
         auto found = uniqueMatch(candidates, [&](GhosttyWindow const& window) {
             return namesTerminal(titleOf(window), *tty);

@@ -3,7 +3,7 @@
 #include "app-core/Focus/TerminalPaths.hpp"
 #include "app-core/Focus/TerminalScripts.hpp"
 
-#include "PawletKit/ProcessAncestry.hpp"
+#include "PawletKit/ProcInfo.hpp"
 
 namespace PupnikCore {
 
@@ -11,7 +11,7 @@ namespace {
 
 std::optional<std::string> validTTY(std::optional<std::string_view> tty)
 {
-    if (!tty || !PawletKit::ProcessAncestry::isValidTTYName(*tty))
+    if (!tty || !PawletKit::ProcInfo::isValidTTYName(*tty))
         return std::nullopt;
     return std::string(*tty);
 }

@@ -2,7 +2,7 @@
 
 #include "app-core/Focus/KnownApps.hpp"
 
-#include "PawletKit/ProcessAncestry.hpp"
+#include "PawletKit/ProcInfo.hpp"
 
 namespace PupnikCore::TerminalScripts {
 
@@ -10,7 +10,7 @@ namespace {
 
 std::optional<std::string> assembled(std::string_view bundleId, std::string_view loopHead, std::string_view tty, std::string_view loopTail)
 {
-    if (!PawletKit::ProcessAncestry::isValidTTYName(tty))
+    if (!PawletKit::ProcInfo::isValidTTYName(tty))
         return std::nullopt;
     std::string text = "tell application id \"";
     text += bundleId;

@@ -3,7 +3,7 @@
 #include "app-core/Focus/ToolListing.hpp"
 #include "app-core/Focus/ToolLocations.hpp"
 
-#include "PawletKit/ProcessAncestry.hpp"
+#include "PawletKit/ProcInfo.hpp"
 
 namespace PupnikCore::WezTermCLI {
 
@@ -24,7 +24,7 @@ std::vector<std::string> activateArguments(int64_t paneId)
 
 std::optional<int64_t> paneID(std::string_view listing, std::string_view tty)
 {
-    if (!PawletKit::ProcessAncestry::isValidTTYName(tty))
+    if (!PawletKit::ProcInfo::isValidTTYName(tty))
         return std::nullopt;
     auto panes = ToolListing::parseObjectArray(listing);
     if (!panes)

@@ -9,14 +9,14 @@
 #include <thread>
 
 using namespace Platform;
-using Ending = ProcessRunner::Result::Ending;
+using Ending = PawletKit::ProcessRunner::Result::Ending;
 namespace fs = std::filesystem;
 
 namespace {
 
 // Answers each command line ("wpctl get-volume @DEFAULT_AUDIO_SINK@") as scripted; an unscripted one
 // fails to start. While held, every run waits until it is let go: a sound server that hangs.
-class ScriptedRunner final : public ProcessRunner {
+class ScriptedRunner final : public PawletKit::ProcessRunner {
 public:
     Result run(Request const& request) const override
     {

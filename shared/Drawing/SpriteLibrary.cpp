@@ -1,6 +1,7 @@
 #include "shared/Drawing/SpriteLibrary.hpp"
 
 #include "platform/Log.hpp"
+#include "shared/CollarAnchorCache.hpp"
 #include "shared/DecodingError.hpp"
 #include "shared/Drawing/ImageFile.hpp"
 #include "shared/SpriteManifestCoding.hpp"
@@ -35,7 +36,7 @@ SpriteLibrary::SpriteLibrary(std::filesystem::path root, LogSink log)
         if (std::filesystem::exists(std::filesystem::symlink_status(m_root / rawValue(skin), ignored)))
             m_availableSkins.push_back(skin);
     }
-    m_collarAnchors = CollarAnchors::cached(m_root / "collar.json");
+    m_collarAnchors = CollarAnchorCache::shared().load(m_root / "collar.json");
 }
 
 std::unique_ptr<SpriteLibrary> SpriteLibrary::fromBundle(std::filesystem::path const& resources, std::string_view subdirectory, LogSink log)
@@ -49,7 +50,7 @@ std::unique_ptr<SpriteLibrary> SpriteLibrary::fromBundle(std::filesystem::path c
 
 std::optional<CollarAnchors> SpriteLibrary::collarAnchors(std::filesystem::path const& resources, std::string_view subdirectory)
 {
-    return CollarAnchors::fromBundle(resources, subdirectory);
+    return CollarAnchorCache::shared().fromBundle(resources, subdirectory);
 }
 
 Skin SpriteLibrary::resolvedSkin(Skin skin) const

@@ -1,4 +1,5 @@
 #include "PawletKit/tests/TestSupport.hpp"
+#include "shared/CollarAnchorCache.hpp"
 #include "shared/CollarAnchors.hpp"
 #include "shared/CollarPalette.hpp"
 #include "shared/CollarStyle.hpp"
@@ -178,23 +179,23 @@ TEST(CollarAnchors, LoadRaisesWhileTheCacheAbsorbs)
     TestSupport::TemporaryDirectory folder;
     auto path = folder.path() / "collar.json";
     EXPECT_THROW(CollarAnchors::load(path), std::system_error);
-    EXPECT_FALSE(CollarAnchors::cached(path));
+    EXPECT_FALSE(CollarAnchorCache::shared().load(path));
 
     TestSupport::writeFile(path, withValue({ "tag", "along" }, std::nullopt));
     EXPECT_THROW(CollarAnchors::load(path), DecodingError);
-    EXPECT_FALSE(CollarAnchors::cached(path));
+    EXPECT_FALSE(CollarAnchorCache::shared().load(path));
 
     // A failed load leaves no entry: the repaired file is read on the next call.
     TestSupport::writeFile(path, validCollar().dump());
-    auto first = CollarAnchors::cached(path);
+    auto first = CollarAnchorCache::shared().load(path);
     ASSERT_TRUE(first);
 
     // Once loaded, a path is served from memory whatever happens to the file.
     TestSupport::writeFile(path, withValue({ "version" }, Value(7)));
     EXPECT_EQ(CollarAnchors::load(path).version, 7);
-    EXPECT_EQ(CollarAnchors::cached(path), first);
+    EXPECT_EQ(CollarAnchorCache::shared().load(path), first);
     std::filesystem::remove(path);
-    EXPECT_EQ(CollarAnchors::cached(path), first);
+    EXPECT_EQ(CollarAnchorCache::shared().load(path), first);
 }
 
 TEST(CollarAnchors, FromBundleLooksInTheSubdirectory)
@@ -202,7 +203,7 @@ TEST(CollarAnchors, FromBundleLooksInTheSubdirectory)
     TestSupport::TemporaryDirectory folder;
     TestSupport::writeFile(folder.path() / "Sprites" / "collar.json", validCollar().dump());
     TestSupport::writeFile(folder.path() / "Broken" / "collar.json", "{");
-    EXPECT_TRUE(CollarAnchors::fromBundle(folder.path(), "Sprites"));
-    EXPECT_FALSE(CollarAnchors::fromBundle(folder.path(), "Broken"));
-    EXPECT_FALSE(CollarAnchors::fromBundle(folder.path(), "Absent"));
+    EXPECT_TRUE(CollarAnchorCache::shared().fromBundle(folder.path(), "Sprites"));
+    EXPECT_FALSE(CollarAnchorCache::shared().fromBundle(folder.path(), "Broken"));
+    EXPECT_FALSE(CollarAnchorCache::shared().fromBundle(folder.path(), "Absent"));
 }

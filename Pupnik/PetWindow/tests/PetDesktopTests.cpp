@@ -137,6 +137,15 @@ bool pointer(QStringList const& arguments)
     return tool.waitForFinished(5000) && tool.exitCode() == 0;
 }
 
+// Counts the clicks the pet's view hands on.
+struct ClickCounter final : PetClickReceiver {
+    int clicks = 0;
+    int rightClicks = 0;
+
+    void petClicked(QMouseEvent const&) override { ++clicks; }
+    void petRightClicked(QMouseEvent const&) override { ++rightClicks; }
+};
+
 // Two pet windows side by side, one keeping its frames on the server, one painted by Qt.
 struct TwoRoads {
     PetPanel server;
@@ -229,9 +238,9 @@ TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
     }
 
     // A click on the dog and a drag of it, with the real pointer.
-    int clicks = 0;
+    ClickCounter counter;
     std::optional<QRect> dropped;
-    roads.server.onClick = [&](QMouseEvent const&) { ++clicks; };
+    roads.server.setClickReceiver(&counter);
     roads.server.onDragEnded = [&](QRect const& frame) { dropped = frame; };
     // A spot on the dog: the middle of the widest part of its outline.
     auto const outline = serverShape(roads.server);
@@ -244,7 +253,7 @@ TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
     QString const x = QString::number(middle.x());
     QString const y = QString::number(middle.y());
     ASSERT_TRUE(pointer({ "mousemove", x, y, "click", "1" }));
-    EXPECT_TRUE(processEventsUntil([&] { return clicks == 1; }));
+    EXPECT_TRUE(processEventsUntil([&] { return counter.clicks == 1; }));
     ASSERT_TRUE(pointer({ "mousemove", x, y, "mousedown", "1" }));
     for (int step = 1; step <= 4; ++step) {
         letEventsRun(30);
@@ -253,7 +262,7 @@ TEST(PetOnTheDesktop, FramesKeptOnTheServerShowWhatQtPaints)
     letEventsRun(30);
     ASSERT_TRUE(pointer({ "mouseup", "1" }));
     EXPECT_TRUE(processEventsUntil([&] { return dropped.has_value(); }));
-    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(counter.clicks, 1);
     if (dropped) {
         EXPECT_EQ(dropped->topLeft(), TwoRoads::serverFrame.topLeft() + QPoint(40, 0));
     }

@@ -12,7 +12,7 @@ using namespace Pupnik;
 namespace {
 
 // A panel at (100, 500), 130 × 96, whose view records what its callbacks report.
-struct PressFixture {
+struct PressFixture final : PetClickReceiver {
     PetPanel panel;
     PetView* view = panel.view();
     int clicks = 0;
@@ -23,11 +23,13 @@ struct PressFixture {
     PressFixture()
     {
         panel.setFrame(QRect(100, 500, 130, 96), true);
-        panel.onClick = [this](QMouseEvent const&) { ++clicks; };
-        panel.onRightClick = [this](QMouseEvent const&) { ++rightClicks; };
+        panel.setClickReceiver(this);
         panel.onDragBegan = [this] { ++dragsBegun; };
         panel.onDragEnded = [this](QRect const& frame) { dragsEnded.push_back(frame); };
     }
+
+    void petClicked(QMouseEvent const&) override { ++clicks; }
+    void petRightClicked(QMouseEvent const&) override { ++rightClicks; }
 
     // Global point, milliseconds since the press sequence began.
     void send(QEvent::Type type, QPointF global, uint64_t milliseconds, Qt::MouseButton button = Qt::LeftButton)

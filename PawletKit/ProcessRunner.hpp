@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace Platform {
+namespace PawletKit {
 
 // Runs a program to its end and collects what it printed, within a time limit.
 class ProcessRunner {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/ProcessRunner.hpp"
+#include "PawletKit/ProcessRunner.hpp"
 
-namespace Platform {
+namespace PawletKit {
 
 // A child process in a process group of its own, standard input from /dev/null, both output pipes
 // polled against one deadline. When the deadline passes the whole group is killed and the child

@@ -1,6 +1,8 @@
-#include "platform/ChildProcessRunner.hpp"
+#include "PawletKit/ChildProcessRunner.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
+#include "PawletKit/MonotonicClock.hpp"
+#include "PawletKit/ProcessGroupSpawn.hpp"
 
 #include <algorithm>
 #include <array>
@@ -9,21 +11,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-namespace Platform {
+namespace PawletKit {
 
 namespace {
-
-double monotonicNow()
-{
-    timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // While the child runs, its exit is looked for at least this often (in ms).
 constexpr int exitCheckMs = 20;
@@ -42,25 +35,6 @@ struct Pipe {
         ::fcntl(read.get(), F_SETFL, O_NONBLOCK);
         return true;
     }
-};
-
-class SpawnSettings final {
-public:
-    SpawnSettings()
-    {
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawnattr_init(&attributes);
-    }
-    ~SpawnSettings()
-    {
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSettings(SpawnSettings const&) = delete;
-    SpawnSettings& operator=(SpawnSettings const&) = delete;
-
-    posix_spawn_file_actions_t actions {};
-    posix_spawnattr_t attributes {};
 };
 
 void appendBounded(std::string& text, std::string_view chunk, size_t limit, bool& truncated)
@@ -89,36 +63,15 @@ ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
         return result;
     }
 
-    SpawnSettings spawn;
-    ::posix_spawn_file_actions_addopen(&spawn.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&spawn.actions, output.write.get(), STDOUT_FILENO);
-    ::posix_spawn_file_actions_adddup2(&spawn.actions, errors.write.get(), STDERR_FILENO);
-    // Its own group, so a time-out stops whatever it started too; signals as a fresh program has
-    // them (we ignore SIGPIPE, and ignored signals survive exec).
-    ::posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    ::posix_spawnattr_setpgroup(&spawn.attributes, 0);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    ::posix_spawnattr_setsigmask(&spawn.attributes, &none);
-    ::posix_spawnattr_setsigdefault(&spawn.attributes, &all);
-
-    std::string program = request.executable.string();
-    std::vector<char*> argv { program.data() };
-    std::vector<std::string> arguments = request.arguments;
-    for (auto& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
+    std::vector<std::string> arguments { request.executable.string() };
+    arguments.insert(arguments.end(), request.arguments.begin(), request.arguments.end());
     std::vector<std::string> variables;
     for (auto const& [name, value] : request.environment)
         variables.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (auto& variable : variables)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-
-    pid_t pid = 0;
-    int spawnError = ::posix_spawn(&pid, program.c_str(), &spawn.actions, &spawn.attributes, argv.data(), envp.data());
+    auto const started = ProcessGroupSpawn::start(request.executable.string(), std::move(arguments), std::move(variables),
+        ProcessGroupSpawn::Streams { std::nullopt, output.write.get(), errors.write.get() });
+    pid_t const pid = started.pid;
+    int const spawnError = started.error;
     output.write.reset();
     errors.write.reset();
     if (spawnError != 0) {
@@ -131,7 +84,7 @@ ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
         std::string* text;
     };
     std::array<Stream, 2> streams { Stream { &output.read, &result.standardOutput }, Stream { &errors.read, &result.standardError } };
-    double const deadline = monotonicNow() + std::max(0.0, request.timeout);
+    double const deadline = MonotonicClock::seconds() + std::max(0.0, request.timeout);
     double drainUntil = deadline;
     bool reaped = false;
     int status = 0;
@@ -140,12 +93,12 @@ ProcessRunner::Result ChildProcessRunner::run(Request const& request) const
     for (;;) {
         if (!reaped && ::waitpid(pid, &status, WNOHANG) == pid) {
             reaped = true;
-            drainUntil = std::min(deadline, monotonicNow() + pipeGraceSeconds);
+            drainUntil = std::min(deadline, MonotonicClock::seconds() + pipeGraceSeconds);
         }
         bool anyOpen = std::any_of(streams.begin(), streams.end(), [](Stream const& s) { return s.fd->isValid(); });
         if (reaped && !anyOpen)
             break;
-        double now = monotonicNow();
+        double now = MonotonicClock::seconds();
         if (!reaped && now >= deadline) {
             ::kill(-pid, SIGKILL);
             waitFor(pid);

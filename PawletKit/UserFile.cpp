@@ -1,6 +1,6 @@
-#include "platform/UserFile.hpp"
+#include "PawletKit/UserFile.hpp"
 
-#include "platform/AtomicFile.hpp"
+#include "PawletKit/AtomicFile.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -8,7 +8,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace Platform::UserFile {
+namespace PawletKit::UserFile {
 
 namespace {
 

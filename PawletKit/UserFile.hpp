@@ -11,7 +11,7 @@
 // A file of the user's that we edit in place, such as another program's settings. Dotfile managers
 // keep such files as symbolic links into a repository: writes go through to the link's target, so
 // the link stays a link, and the target keeps its mode.
-namespace Platform::UserFile {
+namespace PawletKit::UserFile {
 
 using Reading = PawletKit::RegularFile::Reading;
 

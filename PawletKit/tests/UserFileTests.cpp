@@ -1,11 +1,11 @@
+#include "PawletKit/AtomicFile.hpp"
+#include "PawletKit/UserFile.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
-#include "platform/AtomicFile.hpp"
-#include "platform/UserFile.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-using namespace Platform;
+using namespace PawletKit;
 using Outcome = UserFile::Reading::Outcome;
 namespace fs = std::filesystem;
 using TestSupport::readFile;

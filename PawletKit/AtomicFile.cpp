@@ -1,4 +1,4 @@
-#include "platform/AtomicFile.hpp"
+#include "PawletKit/AtomicFile.hpp"
 
 #include "PawletKit/FileDescriptor.hpp"
 
@@ -12,7 +12,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace Platform::AtomicFile {
+namespace PawletKit::AtomicFile {
 
 namespace {
 

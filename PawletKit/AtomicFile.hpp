@@ -4,7 +4,7 @@
 #include <string_view>
 #include <sys/types.h>
 
-namespace Platform::AtomicFile {
+namespace PawletKit::AtomicFile {
 
 // Replaces the file with the bytes in one step: a fresh temporary file in the same folder (never
 // through a link left at its name), written, set to the mode, flushed to disk and renamed over the

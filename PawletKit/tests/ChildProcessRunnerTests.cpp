@@ -1,5 +1,5 @@
+#include "PawletKit/ChildProcessRunner.hpp"
 #include "PawletKit/tests/TestSupport.hpp"
-#include "platform/ChildProcessRunner.hpp"
 
 #include <chrono>
 #include <csignal>
@@ -8,7 +8,7 @@
 #include <limits>
 #include <thread>
 
-using namespace Platform;
+using namespace PawletKit;
 using Ending = ProcessRunner::Result::Ending;
 namespace fs = std::filesystem;
 
