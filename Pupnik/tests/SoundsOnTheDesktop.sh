@@ -14,14 +14,17 @@ use_private_home
 export PUPNIK_SKIP_ONBOARDING=1 PUPNIK_DEBUG_FRAME_FILE=$work/frame
 printf '{"pet.sounds": true}\n' >"$defaults"
 
-# The server: its own socket, no autospawn, no other client of the machine's.
+# The server: its own socket, no autospawn, no other client of the machine's. Its sink renders ahead
+# and rewinds to mix in a new sound, but what its monitor already handed to parec cannot be taken
+# back: with rewinds, a sound starting inside that stretch is lost to the recording (seen with
+# pactl play-sample alone on a loaded machine). Without them every sound is recorded, a moment later.
 sound=$work/sound
 mkdir -p "$sound"
 export PULSE_SERVER=unix:$sound/native PULSE_RUNTIME_PATH=$sound PULSE_STATE_PATH=$sound
 export PULSE_CLIENTCONFIG=$sound/client.conf
 printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-  -L "module-null-sink sink_name=pupnik_test rate=44100 channels=1" \
+  -L "module-null-sink sink_name=pupnik_test rate=44100 channels=1 norewinds=1" \
   -L "module-native-protocol-unix socket=$sound/native auth-anonymous=1" 2>"$work/pulseaudio.log" &
 pids+=($!)
 server_up() { pactl info >/dev/null 2>&1; }
@@ -41,22 +44,34 @@ count_loud() { od -An -v -td2 -w2 | awk '$1 > 2000 || $1 < -2000 { n++ } END { p
 loud_samples() { tail -c +$(($1 + 1)) "$recording" | count_loud; }
 # Whole samples only, so that a count never starts in the middle of one.
 recorded() { echo $(($(stat -c %s "$recording") / 2 * 2)); }
-# The loud samples of each sound heard, one line each: loud samples closer together than a quarter
-# of a second belong to the same sound.
+# Each sound heard, one line each: its loud samples, and its length from its first to its last sample
+# above -40 dBFS, "count/length"; sounds closer together than a quarter of a second are one.
 sounds_in() { od -An -v -td2 -w2 | awk '
-  $1 > 2000 || $1 < -2000 { if (n == 0 || NR - last > 11025) { if (n) print n; n = 0 } n++; last = NR }
-  END { if (n) print n }'; }
+  { a = $1 < 0 ? -$1 : $1 }
+  a > 300 { if (!n || NR - last > 11025) { if (n) print loud "/" last - first + 1; n = 1; loud = 0; first = NR } last = NR }
+  a > 2000 { loud++ }
+  END { if (n) print loud "/" last - first + 1 }'; }
 sounds_after() { tail -c +$(($1 + 1)) "$recording" | sounds_in; }
+# Where each sound heard since START_BYTES begins, in seconds, for the give-up message.
+sound_times_after() { tail -c +$(($1 + 1)) "$recording" | od -An -v -td2 -w2 | awk '
+  $1 > 2000 || $1 < -2000 { if (NR - last > 11025 || !last) printf "%.2f ", NR / 44100; last = NR }'; }
 sounded_at_all() { (($(loud_samples "$1") > 0)); }
-# settled START: the sounds heard since START stay as they are for two seconds, so the last has ended.
-settled() { local now; now=$(sounds_after "$1" | md5sum); sleep 2; [[ $(sounds_after "$1" | md5sum) == "$now" ]]; }
+# The sink plays in real time and parec hands its recording over in pieces of up to two seconds:
+# caught_up START_BYTES START_MS UNTIL_MS: the recording from START_BYTES (taken at START_MS) reaches
+# the moment UNTIL_MS.
+caught_up() { ((($(recorded) - $1) * 10 / 882 >= $3 - $2)); }
 # The woof as it is in its file (44 header bytes, 16-bit mono at the sink's rate), played unchanged:
-# whole, the sink hears the same loud samples, give or take a few at its edges.
+# whole, the sink hears the same loud samples over the same length, give or take a few at the edges;
+# a player that cuts the start or the end of the sound shortens it.
 woof=$(dirname "$pupnik")/../share/pupnik/sounds/woof.wav
-woof_loud=$(tail -c +45 "$woof" | count_loud)
-((woof_loud > 1000)) || fail "the woof in $woof has only $woof_loud loud samples"
-(($(tail -c +45 "$woof" | sounds_in | wc -l) == 1)) || fail "the woof in $woof does not read as one sound"
-whole() { (($1 * 100 >= woof_loud * 99 && $1 * 100 <= woof_loud * 101)); }
+woof_sound=$(tail -c +45 "$woof" | sounds_in)
+woof_loud=${woof_sound%/*}
+woof_length=${woof_sound#*/}
+((woof_loud > 1000)) && [[ $woof_sound != *$'\n'* ]] || fail "the woof in $woof does not read as one loud sound: $woof_sound"
+whole() {
+  local loud=${1%/*} length=${1#*/}
+  ((loud * 100 >= woof_loud * 99 && loud * 100 <= woof_loud * 101 && length * 100 >= woof_length * 99 && length * 100 <= woof_length * 101))
+}
 
 "$pupnik" 2>"$work/pupnik.log" &
 pupnik_pid=$!
@@ -78,32 +93,48 @@ hook() { printf "%s" "$2" | "$agent" hook "$1" "${@:3}" >/dev/null 2>&1; }
 cue_lines() { grep -E 'sound: [a-z]+ → poop [a-z]+(\([a-z-]+\))?' "$work/pupnik.log"; }
 cues() { cue_lines | wc -l; }
 more_cues_than() { (($(cues) > $1)); }
-first=$(recorded)
-for pause in 1 1 1 1 1 3; do
+# Should a loaded machine still lose a moment of the sink's output, a burst is tried up to three
+# times; a player that cuts or loses sounds fails every time.
+burst() {
+  local pause before played cut n
+  first=$(recorded)
+  first_ms=$(milliseconds)
+  cue_times=()
+  for pause in 1 1 1 1 1 3; do
+    before=$(cues)
+    cue_times+=("$(((($(milliseconds) - first_ms) / 10)))")
+    ask_permission
+    wait_for 15 more_cues_than "$before" || echo "no cue for permission request $((before + 1))"
+    hook UserPromptSubmit '{"session_id":"sound-1","cwd":"/tmp","hook_event_name":"UserPromptSubmit","prompt":"go on"}'
+    sleep "$pause"
+  done
   before=$(cues)
-  hook Notification '{"session_id":"sound-1","cwd":"/tmp","hook_event_name":"Notification","message":"Claude needs your permission to use Bash","notification_type":"permission_prompt"}' permission_prompt
-  wait_for 15 more_cues_than "$before" || fail "no cue for permission request $((before + 1))"
+  cue_times+=("$(((($(milliseconds) - first_ms) / 10)))")
+  ask_permission
+  wait_for 15 more_cues_than "$before" || echo "no cue for the last permission request"
+  # The last woof has ended well before four seconds after it was cued, however far ahead the sink renders.
+  wait_for 30 caught_up "$first" "$first_ms" $(($(milliseconds) + 4000)) || echo "the recording fell behind"
+  played=$(cue_lines | tail -n 7 | grep -c 'played(woof)')
+  mapfile -t heard < <(sounds_after "$first")
+  echo "cues: $(cue_lines | tail -n 7 | sed 's/.*→ poop //' | tr '\n' ' ')"
+  echo "heard (loud samples/length of the woof: $woof_sound): ${heard[*]}"
+  cut=0
+  for n in "${heard[@]}"; do whole "$n" || cut=$((cut + 1)); done
+  if ((played >= 6 && ${#heard[@]} == played && cut == 0)); then
+    pass "all $played woofs the log calls played were heard whole"
+    return 0
+  fi
+  burst_said="$played of 7 cues played, ${#heard[@]} heard, $cut of them not whole: ${heard[*]} (asked for at ${cue_times[*]} cs, heard at $(sound_times_after "$first")s)"
+  echo "$burst_said; the server plays: $(pactl list sink-inputs short | tr '\n' ';') on $(pactl list sinks short | tr '\n' ';')"
+  # The next burst starts from a mood that cues again.
   hook UserPromptSubmit '{"session_id":"sound-1","cwd":"/tmp","hook_event_name":"UserPromptSubmit","prompt":"go on"}'
-  sleep "$pause"
-done
-before=$(cues)
-hook Notification '{"session_id":"sound-1","cwd":"/tmp","hook_event_name":"Notification","message":"Claude needs your permission to use Bash","notification_type":"permission_prompt"}' permission_prompt
-wait_for 15 more_cues_than "$before" || fail "no cue for the last permission request"
-played=$(cue_lines | grep -c 'played(woof)')
-heard_all() { (($(sounds_after "$first" | wc -l) >= played)); }
-wait_for 20 heard_all
-wait_for 20 settled "$first"
-mapfile -t heard < <(sounds_after "$first")
-echo "cues: $(cue_lines | sed 's/.*→ poop //' | tr '\n' ' ')"
-echo "heard (loud samples of $woof_loud per woof): ${heard[*]}"
-((played >= 6)) || fail "only $played of 7 cues were played"
-cut=0
-for n in "${heard[@]}"; do whole "$n" || cut=$((cut + 1)); done
-if ((${#heard[@]} == played && cut == 0)); then
-  pass "all $played woofs the log calls played were heard whole"
-else
-  fail "$played woofs played, ${#heard[@]} heard, $cut of them not whole: ${heard[*]}"
-fi
+  sleep 1
+  return 1
+}
+ask_permission() {
+  hook Notification '{"session_id":"sound-1","cwd":"/tmp","hook_event_name":"Notification","message":"Claude needs your permission to use Bash","notification_type":"permission_prompt"}' permission_prompt
+}
+burst || burst || burst || fail "three bursts, each with a woof lost or cut; the last: $burst_said"
 
 # 3. The output muted: the status report says so, and the menu's sample is skipped; unmuted, the
 # sample is heard whole.
@@ -118,6 +149,7 @@ preview_until() {
   before=$(lines_of "$1")
   for _ in 1 2 3 4 5; do
     start=$(recorded)
+    start_ms=$(milliseconds)
     preview
     wait_for 5 more_than "$1" "$before" && return 0
   done
@@ -141,11 +173,9 @@ if preview_until "sound: preview skipped(muted)"; then pass "muted: the sample w
 pactl set-sink-mute pupnik_test 0
 wait_for 20 reports_silent false || fail "unmuted again, the status report does not say systemOutputSilent=false"
 if preview_until "sound: preview played(woof)"; then pass "unmuted: the sample played"; else fail "unmuted: the sample did not play"; fi
-heard_one() { (($(sounds_after "$start" | wc -l) >= 1)); }
-wait_for 10 heard_one
-wait_for 20 settled "$start"
+wait_for 30 caught_up "$start" "$start_ms" $(($(milliseconds) + 4000)) || fail "the recording fell behind"
 sample=$(sounds_after "$start" | tail -n 1)
-if whole "${sample:-0}"; then pass "the sample was heard whole ($sample loud samples of $woof_loud)"; else fail "the sample was not heard whole (${sample:-0} loud samples of $woof_loud)"; fi
+if whole "${sample:-0/0}"; then pass "the sample was heard whole ($sample, the woof $woof_sound)"; else fail "the sample was not heard whole (${sample:-nothing}, the woof $woof_sound)"; fi
 
 # 4. Without a sound server the sample fails, the reason is said once, and the pet carries on.
 quit_cleanly "$pupnik_pid"
