@@ -19,7 +19,8 @@
 #include "app-core/SettingsToggle.hpp"
 #include "app-core/SoundCue.hpp"
 #include "app-core/StatusText.hpp"
-#include "platform/Desktop/QtAudioOutput.hpp"
+#include "platform/Desktop/PulseAudioOutput.hpp"
+#include "platform/Desktop/PulseSoundServer.hpp"
 #include "platform/Desktop/QtMainLoopWait.hpp"
 #include "platform/Desktop/QtScheduler.hpp"
 #include "platform/Desktop/QtScreens.hpp"
@@ -32,7 +33,6 @@
 #include "platform/LocalCloudDatabase.hpp"
 #include "platform/Log.hpp"
 #include "platform/MemoryDefaultsStore.hpp"
-#include "platform/SoundServerMuteQuery.hpp"
 #include "platform/SystemTimeZone.hpp"
 
 #include <QCoreApplication>
@@ -67,8 +67,9 @@ AppDelegate::Desktop AppDelegate::Desktop::real()
     auto inputTime = std::make_shared<Platform::X11InputTime>();
     desktop.windows = std::make_unique<Platform::X11WindowSystem>([inputTime] { return inputTime->lastInputTime(); });
     desktop.makeWait = [] { return std::make_unique<Platform::QtMainLoopWait>(); };
-    desktop.audio = std::make_unique<Platform::QtAudioOutput>();
-    desktop.outputMute = std::make_shared<Platform::SoundServerMuteQuery>(std::make_shared<PawletKit::ChildProcessRunner>(), PawletKit::currentEnvironment());
+    auto soundServer = std::make_shared<Platform::PulseSoundServer>();
+    desktop.audio = std::make_unique<Platform::PulseAudioOutput>(soundServer);
+    desktop.outputMute = soundServer;
     return desktop;
 }
 
@@ -586,10 +587,6 @@ void AppDelegate::quit() { QCoreApplication::quit(); }
 
 bool AppDelegate::hooksUpgradeNeeded() const { return m_connector && m_connector->needsHookUpgrade(); }
 
-bool AppDelegate::systemOutputSilent() const
-{
-    // TODO: the sound player's answer about the system output once it exists; until then not muted.
-    return false;
-}
+bool AppDelegate::systemOutputSilent() const { return m_sounds->isSystemOutputMuted(); }
 
 }

@@ -40,7 +40,7 @@ void SoundPlayer::stopAll()
             audio->stop();
 }
 
-bool SoundPlayer::isSystemOutputMuted() { return m_mute && m_mute->isMuted(); }
+bool SoundPlayer::isSystemOutputMuted() const { return m_mute && m_mute->isMuted(); }
 
 Platform::AudioPlayer* SoundPlayer::player(PupnikCore::PetSound sound)
 {

@@ -36,7 +36,7 @@ public:
     std::string play(PupnikCore::PetSound sound, bool enabled);
     // Stops and rewinds whatever plays; every player is kept.
     void stopAll();
-    bool isSystemOutputMuted();
+    bool isSystemOutputMuted() const;
 
 private:
     Platform::AudioPlayer* player(PupnikCore::PetSound sound);

@@ -68,6 +68,12 @@ PawletState stateOf(Gait gait, Mood mood)
     return state;
 }
 
+class SettableMute final : public Platform::OutputMuteQuery {
+public:
+    bool isMuted() override { return muted; }
+    bool muted { false };
+};
+
 // A delegate launched on fakes in a folder of its own: settings, support folder and coding agent's
 // settings all inside it; the clock is the real time of day, so the mailbox's age limits apply.
 class Launch {
@@ -115,6 +121,7 @@ public:
         windows = ownedWindows.get();
         desktop.windows = std::move(ownedWindows);
         desktop.audio = std::make_unique<Platform::FakeAudioOutput>(audio);
+        desktop.outputMute = outputMute;
         // Publishing starts only where a test lets it (PUPNIK_NO_CLOUD off), into the support folder.
         desktop.cloudEntitled = true;
         if (beforeLaunch)
@@ -176,6 +183,8 @@ public:
     Platform::FakeWindowSystem* windows = nullptr;
     // What the pet's sounds did; they play nowhere.
     std::shared_ptr<Platform::FakeAudioOutput::Record> audio = std::make_shared<Platform::FakeAudioOutput::Record>();
+    // Whether the system output is silent, as the test sets it.
+    std::shared_ptr<SettableMute> outputMute = std::make_shared<SettableMute>();
     // Set before launch (with PUPNIK_NO_CLOUD off), the publisher saves into it from a queue that
     // runs only when the test says, moving the delegate's clock with it.
     std::shared_ptr<Platform::FakeCloudDatabase> cloud;
@@ -1045,6 +1054,17 @@ TEST(AppDelegateSounds, AChangeOfMoodSoundsItsCueExceptForTheFirstStateADemoOrWi
         launch.delegate->handleState(stateOf(Gait::idle, Mood::happy));
         EXPECT_EQ(soundLines(testing::internal::GetCapturedStderr()), c.lines);
         EXPECT_EQ(launch.audio->started.size(), c.lines.size());
+    }
+}
+
+TEST(AppDelegateSounds, TheStatusReportSaysWhetherTheSystemOutputIsSilent)
+{
+    Launch launch;
+    for (bool const muted : { true, false, true }) {
+        launch.outputMute->muted = muted;
+        EXPECT_NE(launch.delegate->debugReports().statusReport().find(std::string(" systemOutputSilent=") + (muted ? "true" : "false") + "\n"),
+            std::string::npos)
+            << launch.delegate->debugReports().statusReport();
     }
 }
 
