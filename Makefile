@@ -1,4 +1,5 @@
 # The two commands of the README, and installing what they build (PREFIX=/usr/local by default).
+# Only make test builds (and installs the tools for) the tests and benchmarks.
 PREFIX ?= /usr/local
 .PHONY: test run deps install package
 test:
@@ -6,15 +7,11 @@ test:
 run:
 	bash scripts/run.sh
 deps:
-	bash scripts/install-deps.sh
+	bash scripts/install-deps.sh build
 install:
-	bash scripts/install-deps.sh
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	cmake --build build
-	cmake --install build --prefix "$(PREFIX)"
-# The Debian package, build/pupnik_<version>_<arch>.deb: `sudo apt install ./build/pupnik_*.deb`.
+	bash scripts/build-programs.sh build
+	cmake --install build-app --prefix "$(PREFIX)"
+# The Debian package, build-app/pupnik_<version>_<arch>.deb: `sudo apt install ./build-app/pupnik_*.deb`.
 package:
-	bash scripts/install-deps.sh
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	cmake --build build
-	cd build && cpack -G DEB
+	bash scripts/build-programs.sh package
+	cd build-app && cpack -G DEB

@@ -73,7 +73,8 @@ void EngineDriver::start()
             m_summaryTimer.reset();
         });
     } else {
-        Platform::Log::line("codex: " + base.string() + " not found — Codex source unavailable");
+        // Most users have no Codex: one plain line at start, not an error.
+        Platform::Log::line("codex: not installed (no " + base.string() + ")");
     }
     updateExclusions(true);
     m_timer = m_scheduler.repeating(tickInterval, [this] { tick(); });

@@ -3,7 +3,7 @@
 # `clang-format -i` on the named files mends them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-command -v clang-format >/dev/null || { echo "clang-format is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
+command -v clang-format >/dev/null || { echo "clang-format is missing (bash scripts/install-deps.sh test installs it)" >&2; exit 1; }
 mapfile -d '' files < <(git ls-files -z -- '*.cpp' '*.hpp')
 ((${#files[@]})) || { echo "no C++ files found to check" >&2; exit 1; }
 status=0

@@ -3,7 +3,7 @@
 # Every build here treats a compiler warning as an error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 jobs=$(nproc)
 # Paths relative to the clone, so that a clone elsewhere finds the compilations of an earlier one.
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1

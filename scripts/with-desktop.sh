@@ -29,7 +29,7 @@ within() {
   done
 }
 for tool in Xvfb icewm xprop xwininfo; do
-  command -v "$tool" >/dev/null || give_up "$tool is missing (bash scripts/install-deps.sh installs it)"
+  command -v "$tool" >/dev/null || give_up "$tool is missing (bash scripts/install-deps.sh test installs it)"
 done
 
 # A display number of its own, drawn at random: the lowest free number, which Xvfb -displayfd would

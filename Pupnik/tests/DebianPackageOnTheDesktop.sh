@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package on an X11 desktop (run inside scripts/with-desktop.sh): cpack builds it from this
-# build, its contents and fields are what an installation needs, and unpacked into a scratch root
-# its programs run from there, finding their resources beside them.
+# build, its contents and fields are what an installation needs, lintian (when installed) finds nothing
+# to report, and unpacked into a scratch root its programs run from there, finding their resources
+# beside them.
 # Usage: DebianPackageOnTheDesktop.sh <cpack> <build folder>
 set -uo pipefail
 cpack=$1
@@ -18,7 +19,9 @@ dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents.txt"
 # The package's contents are settled once dpkg-deb has listed them: each is looked at once.
 for path in ./usr/bin/Pupnik ./usr/libexec/pupnik/pupnik-agent ./usr/share/applications/pupnik.desktop \
   ./usr/share/icons/hicolor/256x256/apps/pupnik.png ./usr/share/pupnik/i18n/en.json \
-  ./usr/share/pupnik/Sprites/manifest.json ./usr/share/pupnik/entitlements.json; do
+  ./usr/share/pupnik/Sprites/manifest.json ./usr/share/pupnik/entitlements.json \
+  ./usr/share/man/man1/Pupnik.1.gz ./usr/share/man/man1/pupnik-agent.1.gz \
+  ./usr/share/doc/pupnik/copyright ./usr/share/doc/pupnik/changelog.Debian.gz ./usr/share/lintian/overrides/pupnik; do
   expect --seen 'echo "$(wc -l <"$work/contents.txt") entries, none of them that"' 0 "the package holds $path" grep -qxF "$path" "$work/contents.txt"
 done
 outside_usr() { grep -v '^\./usr/' "$work/contents.txt" | grep -vx '\./'; }
@@ -46,7 +49,15 @@ for name in $(tr ',|' '\n\n' <<<"$recommends" | sed 's/(.*)//; s/ //g'); do
   expect 0 "Recommends' $name known to apt" known_to_apt "$name"
 done
 
-# 4. Unpacked into a scratch root, the desktop entry names the packaged program.
+# 4. What Debian's checker makes of it: informational notes only, no error and no warning.
+if command -v lintian >/dev/null; then
+  lintian --no-cfg "$deb" >"$work/lintian.log" 2>&1
+  expect_never 0 "no lintian error or warning" grep -E '^[EW]: ' "$work/lintian.log"
+else
+  echo "lintian is not installed: the package is not checked with it"
+fi
+
+# 5. Unpacked into a scratch root, the desktop entry names the packaged program.
 root=$work/root
 expect 0 "dpkg-deb unpacks the package" dpkg-deb -x "$deb" "$root" || finish
 entry=$root/usr/share/applications/pupnik.desktop
@@ -59,7 +70,7 @@ fi
 icon_size() { [[ $(identify -format '%wx%h' "$root/usr/share/icons/hicolor/256x256/apps/pupnik.png" 2>/dev/null) == 256x256 ]]; }
 expect --seen 'identify "$root/usr/share/icons/hicolor/256x256/apps/pupnik.png"' 0 "the icon 256 by 256 pixels" icon_size
 
-# 5. The programs run from the scratch root.
+# 6. The programs run from the scratch root.
 use_private_home
 export PUPNIK_SKIP_ONBOARDING=1 LANGUAGE=en LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset DBUS_SESSION_BUS_ADDRESS

@@ -167,6 +167,37 @@ TEST(EngineDriver, CodexSwitchedOffStillExcludesCodexFromProcessSampling)
     EXPECT_EQ(f.driver->codexEventsSeen(), 0);
 }
 
+// A user without Codex reads one line about it, at start, however many ticks pass; one with Codex
+// reads none of it.
+TEST(EngineDriver, MissingCodexIsLoggedOnceAtStart)
+{
+    TestSupport::TemporaryDirectory codex;
+    struct Case {
+        char const* name;
+        std::optional<std::filesystem::path> codexDir;
+        bool logged;
+    };
+    Case const cases[] = {
+        { "no Codex", std::nullopt, true },
+        { "Codex", codex.path(), false },
+    };
+    for (auto const& c : cases) {
+        SCOPED_TRACE(c.name);
+        DriverFixture f(c.codexDir);
+        testing::internal::CaptureStderr();
+        f.driver->start();
+        for (int tick = 0; tick < 8; ++tick)
+            f.advance(EngineDriver::tickInterval);
+        auto log = testing::internal::GetCapturedStderr();
+        auto const line = "[Pupnik] codex: not installed (no " + (f.folder.path() / "no-codex").string() + ")\n";
+        auto const first = log.find(line);
+        EXPECT_EQ(first != std::string::npos, c.logged) << log;
+        if (c.logged) {
+            EXPECT_EQ(log.find("[Pupnik] codex:", first + 1), std::string::npos) << log;
+        }
+    }
+}
+
 // The agent tool writes nothing there and says so only in its own log; the application's log names
 // the path and why its events are not read, once, however many ticks pass.
 TEST(EngineDriver, SomethingOtherThanAFileAtTheEventFileIsLoggedOnce)
